@@ -1,0 +1,175 @@
+#include "window.h"
+#include "showtime.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QImage>
+#include <QKeyEvent>
+#include <QSurfaceFormat>
+
+namespace {
+
+// Two triangles covering clip space.
+constexpr GLfloat vertices[] = {
+    -1.0f, -1.0f,
+     1.0f, -1.0f,
+     1.0f,  1.0f,
+     1.0f,  1.0f,
+    -1.0f,  1.0f,
+    -1.0f, -1.0f,
+};
+
+constexpr float fpsReportMs = 1000.0f;
+constexpr float beatPulse = 1.0f;
+constexpr double beatDecayPerFrame = 0.1;
+
+} // namespace
+
+Window::Window()
+    : QOpenGLWindow(QOpenGLWindow::NoPartialUpdate)
+{
+    QSurfaceFormat format;
+    format.setVersion(4, 1);
+    format.setProfile(QSurfaceFormat::CoreProfile);
+    setFormat(format);
+
+    m_file.open(QIODevice::ReadOnly);
+}
+
+Window::~Window()
+{
+    // GL objects go with their context current.
+    makeCurrent();
+    m_vbo.destroy();
+    m_vao.destroy();
+    m_font.destroy();
+    m_shader.removeAllShaders();
+    doneCurrent();
+}
+
+void Window::keyPressEvent(QKeyEvent *event)
+{
+    // Every press is the window's own, auto-repeats included; nothing is passed on.
+    switch (event->key()) {
+    case Qt::Key_Up:
+        m_timeAdjustment += 10.0f;
+        break;
+    case Qt::Key_Down:
+        m_timeAdjustment -= 10.0f;
+        break;
+    case Qt::Key_Right:
+        m_timeAdjustment += 1.0f;
+        break;
+    case Qt::Key_Left:
+        m_timeAdjustment -= 1.0f;
+        break;
+    case Qt::Key_Space: {
+        // Both sides of the hold are measured in show-time units, and each hold
+        // continues from the adjustment already gathered, so neither press jumps.
+        const float now = float(m_timer.elapsed()) / ShowTime::msPerSecond;
+        if (m_paused)
+            m_pauseAdjustment = now - m_snapshot;
+        else
+            m_snapshot = now - m_pauseAdjustment;
+        m_paused = !m_paused;
+        break;
+    }
+    case Qt::Key_Return:
+        m_timeAdjustment = 0.0f;
+        m_pauseAdjustment = 0.0f;
+        m_snapshot = 0.0f;
+        m_timer.restart();
+        break;
+    case Qt::Key_Escape:
+        QCoreApplication::quit();
+        break;
+    default:
+        break;
+    }
+}
+
+void Window::initializeGL()
+{
+    const QImage image(QStringLiteral("text.png"));
+
+    m_timer.start();
+    m_fpsTimer.start();
+
+    m_vao.create();
+    m_vao.bind();
+
+    m_font.create();
+    m_font.setData(image, QOpenGLTexture::GenerateMipMaps);
+
+    m_vbo.create();
+    m_vbo.bind();
+    m_vbo.allocate(vertices, sizeof(vertices));
+    m_vbo.release();
+
+    m_vao.release();
+
+    m_shader.addShaderFromSourceFile(QOpenGLShader::Vertex, QStringLiteral(":/shaders/shader.vert"));
+    m_shader.addShaderFromSourceFile(QOpenGLShader::Fragment, QStringLiteral(":/shaders/shader.frag"));
+    m_shader.link();
+}
+
+void Window::resizeGL(int w, int h)
+{
+    // The fragment stage measures in framebuffer pixels, so the viewport does too.
+    const qreal ratio = devicePixelRatio();
+    glViewport(0, 0, qRound(w * ratio), qRound(h * ratio));
+}
+
+void Window::paintGL()
+{
+    // One reading of the show timer serves the whole frame.
+    const qint64 now = m_timer.elapsed();
+
+    m_fps += 1.0f;
+
+    if (ShowTime::isOver(now))
+        QCoreApplication::quit();
+
+    if (float(m_fpsTimer.elapsed()) >= fpsReportMs) {
+        qDebug() << m_fps;
+        m_fpsTimer.restart();
+        m_fps = 0.0f;
+        qDebug() << float(now) / 1000.0f;
+    }
+
+    for (const int b : qAsConst(m_beats)) {
+        if (float(b) > m_last && m_elapsed.load(std::memory_order_relaxed) >= float(b)) {
+            qDebug() << b << m_elapsed.load(std::memory_order_relaxed);
+            m_last = float(b);
+            m_beat = beatPulse;
+        }
+    }
+
+    if (m_paused)
+        m_pauseAdjustment = float(now) / ShowTime::msPerSecond - m_snapshot;
+
+    m_shader.bind();
+    m_vao.bind();
+    m_vbo.bind();
+    m_font.bind();
+
+    m_shader.setAttributeBuffer("vertex", GL_FLOAT, 0, 2);
+    m_shader.enableAttributeArray("vertex");
+
+    m_beat = float(double(m_beat) - beatDecayPerFrame);
+
+    m_shader.setUniformValue("iBeat", qMax(0.0f, m_beat));
+    m_shader.setUniformValue("iFont", 0);
+    m_shader.setUniformValue("iResolution", QSizeF(size()) * devicePixelRatio());
+    m_shader.setUniformValue("iGlobalTime", ShowTime::at(now, m_timeAdjustment, m_pauseAdjustment));
+
+    glDrawArrays(GL_TRIANGLES, 0, 6);
+
+    m_shader.disableAttributeArray("vertex");
+    m_font.release();
+    m_vbo.release();
+    m_vao.release();
+    m_shader.release();
+
+    update();
+}
