@@ -1,0 +1,135 @@
+// The real show program driven by real key presses on the X display.
+
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+// Runs an X tool to its end and returns what it printed. The tools are not
+// built with the sanitizers, so they do not get the sanitizer runtime.
+QByteArray runTool(const QString &program, const QStringList &arguments, bool *ok = nullptr)
+{
+    QProcess tool;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("LD_PRELOAD"));
+    tool.setProcessEnvironment(environment);
+    tool.start(program, arguments);
+    const bool finished = tool.waitForFinished(15000);
+    if (ok)
+        *ok = finished && tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0;
+    return tool.readAllStandardOutput();
+}
+
+class RunningShow
+{
+public:
+    RunningShow()
+    {
+        m_show.setWorkingDirectory(m_dir.path());
+        m_show.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_show.start(QStringLiteral(SHOW_EXECUTABLE), QStringList());
+    }
+
+    ~RunningShow()
+    {
+        if (m_show.state() != QProcess::NotRunning) {
+            m_show.kill();
+            m_show.waitForFinished();
+        }
+    }
+
+    // Waits for the show's window and gives it the keyboard.
+    bool focus()
+    {
+        if (!m_show.waitForStarted())
+            return false;
+        bool ok = false;
+        const QByteArray found = runTool(QStringLiteral("xdotool"),
+                                         {"search", "--sync", "--onlyvisible", "--pid",
+                                          QString::number(m_show.processId())}, &ok);
+        m_windowId = QString::fromLatin1(found).split('\n', Qt::SkipEmptyParts).value(0);
+        if (!ok || m_windowId.isEmpty())
+            return false;
+        runTool(QStringLiteral("xdotool"), {"windowactivate", "--sync", m_windowId}, &ok);
+        return ok;
+    }
+
+    bool key(const QString &name)
+    {
+        bool ok = false;
+        runTool(QStringLiteral("xdotool"), {"key", name}, &ok);
+        return ok;
+    }
+
+    QImage screenshot()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("screen.png"));
+        runTool(QStringLiteral("import"), {"-window", "root", path});
+        QImage image(path);
+        QFile::remove(path);
+        return image;
+    }
+
+    QProcess &process() { return m_show; }
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_show;
+    QString m_windowId;
+};
+
+} // namespace
+
+class ProgramKeysTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void escapeEndsTheShowWithinASecond();
+    void spaceHoldsThePictureAndLetsItGo();
+};
+
+void ProgramKeysTest::escapeEndsTheShowWithinASecond()
+{
+    RunningShow show;
+    QVERIFY(show.focus());
+    QTest::qWait(1000);
+    QCOMPARE(show.process().state(), QProcess::Running);
+
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(show.key(QStringLiteral("Escape")));
+    QVERIFY(show.process().waitForFinished(5000));
+    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(show.process().exitStatus(), QProcess::NormalExit);
+    QCOMPARE(show.process().exitCode(), 0);
+}
+
+void ProgramKeysTest::spaceHoldsThePictureAndLetsItGo()
+{
+    RunningShow show;
+    QVERIFY(show.focus());
+    QTest::qWait(3000);
+
+    QVERIFY(show.key(QStringLiteral("space")));
+    QTest::qWait(500);
+    const QImage first = show.screenshot();
+    QTest::qWait(2000);
+    const QImage second = show.screenshot();
+    QVERIFY(!first.isNull());
+    QVERIFY2(first == second, "the held picture changed");
+
+    QVERIFY(show.key(QStringLiteral("space")));
+    QTest::qWait(1000);
+    const QImage third = show.screenshot();
+    QVERIFY2(third != second, "the picture stayed still after the hold was let go");
+
+    QVERIFY(show.key(QStringLiteral("Escape")));
+    QVERIFY(show.process().waitForFinished(5000));
+    QCOMPARE(show.process().exitCode(), 0);
+}
+
+QTEST_GUILESS_MAIN(ProgramKeysTest)
+#include "tst_programkeys.moc"
