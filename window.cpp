@@ -1,8 +1,10 @@
 #include "window.h"
+#include "musicfile.h"
 #include "showtime.h"
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QFileInfo>
 #include <QImage>
 #include <QKeyEvent>
 #include <QSurfaceFormat>
@@ -33,11 +35,25 @@ Window::Window()
     format.setProfile(QSurfaceFormat::CoreProfile);
     setFormat(format);
 
-    m_file.open(QIODevice::ReadOnly);
+    // Only a regular file is opened: opening a FIFO would block the show's
+    // start, and a directory holds no music.
+    if (QFileInfo(m_file).isFile() && m_file.open(QIODevice::ReadOnly))
+        m_beats = MusicFile::readBeatList(m_file);
+
+    // SDL's own SIGINT and SIGTERM handlers only post an event that nobody
+    // here reads; the signals are the application's (QuitOnSignals).
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    SDL_Init(SDL_INIT_AUDIO);
 }
 
 Window::~Window()
 {
+    // Closing the device waits for a running callback; after it none can
+    // touch the file or the window any more.
+    if (m_device != 0)
+        SDL_CloseAudioDevice(m_device);
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+
     // GL objects go with their context current.
     makeCurrent();
     m_vbo.destroy();
@@ -90,6 +106,20 @@ void Window::keyPressEvent(QKeyEvent *event)
 
 void Window::initializeGL()
 {
+    SDL_AudioSpec want;
+    SDL_memset(&want, 0, sizeof(want));
+    want.freq = MusicFile::sampleRate;
+    want.format = AUDIO_F32LSB;
+    want.channels = MusicFile::channels;
+    want.samples = want.channels * 441;
+    want.userdata = this;
+    want.callback = effect;
+    SDL_AudioSpec have;
+    // No change allowed: SDL converts for a device that wants another format,
+    // so the callback always fills float stereo at 44100 Hz.
+    m_device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    SDL_PauseAudioDevice(m_device, 0);
+
     const QImage image(QStringLiteral("text.png"));
 
     m_timer.start();
@@ -172,4 +202,21 @@ void Window::paintGL()
     m_shader.release();
 
     update();
+}
+
+void effect(void *data, Uint8 *stream, int length)
+{
+    Window *window = static_cast<Window *>(data);
+
+    // A closed file is not read at all: every read would log a warning.
+    qint64 delivered = 0;
+    if (window->m_file.isOpen())
+        delivered = qMax<qint64>(0, window->m_file.read(reinterpret_cast<char *>(stream), qint64(length)));
+    // SDL hands over the buffer as it was left: what the file did not fill
+    // is silence, never stale samples.
+    SDL_memset(stream + delivered, 0, size_t(length - delivered));
+
+    // The callback is the clock's only writer.
+    std::atomic<float> &clock = window->m_elapsed;
+    clock.store(clock.load(std::memory_order_relaxed) + MusicFile::clockPerCallback, std::memory_order_relaxed);
 }

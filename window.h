@@ -10,9 +10,15 @@
 #include <QOpenGLVertexArrayObject>
 #include <QOpenGLWindow>
 
+#include <SDL.h>
+
 #include <atomic>
 
 class QKeyEvent;
+
+// The audio callback: fills the device's next buffer from the music file and
+// moves the audio clock on. Runs on the audio thread; data is the Window.
+void effect(void *data, Uint8 *stream, int length);
 
 // The show: one full-screen GL window that owns every resource of the show,
 // runs the frame loop in paintGL and takes the keys.
@@ -30,6 +36,7 @@ protected:
 
 private:
     friend struct WindowProbe; // lets the tests look at the show state
+    friend void effect(void *data, Uint8 *stream, int length);
 
     QOpenGLTexture m_font{QOpenGLTexture::Target2D};
     QOpenGLShaderProgram m_shader;
@@ -42,6 +49,8 @@ private:
     float m_last = -1.0f;
     // Written by the audio thread, read by the frame loop: only whole values cross.
     std::atomic<float> m_elapsed{0.0f};
+    // Closed first on the way out, so that no callback outlives the file or the window.
+    SDL_AudioDeviceID m_device = 0;
     float m_beat = 0.0f;
     float m_fps = 0.0f;
     float m_timeAdjustment = 0.0f;

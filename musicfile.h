@@ -1,0 +1,34 @@
+#ifndef MUSICFILE_H
+#define MUSICFILE_H
+
+#include <QList>
+#include <QtGlobal>
+
+class QIODevice;
+
+// The layout of the show's music file, shared by the show and its tools: a
+// little-endian unsigned 32-bit beat count, that many signed 32-bit beat times
+// in audio-clock units, then interleaved stereo 32-bit float samples at
+// 44100 Hz to the end of the file.
+namespace MusicFile {
+
+constexpr int sampleRate = 44100;
+constexpr int channels = 2;
+constexpr int bytesPerSample = 4;
+constexpr int bytesPerFrame = channels * bytesPerSample;
+
+// The audio clock gains this much per callback, and one callback carries
+// 882 frames (20 ms), so the clock runs at 500 units a second of music.
+constexpr float clockPerCallback = 10.0f;
+constexpr int framesPerCallback = 882;
+constexpr int clockPerSecond = 500;
+
+// Reads the beat list at the head of an open music file. The file is left
+// right after the last byte consumed: after a complete list, at the first byte
+// of the audio. An incomplete list (the file ends first, or the device fails)
+// comes back empty with every byte after the count consumed.
+QList<int> readBeatList(QIODevice &file);
+
+} // namespace MusicFile
+
+#endif // MUSICFILE_H
