@@ -20,8 +20,10 @@ build-asan: deps
 	@cmake --build $(ASAN_BUILD)
 
 # The show reads its files from the folder it starts in: the build folder.
+# The default soundtrack is made again only when the tool has changed.
 assets: build
 	@$(BUILD)/tools/fontatlas/fontatlas $(BUILD)/text.png
+	@[ $(BUILD)/music.bmm -nt $(BUILD)/tools/bmm/bmm ] || $(BUILD)/tools/bmm/bmm synth $(BUILD)/music.bmm
 
 run: assets
 	@scripts/run-show $(BUILD)

@@ -1,0 +1,27 @@
+#include "musicwriter.h"
+#include "failure.h"
+#include "musicfile.h"
+
+MusicWriter::MusicWriter(const QString &path, const QList<int> &beats)
+    : m_file(path)
+{
+    if (!m_file.open(QIODevice::WriteOnly))
+        throw Failure(QStringLiteral("%1: cannot write: %2").arg(path, m_file.errorString()));
+    m_stream.setDevice(&m_file);
+    m_stream.setByteOrder(QDataStream::LittleEndian);
+    m_stream.setFloatingPointPrecision(QDataStream::SinglePrecision);
+    // The head is the stream's own form of a list of ints: count, then values.
+    m_stream << beats;
+}
+
+void MusicWriter::writeFrames(const float *samples, qint64 frames)
+{
+    for (qint64 i = 0; i < frames * MusicFile::channels; ++i)
+        m_stream << samples[i];
+}
+
+void MusicWriter::commit()
+{
+    if (m_stream.status() != QDataStream::Ok || !m_file.commit())
+        throw Failure(QStringLiteral("%1: cannot write: %2").arg(m_file.fileName(), m_file.errorString()));
+}

@@ -1,0 +1,86 @@
+// bmm unpack: a music file's audio as a WAV file, and its beats as text.
+
+#include "beatstext.h"
+#include "commands.h"
+#include "failure.h"
+#include "musicfile.h"
+#include "soundfile.h"
+
+#include <QDataStream>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QTextStream>
+
+#include <vector>
+
+namespace {
+
+void openForWriting(QSaveFile &file)
+{
+    if (!file.open(QIODevice::WriteOnly))
+        throw Failure(QStringLiteral("%1: cannot write: %2").arg(file.fileName(), file.errorString()));
+}
+
+void commit(QSaveFile &file)
+{
+    if (!file.commit())
+        throw Failure(QStringLiteral("%1: cannot write: %2").arg(file.fileName(), file.errorString()));
+}
+
+} // namespace
+
+void unpack(const QString &path, const QString &wavPath, const QString &beatsPath)
+{
+    const QFileInfo fileInfo(path);
+    if (!fileInfo.exists())
+        throw Failure(QStringLiteral("%1: no such file").arg(path));
+    if (!fileInfo.isFile())
+        throw Failure(QStringLiteral("%1: not a regular file").arg(path));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Failure(QStringLiteral("%1: cannot read: %2").arg(path, file.errorString()));
+    const QList<int> beats = MusicFile::readBeatList(file);
+
+    // Both outputs are written beside their targets and take their names at the end.
+    QSaveFile wavFile(wavPath);
+    openForWriting(wavFile);
+    QSaveFile beatsFile(beatsPath);
+    if (!beatsPath.isEmpty()) {
+        openForWriting(beatsFile);
+        beatsFile.write(beatsText(beats, fileInfo.fileName()).toUtf8());
+    }
+
+    SF_INFO format = {};
+    format.samplerate = MusicFile::sampleRate;
+    format.channels = MusicFile::channels;
+    format.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+    SoundFile wav(wavFile.handle(), format, wavPath);
+
+    QDataStream payload(&file);
+    payload.setByteOrder(QDataStream::LittleEndian);
+    payload.setFloatingPointPrecision(QDataStream::SinglePrecision);
+    constexpr qint64 chunkFrames = 4096;
+    std::vector<float> samples(size_t(chunkFrames * MusicFile::channels));
+    qint64 frames = file.bytesAvailable() / MusicFile::bytesPerFrame;
+    const qint64 partial = file.bytesAvailable() % MusicFile::bytesPerFrame;
+    while (frames > 0) {
+        const qint64 now = qMin(frames, chunkFrames);
+        for (qint64 i = 0; i < now * MusicFile::channels; ++i)
+            payload >> samples[size_t(i)];
+        if (payload.status() != QDataStream::Ok)
+            throw Failure(QStringLiteral("%1: cannot read: %2").arg(path, file.errorString()));
+        if (sf_writef_float(wav.handle(), samples.data(), now) != now)
+            throw Failure(QStringLiteral("%1: cannot write: %2").arg(wavPath, QString::fromUtf8(sf_strerror(wav.handle()))));
+        frames -= now;
+    }
+    if (!wav.close())
+        throw Failure(QStringLiteral("%1: cannot write").arg(wavPath));
+
+    if (!beatsPath.isEmpty())
+        commit(beatsFile);
+    commit(wavFile);
+
+    if (partial)
+        QTextStream(stderr) << "bmm: " << path << ": the trailing " << partial
+                            << " bytes are less than a frame and are not in " << wavPath << '\n';
+}
