@@ -3,10 +3,11 @@
 
 BUILD      := build
 ASAN_BUILD := build-asan
+FUZZ_BUILD := build-fuzz
 CMAKE      := cmake -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 WITH_X     := scripts/with-x
 
-.PHONY: run test deps build build-asan assets test-normal test-asan clean
+.PHONY: run test deps build build-asan build-fuzz assets test-normal test-asan test-fuzz fuzz clean
 
 deps:
 	@scripts/install-deps
@@ -34,7 +35,25 @@ test-normal: build
 test-asan: build-asan
 	@$(WITH_X) ctest --test-dir $(ASAN_BUILD) --output-on-failure -j2
 
-test: test-normal test-asan
+# The beat-list reader under libFuzzer: crashes, sanitizer reports and any single
+# allocation over 4 MB (the largest input is 64 KB) stop it with an error. New
+# inputs it finds go to $(FUZZ_BUILD)/corpus; the seeds stay as they are.
+build-fuzz: deps
+	@cmake -G Ninja -S fuzz -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+	@cmake --build $(FUZZ_BUILD)
+
+FUZZ_RUN = mkdir -p $(FUZZ_BUILD)/corpus && $(FUZZ_BUILD)/fuzz_beatlist $(FUZZ_BUILD)/corpus fuzz/seeds \
+	-max_len=65536 -malloc_limit_mb=4 -rss_limit_mb=1024 -artifact_prefix=$(FUZZ_BUILD)/ -print_final_stats=1
+
+fuzz: build-fuzz
+	@$(FUZZ_RUN) -max_total_time=60
+
+test-fuzz: build-fuzz
+	@$(FUZZ_RUN) -max_total_time=20 2>$(FUZZ_BUILD)/last-run.log \
+		|| { tail -40 $(FUZZ_BUILD)/last-run.log; exit 1; }
+	@grep -E '^(Done|stat::number_of_executed_units)' $(FUZZ_BUILD)/last-run.log
+
+test: test-normal test-asan test-fuzz
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
