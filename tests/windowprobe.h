@@ -47,6 +47,16 @@ struct WindowProbe
 
     qint64 timerMs() const { return window.m_timer.elapsed(); }
 
+    SDL_AudioDeviceID device() const { return window.m_device; }
+
+    // Closes the audio device now, as the window's destruction would, so that
+    // the clock can be compared with what the device received.
+    void closeAudio()
+    {
+        SDL_CloseAudioDevice(window.m_device);
+        window.m_device = 0;
+    }
+
     QList<int> &beats() { return window.m_beats; }
     std::atomic<float> &elapsed() { return window.m_elapsed; }
     QFile &file() { return window.m_file; }

@@ -1,0 +1,256 @@
+// Sound: the music file's payload streamed to a real SDL device (the disk
+// driver writes every byte a callback delivers into a file), the audio clock
+// the callbacks keep, and the beats that fire from it.
+
+#include "logcapture.h"
+#include "musicfiles.h"
+#include "windowprobe.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+using MusicFiles::head;
+
+namespace {
+
+// One callback's buffer: 882 stereo float frames.
+constexpr int bufferBytes = 882 * 8;
+
+bool allZero(const QByteArray &bytes)
+{
+    return std::all_of(bytes.cbegin(), bytes.cend(), [](char byte) { return byte == 0; });
+}
+
+QStringList beatLines(const LogCapture &log)
+{
+    return log.debugFrom(QStringLiteral("Window::paintGL")).filter(QRegularExpression(QStringLiteral("^-?\\d+ ")));
+}
+
+} // namespace
+
+class AudioTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void deviceReceivesThePayloadThenSilenceAndTheClockTenPerBuffer_data();
+    void deviceReceivesThePayloadThenSilenceAndTheClockTenPerBuffer();
+    void clockRunsAtAbout500ASecondOfPlayback();
+    void withoutADeviceTheShowRunsSilentWithTheClockAtZero();
+    void beatsFireInListOrderOnceTheClockReachesThem();
+    void keysLeaveTheMusicAndTheClockRunning();
+    void escapeWhilePlayingEndsTheShowAndClosesTheDevice();
+
+private:
+    // A window that plays into the disk driver's file, from the test's folder.
+    std::unique_ptr<Window> startShow(const QByteArray &driver = QByteArrayLiteral("disk"));
+    static bool waitForClock(Window &window, float clock);
+    QByteArray received() const;
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_previousDir;
+    QString m_deviceFile;
+};
+
+void AudioTest::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    m_deviceFile = m_dir->filePath(QStringLiteral("device.raw"));
+    m_previousDir = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(m_dir->path()));
+}
+
+void AudioTest::cleanup()
+{
+    QDir::setCurrent(m_previousDir);
+    m_dir.reset();
+}
+
+std::unique_ptr<Window> AudioTest::startShow(const QByteArray &driver)
+{
+    // The audio subsystem reads these each time a window starts it.
+    qputenv("SDL_AUDIODRIVER", driver);
+    qputenv("SDL_DISKAUDIOFILE", QFile::encodeName(m_deviceFile));
+    auto window = std::make_unique<Window>();
+    if (!WindowProbe::showAndWaitForFirstFrame(*window))
+        return nullptr;
+    return window;
+}
+
+bool AudioTest::waitForClock(Window &window, float clock)
+{
+    WindowProbe probe(window);
+    return QTest::qWaitFor([&] { return probe.elapsed().load() >= clock; }, 20000);
+}
+
+QByteArray AudioTest::received() const
+{
+    QFile file(m_deviceFile);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void AudioTest::deviceReceivesThePayloadThenSilenceAndTheClockTenPerBuffer_data()
+{
+    QTest::addColumn<QByteArray>("music");
+    QTest::addColumn<int>("payloadOffset");
+
+    const QByteArray second = MusicFiles::payload(44100);
+    QTest::newRow("three beats and a second of audio")
+        << head(3, {50, 100, 150}) + second << 16;
+    QTest::newRow("a trailing partial frame goes out as it is")
+        << head(1, {0}) + MusicFiles::payload(1000) + QByteArray("\x11\x22\x33", 3) << 8;
+    QTest::newRow("count 0: the payload from offset 4") << head(0, {}) + second << 4;
+    QTest::newRow("count 0 and nothing else: silence") << head(0, {}) << 4;
+    QTest::newRow("a truncated list: silence") << head(5, {50, 100}) + QByteArray("\x01\x02", 2) << 14;
+    QTest::newRow("no music file: silence") << QByteArray() << 0;
+}
+
+void AudioTest::deviceReceivesThePayloadThenSilenceAndTheClockTenPerBuffer()
+{
+    QFETCH(QByteArray, music);
+    QFETCH(int, payloadOffset);
+    if (!music.isEmpty())
+        QVERIFY(MusicFiles::write(QStringLiteral("music.bmm"), music));
+    const QByteArray payload = music.mid(payloadOffset);
+
+    LogCapture log;
+    std::unique_ptr<Window> window = startShow();
+    QVERIFY(window);
+    WindowProbe probe(*window);
+    QVERIFY(probe.device() != 0);
+    // Well past the payload's end.
+    QVERIFY(waitForClock(*window, 10.0f * (payload.size() / bufferBytes + 10)));
+    probe.closeAudio();
+    const float clock = probe.elapsed().load();
+
+    const QByteArray bytes = received();
+    QCOMPARE(bytes.size() % bufferBytes, 0);
+    QVERIFY(bytes.size() > payload.size());
+    QVERIFY(bytes.startsWith(payload));
+    QVERIFY(allZero(bytes.mid(payload.size())));
+    QCOMPARE(clock, 10.0f * float(bytes.size() / bufferBytes));
+    // A closed music file is never read: no warning on every callback.
+    QCOMPARE(log.warnings().filter(QStringLiteral("QIODevice")), QStringList());
+}
+
+void AudioTest::clockRunsAtAbout500ASecondOfPlayback()
+{
+    QVERIFY(MusicFiles::write(QStringLiteral("music.bmm"), head(0, {}) + MusicFiles::payload(3 * 44100)));
+    std::unique_ptr<Window> window = startShow();
+    QVERIFY(window);
+    WindowProbe probe(*window);
+
+    QVERIFY(waitForClock(*window, 10.0f));
+    const float start = probe.elapsed().load();
+    QElapsedTimer wall;
+    wall.start();
+    QTest::qWait(2000);
+    const float perSecond = (probe.elapsed().load() - start) * 1000.0f / float(wall.elapsed());
+
+    // The driver paces itself by the clock of the machine; a busy machine
+    // calls back late, never early.
+    QVERIFY2(perSecond > 300.0f && perSecond < 560.0f, qPrintable(QString::number(perSecond)));
+}
+
+void AudioTest::withoutADeviceTheShowRunsSilentWithTheClockAtZero()
+{
+    QVERIFY(MusicFiles::write(QStringLiteral("music.bmm"), head(2, {0, 10}) + MusicFiles::payload(44100)));
+    LogCapture log;
+    std::unique_ptr<Window> window = startShow(QByteArrayLiteral("no-such-driver"));
+    QVERIFY(window);
+    WindowProbe probe(*window);
+
+    const int frames = int(probe.fps());
+    QTest::qWait(1000);
+    QVERIFY(probe.fps() > frames || !log.debugFrom(QStringLiteral("Window::paintGL")).isEmpty()); // frames ran
+
+    QCOMPARE(probe.device(), SDL_AudioDeviceID(0));
+    QCOMPARE(probe.elapsed().load(), 0.0f);
+    QCOMPARE(beatLines(log), QStringList{QStringLiteral("0 0")});
+    QVERIFY(!QFile::exists(m_deviceFile));
+}
+
+void AudioTest::beatsFireInListOrderOnceTheClockReachesThem()
+{
+    // -5 never fires, 0 fires on the first frame, the second 50 repeats the
+    // first, and 95 follows 100: the clock steps from 90 to 100 past both.
+    const QList<int> beats{-5, 0, 20, 50, 50, 100, 95, 300};
+    QVERIFY(MusicFiles::write(QStringLiteral("music.bmm"), head(quint32(beats.size()), beats) + MusicFiles::payload(44100)));
+
+    LogCapture log;
+    std::unique_ptr<Window> window = startShow();
+    QVERIFY(window);
+    WindowProbe probe(*window);
+    QCOMPARE(probe.beats(), beats);
+    QVERIFY(waitForClock(*window, 400.0f));
+    QTest::qWait(200); // frames see the clock past the last beat
+    probe.closeAudio();
+
+    const QStringList lines = beatLines(log);
+    const QList<int> fired{0, 20, 50, 100, 300};
+    QCOMPARE(lines.size(), fired.size());
+    float previousClock = 0.0f;
+    for (int i = 0; i < fired.size(); ++i) {
+        const QStringList fields = lines[i].split(QLatin1Char(' '));
+        QCOMPARE(fields.size(), 2);
+        QCOMPARE(fields[0].toInt(), fired[i]);
+        const float clock = fields[1].toFloat();
+        QVERIFY2(clock >= float(fired[i]), qPrintable(lines[i]));
+        QVERIFY2(clock >= previousClock, qPrintable(lines[i]));
+        QCOMPARE(std::fmod(clock, 10.0f), 0.0f); // the clock moves in whole callbacks
+        previousClock = clock;
+    }
+    QCOMPARE(probe.last(), 300.0f);
+}
+
+void AudioTest::keysLeaveTheMusicAndTheClockRunning()
+{
+    const QByteArray payload = MusicFiles::payload(44100);
+    QVERIFY(MusicFiles::write(QStringLiteral("music.bmm"), head(0, {}) + payload));
+    std::unique_ptr<Window> window = startShow();
+    QVERIFY(window);
+    WindowProbe probe(*window);
+
+    QVERIFY(waitForClock(*window, 100.0f));
+    for (const Qt::Key key : {Qt::Key_Space, Qt::Key_Return, Qt::Key_Up, Qt::Key_Left, Qt::Key_Space}) {
+        const float before = probe.elapsed().load();
+        QTest::keyClick(window.get(), key);
+        QVERIFY(probe.elapsed().load() >= before);
+    }
+    QVERIFY(waitForClock(*window, 700.0f));
+    probe.closeAudio();
+
+    // Neither a gap nor a restart: the payload went out in one piece.
+    const QByteArray bytes = received();
+    QVERIFY(bytes.startsWith(payload));
+    QVERIFY(allZero(bytes.mid(payload.size())));
+    QCOMPARE(probe.elapsed().load(), 10.0f * float(bytes.size() / bufferBytes));
+}
+
+void AudioTest::escapeWhilePlayingEndsTheShowAndClosesTheDevice()
+{
+    const QByteArray payload = MusicFiles::payload(5 * 44100);
+    QVERIFY(MusicFiles::write(QStringLiteral("music.bmm"), head(1, {100}) + payload));
+    std::unique_ptr<Window> window = startShow();
+    QVERIFY(window);
+    QVERIFY(waitForClock(*window, 200.0f));
+
+    QTimer::singleShot(0, window.get(), [&window] { QTest::keyClick(window.get(), Qt::Key_Escape); });
+    QElapsedTimer quitting;
+    quitting.start();
+    QCOMPARE(QCoreApplication::exec(), 0);
+    QVERIFY(quitting.elapsed() < 1000);
+
+    // The callbacks were still streaming when the window went.
+    window.reset();
+    const QByteArray bytes = received();
+    QVERIFY(bytes.size() >= 20 * bufferBytes);
+    QVERIFY(bytes.size() < payload.size());
+    QVERIFY(payload.startsWith(bytes));
+}
+
+QTEST_MAIN(AudioTest)
+#include "tst_audio.moc"

@@ -1,0 +1,185 @@
+// The beat list at the head of a music file: what the reader makes of every
+// kind of head, where it leaves the file, what it costs, and how the show
+// window finds its music file.
+
+#include "musicfile.h"
+#include "musicfiles.h"
+#include "windowprobe.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sys/stat.h>
+
+using MusicFiles::head;
+using MusicFiles::le32;
+
+class BeatListTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void readsTheListAndLeavesTheFileRightAfterIt_data();
+    void readsTheListAndLeavesTheFileRightAfterIt();
+    void countFarBeyondTheFileCostsNoMoreThanItsValues_data();
+    void countFarBeyondTheFileCostsNoMoreThanItsValues();
+    void windowReadsOnlyARegularMusicFile_data();
+    void windowReadsOnlyARegularMusicFile();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void BeatListTest::readsTheListAndLeavesTheFileRightAfterIt_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QList<int>>("expected");
+    QTest::addColumn<qint64>("position");
+
+    const QByteArray second = MusicFiles::payload(44100);
+    QTest::newRow("three beats and one second of audio")
+        << head(3, {50, 100, 150}) + second << QList<int>{50, 100, 150} << qint64(16);
+    QTest::newRow("an empty file") << QByteArray() << QList<int>{} << qint64(0);
+    QTest::newRow("fewer than four bytes are all consumed") << QByteArray("\x03\x00\x00", 3) << QList<int>{} << qint64(3);
+    QTest::newRow("a count of 0 alone") << le32(0) << QList<int>{} << qint64(4);
+    QTest::newRow("a count of 0 leaves the payload at offset 4") << le32(0) + second << QList<int>{} << qint64(4);
+    QTest::newRow("a file ending inside the list: count 5, two values and two bytes")
+        << head(5, {50, 100}) + QByteArray("\x01\x02", 2) << QList<int>{} << qint64(14);
+    QTest::newRow("a file ending inside the last value")
+        << head(2, {50}) + QByteArray("\x01\x02\x03", 3) << QList<int>{} << qint64(11);
+    QTest::newRow("a count of 0xFFFFFFFF reads every byte as values")
+        << head(0xFFFFFFFFu, {1, 2, 3}) + second << QList<int>{} << qint64(16 + second.size());
+    QTest::newRow("a count of 2^31 reads every byte as values")
+        << head(0x80000000u, {1, 2, 3}) + QByteArray("\x09", 1) << QList<int>{} << qint64(17);
+    QTest::newRow("a count smaller than the values written takes the first ones")
+        << head(1, {50, 100, 150}) << QList<int>{50} << qint64(8);
+    QTest::newRow("a file of exactly the count and its values")
+        << head(3, {-5, 0, 20}) << QList<int>{-5, 0, 20} << qint64(16);
+    QTest::newRow("values keep their sign and order, unsorted and repeated")
+        << head(5, {std::numeric_limits<int>::min(), 100, 50, 50, std::numeric_limits<int>::max()}) + second
+        << QList<int>{std::numeric_limits<int>::min(), 100, 50, 50, std::numeric_limits<int>::max()} << qint64(24);
+}
+
+void BeatListTest::readsTheListAndLeavesTheFileRightAfterIt()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QList<int>, expected);
+    QFETCH(qint64, position);
+
+    const QString path = m_dir.filePath(QStringLiteral("music.bmm"));
+    QVERIFY(MusicFiles::write(path, content));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+
+    QCOMPARE(MusicFile::readBeatList(file), expected);
+    QVERIFY(file.isOpen());
+    QCOMPARE(file.pos(), position);
+    // What is read next is what follows the list in the file.
+    QCOMPARE(file.readAll(), content.mid(int(position)));
+}
+
+namespace {
+
+qint64 statusKilobytes(const char *field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly | QIODevice::Text))
+        return -1;
+    const QString fieldName = QLatin1String(field) + QLatin1Char(':');
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith(fieldName.toLatin1()))
+            return line.mid(fieldName.size()).trimmed().split(' ').first().toLongLong();
+    return -1;
+}
+
+// Starts a new peak of resident memory from here.
+bool resetPeakMemory()
+{
+    QFile clearRefs(QStringLiteral("/proc/self/clear_refs"));
+    return clearRefs.open(QIODevice::WriteOnly) && clearRefs.write("5") == 1;
+}
+
+} // namespace
+
+void BeatListTest::countFarBeyondTheFileCostsNoMoreThanItsValues_data()
+{
+    QTest::addColumn<quint32>("count");
+    QTest::newRow("0xFFFFFFFF") << 0xFFFFFFFFu;
+    QTest::newRow("2^31") << 0x80000000u;
+    QTest::newRow("one more than the file holds") << quint32(4 * 1024 * 1024 + 1);
+}
+
+void BeatListTest::countFarBeyondTheFileCostsNoMoreThanItsValues()
+{
+    QFETCH(quint32, count);
+
+    // 16 MB of values: held in a list they would take 16 MB or more.
+    constexpr int values = 4 * 1024 * 1024;
+    const QString path = m_dir.filePath(QStringLiteral("huge-count.bmm"));
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.write(le32(count)) == 4);
+        QVERIFY(file.resize(4 + qint64(values) * 4));
+    }
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+
+    QVERIFY(resetPeakMemory());
+    const qint64 before = statusKilobytes("VmRSS");
+    const QList<int> beats = MusicFile::readBeatList(file);
+    const qint64 peak = statusKilobytes("VmHWM");
+
+    QVERIFY(beats.isEmpty());
+    QCOMPARE(file.pos(), file.size());
+    QVERIFY2(peak - before < 4 * 1024, qPrintable(QStringLiteral("grew by %1 kB").arg(peak - before)));
+}
+
+void BeatListTest::windowReadsOnlyARegularMusicFile_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QList<int>>("beats");
+    QTest::addColumn<bool>("open");
+
+    QTest::newRow("a regular file") << "file" << QList<int>{100, 200} << true;
+    QTest::newRow("a link to a regular file") << "link" << QList<int>{100, 200} << true;
+    QTest::newRow("no file") << "none" << QList<int>{} << false;
+    QTest::newRow("a directory") << "directory" << QList<int>{} << false;
+    QTest::newRow("a FIFO, which would block the start") << "fifo" << QList<int>{} << false;
+}
+
+void BeatListTest::windowReadsOnlyARegularMusicFile()
+{
+    QFETCH(QString, kind);
+    QFETCH(QList<int>, beats);
+    QFETCH(bool, open);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString music = dir.filePath(QStringLiteral("music.bmm"));
+    const QByteArray content = head(2, {100, 200}) + MusicFiles::payload(10);
+    if (kind == QLatin1String("file")) {
+        QVERIFY(MusicFiles::write(music, content));
+    } else if (kind == QLatin1String("link")) {
+        QVERIFY(MusicFiles::write(dir.filePath(QStringLiteral("track.bmm")), content));
+        QVERIFY(QFile::link(QStringLiteral("track.bmm"), music));
+    } else if (kind == QLatin1String("directory")) {
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("music.bmm")));
+    } else if (kind == QLatin1String("fifo")) {
+        QCOMPARE(mkfifo(QFile::encodeName(music).constData(), 0600), 0);
+    }
+
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir.path()));
+    Window window;
+    QVERIFY(QDir::setCurrent(previous));
+
+    WindowProbe probe(window);
+    QCOMPARE(probe.beats(), beats);
+    QCOMPARE(probe.file().isOpen(), open);
+    if (open)
+        QCOMPARE(probe.file().pos(), qint64(12));
+}
+
+QTEST_MAIN(BeatListTest)
+#include "tst_beatlist.moc"
