@@ -1,0 +1,369 @@
+// The bmm tool: music files packed from real audio files, read back, taken
+// apart, made from nothing; and bad input turned away without a trace.
+
+#include "musicfile.h"
+#include "musicfiles.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sndfile.h>
+
+#include <cmath>
+
+using MusicFiles::head;
+
+namespace {
+
+struct Run
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+Run bmm(const QStringList &arguments, const QString &workingDirectory = {})
+{
+    QProcess process;
+    process.setWorkingDirectory(workingDirectory);
+    process.start(QStringLiteral(BMM_EXECUTABLE), arguments);
+    Run run;
+    if (process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit)
+        run.exitCode = process.exitCode();
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+// A chord of sines, the same on every channel but for a small offset.
+QVector<float> tone(int frames, int channels, int rate)
+{
+    QVector<float> samples(frames * channels);
+    for (int i = 0; i < frames; ++i)
+        for (int c = 0; c < channels; ++c)
+            samples[i * channels + c] = float(0.3 * std::sin(2 * M_PI * 440.0 * i / rate)
+                                              + 0.2 * std::sin(2 * M_PI * 660.0 * i / rate + c));
+    return samples;
+}
+
+bool writeSound(const QString &path, int format, int channels, int rate, const QVector<float> &samples)
+{
+    SF_INFO info = {};
+    info.samplerate = rate;
+    info.channels = channels;
+    info.format = format;
+    SNDFILE *file = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
+    if (!file)
+        return false;
+    const sf_count_t frames = samples.size() / channels;
+    const bool written = sf_writef_float(file, samples.constData(), frames) == frames;
+    return sf_close(file) == 0 && written;
+}
+
+QVector<float> readSound(const QString &path, SF_INFO &info)
+{
+    info = {};
+    SNDFILE *file = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
+    if (!file)
+        return {};
+    QVector<float> samples(int(info.frames * info.channels));
+    sf_readf_float(file, samples.data(), info.frames);
+    sf_close(file);
+    return samples;
+}
+
+// A music file as the show reads it: beats, then the stereo samples.
+struct Music
+{
+    QList<int> beats;
+    QVector<float> samples;
+    bool open = false;
+};
+
+Music readMusic(const QString &path)
+{
+    Music music;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return music;
+    music.open = true;
+    music.beats = MusicFile::readBeatList(file);
+    const QByteArray payload = file.readAll();
+    music.samples.resize(payload.size() / 4);
+    for (int i = 0; i < music.samples.size(); ++i)
+        music.samples[i] = qFromLittleEndian<float>(payload.constData() + 4 * i);
+    return music;
+}
+
+double rms(const QVector<float> &samples, int from, int count)
+{
+    double sum = 0.0;
+    for (int i = qMax(0, from); i < qMin(samples.size(), from + count); ++i)
+        sum += double(samples[i]) * samples[i];
+    return std::sqrt(sum / count);
+}
+
+} // namespace
+
+class BmmTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void packInfoUnpackKeepSamplesAndBeats_data();
+    void packInfoUnpackKeepSamplesAndBeats();
+    void otherRatesAreResampledTo44100_data();
+    void otherRatesAreResampledTo44100();
+    void infoSaysWhichBeatsFire();
+    void infoSaysWhatIsWrongWithTheFile_data();
+    void infoSaysWhatIsWrongWithTheFile();
+    void synthMakesA38SecondTrackWithAKickOnEveryBeat();
+    void detectedBeatsFallOnTheKicks();
+    void badInputFailsNamingTheFileAndLeavesNoOutput_data();
+    void badInputFailsNamingTheFileAndLeavesNoOutput();
+
+private:
+    QString path(const QString &name) const { return m_dir->filePath(name); }
+    bool writeText(const QString &name, const QByteArray &text) const { return MusicFiles::write(path(name), text); }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void BmmTest::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+}
+
+void BmmTest::packInfoUnpackKeepSamplesAndBeats_data()
+{
+    QTest::addColumn<int>("format");
+    QTest::addColumn<int>("channels");
+    QTest::addColumn<QString>("name");
+
+    QTest::newRow("WAV, stereo float") << int(SF_FORMAT_WAV | SF_FORMAT_FLOAT) << 2 << "in.wav";
+    QTest::newRow("WAV, mono 16-bit: both sides the same") << int(SF_FORMAT_WAV | SF_FORMAT_PCM_16) << 1 << "in.wav";
+    QTest::newRow("FLAC, stereo 16-bit") << int(SF_FORMAT_FLAC | SF_FORMAT_PCM_16) << 2 << "in.flac";
+}
+
+void BmmTest::packInfoUnpackKeepSamplesAndBeats()
+{
+    QFETCH(int, format);
+    QFETCH(int, channels);
+    QFETCH(QString, name);
+
+    const int frames = 44100 + 123;
+    QVERIFY(writeSound(path(name), format, channels, 44100, tone(frames, channels, 44100)));
+    SF_INFO info;
+    const QVector<float> decoded = readSound(path(name), info); // as libsndfile gives it
+    QVERIFY(writeText(QStringLiteral("beats.txt"), "# the kicks\n0.5\n\n  1.0  # a comment\n1.002\n-0.25\n"));
+
+    Run run = bmm({QStringLiteral("pack"), path(name), path(QStringLiteral("song.bmm")),
+                   QStringLiteral("--beats"), path(QStringLiteral("beats.txt"))});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+
+    const Music music = readMusic(path(QStringLiteral("song.bmm")));
+    QCOMPARE(music.beats, (QList<int>{250, 500, 501, -125}));
+    QCOMPARE(music.samples.size(), frames * 2);
+    for (int i = 0; i < frames; ++i) {
+        QCOMPARE(music.samples[2 * i], decoded[i * channels]);
+        QCOMPARE(music.samples[2 * i + 1], decoded[i * channels + channels - 1]);
+    }
+
+    run = bmm({QStringLiteral("info"), path(QStringLiteral("song.bmm"))});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QVERIFY2(run.out.contains(QLatin1String("beats: 4\n")), qPrintable(run.out));
+    QVERIFY2(run.out.contains(QStringLiteral("payload: %1 bytes, 1.003 s").arg(frames * 8)), qPrintable(run.out));
+
+    run = bmm({QStringLiteral("unpack"), path(QStringLiteral("song.bmm")), path(QStringLiteral("out.wav")),
+               QStringLiteral("--beats"), path(QStringLiteral("out.txt"))});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    const QVector<float> unpacked = readSound(path(QStringLiteral("out.wav")), info);
+    QCOMPARE(info.samplerate, 44100);
+    QCOMPARE(info.channels, 2);
+    QCOMPARE(unpacked, music.samples);
+
+    // The beats come back as a file that packs to the same list.
+    run = bmm({QStringLiteral("pack"), path(QStringLiteral("out.wav")), path(QStringLiteral("again.bmm")),
+               QStringLiteral("--beats"), path(QStringLiteral("out.txt"))});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    const Music again = readMusic(path(QStringLiteral("again.bmm")));
+    QCOMPARE(again.beats, music.beats);
+    QCOMPARE(again.samples, music.samples);
+}
+
+void BmmTest::otherRatesAreResampledTo44100_data()
+{
+    QTest::addColumn<int>("rate");
+    QTest::newRow("48000 Hz") << 48000;
+    QTest::newRow("22050 Hz") << 22050;
+}
+
+void BmmTest::otherRatesAreResampledTo44100()
+{
+    QFETCH(int, rate);
+
+    const int frames = 2 * rate;
+    QVERIFY(writeSound(path(QStringLiteral("in.flac")), SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 2, rate, tone(frames, 2, rate)));
+    const Run run = bmm({QStringLiteral("pack"), path(QStringLiteral("in.flac")), path(QStringLiteral("song.bmm"))});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+
+    const Music music = readMusic(path(QStringLiteral("song.bmm")));
+    QVERIFY(music.beats.isEmpty());
+    QVERIFY2(qAbs(music.samples.size() / 2 - 2 * 44100) <= 2, qPrintable(QString::number(music.samples.size() / 2)));
+    // The same tone at the new rate, away from the edges.
+    const QVector<float> expected = tone(2 * 44100, 2, 44100);
+    double error = 0.0;
+    for (int i = 2 * 4410; i < 2 * 80000; ++i)
+        error = qMax(error, double(qAbs(music.samples[i] - expected[i])));
+    QVERIFY2(error < 1e-3, qPrintable(QString::number(error)));
+}
+
+void BmmTest::infoSaysWhichBeatsFire()
+{
+    const QList<int> beats{-5, 0, 20, 50, 50, 100, 95, 130, 110, 30000};
+    QVERIFY(writeText(QStringLiteral("song.bmm"), head(quint32(beats.size()), beats) + MusicFiles::payload(100) + "xyz"));
+
+    const Run run = bmm({QStringLiteral("info"), path(QStringLiteral("song.bmm"))});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    const QString &out = run.out;
+    QVERIFY2(out.contains(QLatin1String("beats: 10\n")), qPrintable(out));
+    QVERIFY2(out.contains(QLatin1String("fire whatever the frame rate: 5\n")), qPrintable(out));
+    QVERIFY2(out.contains(QLatin1String("never fire: 3\n"
+                                        "  #1 -5 (-0.010 s): negative\n"
+                                        "  #5 50 (0.100 s): repeats beat #4, already passed\n"
+                                        "  #7 95 (0.190 s): behind the larger 100: the clock passes both in one step\n")),
+             qPrintable(out));
+    QVERIFY2(out.contains(QLatin1String("depending on the frame rate: 1\n"
+                                        "  #9 110 (0.220 s): fires only if a frame sees the clock from 110 to 129, "
+                                        "before the larger 130 fires\n")),
+             qPrintable(out));
+    QVERIFY2(out.contains(QLatin1String("end (clock 19100 at 38.200 s): 1\n  #10 30000")), qPrintable(out));
+    QVERIFY2(out.contains(QLatin1String("trailing partial frame: 3 bytes")), qPrintable(out));
+}
+
+void BmmTest::infoSaysWhatIsWrongWithTheFile_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("says");
+
+    QTest::newRow("truncated list") << head(5, {1, 2}) + QByteArray("\x01", 1)
+                                    << "truncated list: the count says 5 beats, the file holds 2";
+    QTest::newRow("count far beyond the file") << head(0xFFFFFFFFu, {}) << "truncated list: the count says 4294967295 beats, the file holds 0";
+    QTest::newRow("too short for a count") << QByteArray("\x01\x02", 2) << "too short for a beat count";
+    QTest::newRow("a payload past the show's end") << head(0, {}) + MusicFiles::payload(44100 * 40)
+                                                    << "40.000 s against the show's 38.200 s; the last 1.800 s are never heard";
+}
+
+void BmmTest::infoSaysWhatIsWrongWithTheFile()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, says);
+    QVERIFY(writeText(QStringLiteral("song.bmm"), content));
+    const Run run = bmm({QStringLiteral("info"), path(QStringLiteral("song.bmm"))});
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.out.contains(says), qPrintable(run.out));
+}
+
+void BmmTest::synthMakesA38SecondTrackWithAKickOnEveryBeat()
+{
+    const Run run = bmm({QStringLiteral("synth"), path(QStringLiteral("music.bmm"))});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    const Music music = readMusic(path(QStringLiteral("music.bmm")));
+
+    const double seconds = music.samples.size() / 2 / 44100.0;
+    QVERIFY2(seconds >= 37.0 && seconds <= 38.2, qPrintable(QString::number(seconds)));
+    QVERIFY(music.beats.size() >= 60);
+    for (int i = 1; i < music.beats.size(); ++i)
+        QCOMPARE(music.beats[i] - music.beats[i - 1], 250); // a steady 120 a minute
+
+    float peak = 0.0f;
+    for (const float sample : music.samples)
+        peak = qMax(peak, qAbs(sample));
+    QVERIFY(peak > 0.3f && peak < 1.0f);
+
+    // Each beat is a kick: 20 ms after it is much louder than the 20 ms before.
+    constexpr int window = 2 * 882;
+    for (const int beat : qAsConst(music.beats)) {
+        const int at = beat * 44100 / 500 * 2;
+        QVERIFY2(rms(music.samples, at, window) > 2.0 * rms(music.samples, at - window, window),
+                 qPrintable(QString::number(beat)));
+    }
+}
+
+void BmmTest::detectedBeatsFallOnTheKicks()
+{
+    QVERIFY(bmm({QStringLiteral("synth"), path(QStringLiteral("music.bmm"))}).exitCode == 0);
+    QVERIFY(bmm({QStringLiteral("unpack"), path(QStringLiteral("music.bmm")), path(QStringLiteral("music.wav"))}).exitCode == 0);
+    const Run run = bmm({QStringLiteral("pack"), path(QStringLiteral("music.wav")), path(QStringLiteral("detected.bmm")),
+                         QStringLiteral("--detect-beats")});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+
+    const QList<int> kicks = readMusic(path(QStringLiteral("music.bmm"))).beats;
+    const QList<int> detected = readMusic(path(QStringLiteral("detected.bmm"))).beats;
+    QVERIFY2(qAbs(detected.size() - kicks.size()) <= 10, qPrintable(QString::number(detected.size())));
+    int onAKick = 0;
+    for (const int beat : detected) {
+        const bool near = std::any_of(kicks.cbegin(), kicks.cend(), [beat](int kick) { return qAbs(beat - kick) <= 20; });
+        onAKick += near ? 1 : 0;
+    }
+    // Within 40 ms of a kick, the tracker's first guesses aside.
+    QVERIFY2(onAKick >= detected.size() * 8 / 10, qPrintable(QStringLiteral("%1 of %2").arg(onAKick).arg(detected.size())));
+}
+
+void BmmTest::badInputFailsNamingTheFileAndLeavesNoOutput_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("missing audio") << QStringList{"pack", "missing.wav", "out.bmm"} << "bmm: missing.wav: no such file";
+    QTest::newRow("undecodable audio") << QStringList{"pack", "garbage.wav", "out.bmm"} << "bmm: garbage.wav: cannot decode";
+    QTest::newRow("a beats line that is no time") << QStringList{"pack", "in.wav", "out.bmm", "--beats", "bad-beats.txt"}
+                                                  << "bmm: bad-beats.txt:3: not a time in seconds: \"1.5s\"";
+    QTest::newRow("a beat time out of range") << QStringList{"pack", "in.wav", "out.bmm", "--beats", "far-beats.txt"}
+                                              << "bmm: far-beats.txt:2: time out of range";
+    QTest::newRow("missing beats file") << QStringList{"pack", "in.wav", "out.bmm", "--beats", "missing.txt"}
+                                        << "bmm: missing.txt: cannot read the beats";
+    QTest::newRow("unwritable music file") << QStringList{"pack", "in.wav", "no-such-folder/out.bmm"}
+                                           << "bmm: no-such-folder/out.bmm: cannot write";
+    QTest::newRow("unwritable synth output") << QStringList{"synth", "no-such-folder/out.bmm"}
+                                             << "bmm: no-such-folder/out.bmm: cannot write";
+    QTest::newRow("info of a missing file") << QStringList{"info", "missing.bmm"} << "bmm: missing.bmm: no such file";
+    QTest::newRow("info of a folder") << QStringList{"info", "folder"} << "bmm: folder: not a regular file";
+    QTest::newRow("unpack of a missing file") << QStringList{"unpack", "missing.bmm", "out.wav"} << "bmm: missing.bmm: no such file";
+    QTest::newRow("unwritable WAV") << QStringList{"unpack", "song.bmm", "no-such-folder/out.wav"}
+                                    << "bmm: no-such-folder/out.wav: cannot write";
+    QTest::newRow("unwritable beats text") << QStringList{"unpack", "song.bmm", "out.wav", "--beats", "no-such-folder/b.txt"}
+                                           << "bmm: no-such-folder/b.txt: cannot write";
+}
+
+void BmmTest::badInputFailsNamingTheFileAndLeavesNoOutput()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, message);
+
+    QVERIFY(writeSound(path(QStringLiteral("in.wav")), SF_FORMAT_WAV | SF_FORMAT_FLOAT, 2, 44100, tone(4410, 2, 44100)));
+    QVERIFY(writeText(QStringLiteral("garbage.wav"), QByteArray(5000, '\x5a')));
+    QVERIFY(writeText(QStringLiteral("bad-beats.txt"), "0.5\n# fine\n1.5s\n2.0\n"));
+    QVERIFY(writeText(QStringLiteral("far-beats.txt"), "0.5\n1e10\n"));
+    QVERIFY(writeText(QStringLiteral("song.bmm"), head(1, {250}) + MusicFiles::payload(100)));
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("folder")));
+    // A file that a failed command must leave as it was.
+    QVERIFY(writeText(QStringLiteral("out.bmm"), "old"));
+    const QStringList before = QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+
+    const Run run = bmm(arguments, m_dir->path());
+    QVERIFY2(run.exitCode > 0, qPrintable(QString::number(run.exitCode)));
+    QCOMPARE(run.err.count(QLatin1Char('\n')), 1);
+    QVERIFY2(run.err.startsWith(message), qPrintable(run.err));
+
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
+    QFile old(path(QStringLiteral("out.bmm")));
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QCOMPARE(old.readAll(), QByteArray("old"));
+}
+
+QTEST_GUILESS_MAIN(BmmTest)
+#include "tst_bmm.moc"
