@@ -7,7 +7,7 @@ FUZZ_BUILD := build-fuzz
 CMAKE      := cmake -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 WITH_X     := scripts/with-x
 
-.PHONY: run test deps build build-asan build-fuzz assets test-normal test-asan test-fuzz fuzz clean
+.PHONY: run test deps build build-asan build-fuzz assets test-normal test-asan test-fuzz fuzz bench clean
 
 deps:
 	@scripts/install-deps
@@ -54,6 +54,10 @@ test-fuzz: build-fuzz
 	@grep -E '^(Done|stat::number_of_executed_units)' $(FUZZ_BUILD)/last-run.log
 
 test: test-normal test-asan test-fuzz
+
+# Figures for speed and memory, printed.
+bench: build
+	@$(WITH_X) $(BUILD)/bench/audio/audiobench
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
