@@ -6,6 +6,8 @@
 #include <QList>
 #include <QtEndian>
 
+#include <algorithm>
+
 // Music files made byte by byte for the tests.
 namespace MusicFiles {
 
@@ -33,6 +35,25 @@ inline QByteArray payload(int frames)
         qToLittleEndian(sample, bytes.data() + 4 * i);
     }
     return bytes;
+}
+
+// One callback's buffer on the show's device: 882 stereo float frames.
+constexpr int bufferBytes = 882 * 8;
+
+inline bool allZero(const QByteArray &bytes)
+{
+    return std::all_of(bytes.cbegin(), bytes.cend(), [](char byte) { return byte == 0; });
+}
+
+// SDL's disk driver writes every buffer the device plays. A device opens
+// paused and plays silence of its own until it is started, so a buffer or two
+// of silence may come before the first callback's.
+inline int silentBuffersBeforeTheFirstCallback(const QByteArray &received)
+{
+    int buffers = 0;
+    while ((buffers + 1) * bufferBytes <= received.size() && allZero(received.mid(buffers * bufferBytes, bufferBytes)))
+        ++buffers;
+    return buffers;
 }
 
 inline bool write(const QString &path, const QByteArray &bytes)

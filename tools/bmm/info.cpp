@@ -2,11 +2,11 @@
 
 #include "commands.h"
 #include "failure.h"
+#include "inputfile.h"
 #include "musicfile.h"
 #include "showtime.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QTextStream>
 #include <QtEndian>
 
@@ -70,14 +70,8 @@ QString clockTime(int beat)
 
 void info(const QString &path)
 {
-    const QFileInfo fileInfo(path);
-    if (!fileInfo.exists())
-        throw Failure(QStringLiteral("%1: no such file").arg(path));
-    if (!fileInfo.isFile())
-        throw Failure(QStringLiteral("%1: not a regular file; the show does not open it").arg(path));
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Failure(QStringLiteral("%1: cannot read: %2").arg(path, file.errorString()));
+    openInput(file);
 
     const qint64 size = file.size();
     const QList<int> beats = MusicFile::readBeatList(file);

@@ -3,6 +3,7 @@
 #include "beatstext.h"
 #include "commands.h"
 #include "failure.h"
+#include "inputfile.h"
 #include "musicfile.h"
 #include "soundfile.h"
 
@@ -31,14 +32,8 @@ void commit(QSaveFile &file)
 
 void unpack(const QString &path, const QString &wavPath, const QString &beatsPath)
 {
-    const QFileInfo fileInfo(path);
-    if (!fileInfo.exists())
-        throw Failure(QStringLiteral("%1: no such file").arg(path));
-    if (!fileInfo.isFile())
-        throw Failure(QStringLiteral("%1: not a regular file").arg(path));
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Failure(QStringLiteral("%1: cannot read: %2").arg(path, file.errorString()));
+    openInput(file);
     const QList<int> beats = MusicFile::readBeatList(file);
 
     // Both outputs are written beside their targets and take their names at the end.
@@ -47,7 +42,7 @@ void unpack(const QString &path, const QString &wavPath, const QString &beatsPat
     QSaveFile beatsFile(beatsPath);
     if (!beatsPath.isEmpty()) {
         openForWriting(beatsFile);
-        beatsFile.write(beatsText(beats, fileInfo.fileName()).toUtf8());
+        beatsFile.write(beatsText(beats, QFileInfo(path).fileName()).toUtf8());
     }
 
     SF_INFO format = {};
