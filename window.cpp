@@ -111,7 +111,7 @@ void Window::initializeGL()
     want.freq = MusicFile::sampleRate;
     want.format = AUDIO_F32LSB;
     want.channels = MusicFile::channels;
-    want.samples = want.channels * 441;
+    want.samples = want.channels * 441; // 882 frames: 20 ms a buffer
     want.userdata = this;
     want.callback = effect;
     SDL_AudioSpec have;
