@@ -53,7 +53,8 @@ test-fuzz: build-fuzz
 		|| { tail -40 $(FUZZ_BUILD)/last-run.log; exit 1; }
 	@grep -E '^(Done|stat::number_of_executed_units)' $(FUZZ_BUILD)/last-run.log
 
-test: test-normal test-asan test-fuzz
+# The fuzzer first, so that the test runners' summaries close the output.
+test: test-fuzz test-normal test-asan
 
 # Figures for speed and memory, printed.
 bench: build
