@@ -1,5 +1,6 @@
 #include "window.h"
 #include "musicfile.h"
+#include "showgl.h"
 #include "showtime.h"
 
 #include <QCoreApplication>
@@ -11,16 +12,6 @@
 
 namespace {
 
-// Two triangles covering clip space.
-constexpr GLfloat vertices[] = {
-    -1.0f, -1.0f,
-     1.0f, -1.0f,
-     1.0f,  1.0f,
-     1.0f,  1.0f,
-    -1.0f,  1.0f,
-    -1.0f, -1.0f,
-};
-
 constexpr float fpsReportMs = 1000.0f;
 constexpr float beatPulse = 1.0f;
 constexpr double beatDecayPerFrame = 0.1;
@@ -30,10 +21,7 @@ constexpr double beatDecayPerFrame = 0.1;
 Window::Window()
     : QOpenGLWindow(QOpenGLWindow::NoPartialUpdate)
 {
-    QSurfaceFormat format;
-    format.setVersion(4, 1);
-    format.setProfile(QSurfaceFormat::CoreProfile);
-    setFormat(format);
+    setFormat(ShowGL::surfaceFormat());
 
     // Only a regular file is opened: opening a FIFO would block the show's
     // start, and a directory holds no music.
@@ -133,13 +121,13 @@ void Window::initializeGL()
 
     m_vbo.create();
     m_vbo.bind();
-    m_vbo.allocate(vertices, sizeof(vertices));
+    m_vbo.allocate(ShowGL::quad, sizeof(ShowGL::quad));
     m_vbo.release();
 
     m_vao.release();
 
-    m_shader.addShaderFromSourceFile(QOpenGLShader::Vertex, QStringLiteral(":/shaders/shader.vert"));
-    m_shader.addShaderFromSourceFile(QOpenGLShader::Fragment, QStringLiteral(":/shaders/shader.frag"));
+    m_shader.addShaderFromSourceFile(QOpenGLShader::Vertex, ShowGL::vertexShader());
+    m_shader.addShaderFromSourceFile(QOpenGLShader::Fragment, ShowGL::fragmentShader());
     m_shader.link();
 }
 
@@ -193,7 +181,7 @@ void Window::paintGL()
     m_shader.setUniformValue("iResolution", QSizeF(size()) * devicePixelRatio());
     m_shader.setUniformValue("iGlobalTime", ShowTime::at(now, m_timeAdjustment, m_pauseAdjustment));
 
-    glDrawArrays(GL_TRIANGLES, 0, 6);
+    glDrawArrays(GL_TRIANGLES, 0, ShowGL::quadVertices);
 
     m_shader.disableAttributeArray("vertex");
     m_font.release();

@@ -1,0 +1,111 @@
+#include "offscreenscene.h"
+#include "showgl.h"
+
+#include <QOpenGLFunctions>
+
+OffscreenScene::OffscreenScene(const QSize &size)
+    : m_size(size)
+{
+    m_context.setFormat(ShowGL::surfaceFormat());
+    if (!m_context.create())
+        return;
+    m_surface.setFormat(m_context.format());
+    m_surface.create();
+    if (!makeCurrent())
+        return;
+
+    m_fbo.emplace(size);
+
+    m_program.emplace();
+    m_program->addShaderFromSourceFile(QOpenGLShader::Vertex, ShowGL::vertexShader());
+    m_program->addShaderFromSourceFile(QOpenGLShader::Fragment, ShowGL::fragmentShader());
+    m_program->link();
+
+    m_vao.create();
+    m_vao.bind();
+    m_vbo.create();
+    m_vbo.bind();
+    m_vbo.allocate(ShowGL::quad, sizeof(ShowGL::quad));
+    m_vbo.release();
+    m_vao.release();
+}
+
+OffscreenScene::~OffscreenScene()
+{
+    // GL objects go with their context current; without one none was made.
+    if (!makeCurrent())
+        return;
+    m_vbo.destroy();
+    m_vao.destroy();
+    m_program.reset();
+    m_fbo.reset();
+    m_context.doneCurrent();
+}
+
+bool OffscreenScene::isValid() const
+{
+    return m_fbo && m_fbo->isValid() && m_program && m_program->isLinked();
+}
+
+bool OffscreenScene::makeCurrent()
+{
+    return m_context.isValid() && m_context.makeCurrent(&m_surface);
+}
+
+void OffscreenScene::draw(float showTime, float beatPulse)
+{
+    if (!isValid() || !makeCurrent())
+        return;
+    QOpenGLFunctions *gl = m_context.functions();
+
+    m_fbo->bind();
+    gl->glViewport(0, 0, m_size.width(), m_size.height());
+
+    m_program->bind();
+    m_vao.bind();
+    m_vbo.bind();
+    m_program->setAttributeBuffer("vertex", GL_FLOAT, 0, 2);
+    m_program->enableAttributeArray("vertex");
+
+    // The show window's uniforms, in its order; the resolution is in
+    // framebuffer pixels there too.
+    m_program->setUniformValue("iBeat", beatPulse);
+    m_program->setUniformValue("iFont", 0);
+    m_program->setUniformValue("iResolution", QSizeF(m_size));
+    m_program->setUniformValue("iGlobalTime", showTime);
+
+    gl->glDrawArrays(GL_TRIANGLES, 0, ShowGL::quadVertices);
+
+    m_program->disableAttributeArray("vertex");
+    m_vbo.release();
+    m_vao.release();
+    m_program->release();
+    m_fbo->release();
+}
+
+void OffscreenScene::finish()
+{
+    if (makeCurrent())
+        m_context.functions()->glFinish();
+}
+
+QImage OffscreenScene::read()
+{
+    if (!isValid() || !makeCurrent())
+        return {};
+    QOpenGLFunctions *gl = m_context.functions();
+
+    // Rows of four-byte pixels need no padding on either side.
+    QImage image(m_size, QImage::Format_RGBA8888);
+    m_fbo->bind();
+    gl->glReadPixels(0, 0, m_size.width(), m_size.height(), GL_RGBA, GL_UNSIGNED_BYTE, image.bits());
+    m_fbo->release();
+    // GL's first row is the bottom one.
+    return image.mirrored();
+}
+
+QImage OffscreenScene::frame(float showTime, float beatPulse)
+{
+    draw(showTime, beatPulse);
+    return read();
+}

@@ -1,0 +1,36 @@
+#ifndef SHOWGL_H
+#define SHOWGL_H
+
+#include <QString>
+#include <QSurfaceFormat>
+#include <qopengl.h>
+
+// What every surface that draws the scene shares with the show window.
+namespace ShowGL {
+
+inline QSurfaceFormat surfaceFormat()
+{
+    QSurfaceFormat format;
+    format.setVersion(4, 1);
+    format.setProfile(QSurfaceFormat::CoreProfile);
+    return format;
+}
+
+// The scene program's two stages, compiled in from resources.qrc.
+inline QString vertexShader() { return QStringLiteral(":/shaders/shader.vert"); }
+inline QString fragmentShader() { return QStringLiteral(":/shaders/shader.frag"); }
+
+// Two triangles covering clip space.
+constexpr GLfloat quad[] = {
+    -1.0f, -1.0f,
+     1.0f, -1.0f,
+     1.0f,  1.0f,
+     1.0f,  1.0f,
+    -1.0f,  1.0f,
+    -1.0f, -1.0f,
+};
+constexpr int quadVertices = 6;
+
+} // namespace ShowGL
+
+#endif // SHOWGL_H

@@ -1,0 +1,208 @@
+#ifndef SHADERPROBE_H
+#define SHADERPROBE_H
+
+#include "showgl.h"
+
+#include <QFile>
+#include <QOffscreenSurface>
+#include <QOpenGLBuffer>
+#include <QOpenGLContext>
+#include <QOpenGLFramebufferObject>
+#include <QOpenGLFunctions>
+#include <QOpenGLShaderProgram>
+#include <QOpenGLVertexArrayObject>
+#include <QVector4D>
+#include <QVector>
+
+#include <optional>
+
+// The scene's uniforms for one evaluation.
+struct ProbeUniforms
+{
+    float showTime = 0.0f;
+    QSizeF resolution{1.0, 1.0};
+};
+
+// Runs single functions of the scene's fragment stage on the real GL. The
+// stage is taken from the compiled-in resource with its functions as they
+// are; only its main is renamed, and a probe main appended that runs one
+// named probe per pixel and writes its value into a float framebuffer.
+//
+// The probes see two inputs: a, which may step from pixel to pixel of a
+// grid (a = a0 + x * stepX + y * stepY for the pixel in column x, row y), and
+// b, the same for every pixel. The uniforms iGlobalTime and iResolution are set
+// for each evaluation.
+class ShaderProbe
+{
+public:
+    // name, GLSL statements that set the vec4 value
+    static QVector<QPair<QString, QString>> probes()
+    {
+        return {
+            {"sdBox", "value = vec4(sdBox(a.xyz, b.xyz));"},
+            {"map", "value = vec4(map(a.xyz), 0.0, 0.0);"},
+            {"createRotationY", "value = vec4(a.xyz * createRotationY(b.x), 0.0);"},
+            {"castRay", "value = vec4(castRay(a.xyz, b.xyz), 0.0, 0.0);"},
+            // mint and tmax ride in the fourth components
+            {"softshadow", "value = vec4(softshadow(a.xyz, b.xyz, a.w, b.w));"},
+            {"calcNormal", "value = vec4(calcNormal(a.xyz), 0.0);"},
+            {"calcAO", "value = vec4(calcAO(a.xyz, b.xyz));"},
+            {"render", "value = vec4(render(a.xyz, b.xyz), 0.0);"},
+            // the camera as main applies it: a.xy is the start offset p
+            {"rayStart", "value = vec4(a.x, a.y, DISTANCE, 1.0) * getCameraMatrix();"},
+            // a.xy is the pixel position, as main passes gl_FragCoord
+            {"rayDir", "value = createRay(45.0, iResolution.xy, a.xy) * getCameraMatrix();"},
+            {"getAlpha", "value = vec4(getAlpha());"},
+            // the pixel's own primary ray, built as main builds it, marched
+            // and rendered
+            {"primaryHit", "value = vec4(castRay(primaryStart(), primaryDir()), 0.0, 0.0);"},
+            {"primaryRender", "value = vec4(render(primaryStart(), primaryDir()), 0.0);"},
+            // the stage's own main for the pixel
+            {"sceneMain", "sceneMain(); value = result;"},
+        };
+    }
+
+    ShaderProbe()
+    {
+        m_context.setFormat(ShowGL::surfaceFormat());
+        if (!m_context.create())
+            return;
+        m_surface.setFormat(m_context.format());
+        m_surface.create();
+        if (!m_context.makeCurrent(&m_surface))
+            return;
+
+        m_program.emplace();
+        m_program->addShaderFromSourceFile(QOpenGLShader::Vertex, ShowGL::vertexShader());
+        m_program->addShaderFromSourceCode(QOpenGLShader::Fragment, probeSource());
+        m_program->link();
+
+        m_vao.create();
+        m_vao.bind();
+        m_vbo.create();
+        m_vbo.bind();
+        m_vbo.allocate(ShowGL::quad, sizeof(ShowGL::quad));
+        m_vbo.release();
+        m_vao.release();
+    }
+
+    ~ShaderProbe()
+    {
+        if (!m_context.makeCurrent(&m_surface))
+            return;
+        m_vbo.destroy();
+        m_vao.destroy();
+        m_program.reset();
+        m_fbo.reset();
+        m_context.doneCurrent();
+    }
+
+    ShaderProbe(const ShaderProbe &) = delete;
+    ShaderProbe &operator=(const ShaderProbe &) = delete;
+
+    bool isValid() const { return m_program && m_program->isLinked(); }
+    QString log() const { return m_program ? m_program->log() : QStringLiteral("no GL context"); }
+
+    QVector4D eval(const QString &name, const QVector4D &a, const QVector4D &b = {}, const ProbeUniforms &uniforms = {})
+    {
+        const QVector<QVector4D> values = grid(name, QSize(1, 1), a, {}, {}, b, uniforms);
+        return values.isEmpty() ? QVector4D(qQNaN(), qQNaN(), qQNaN(), qQNaN()) : values.first();
+    }
+
+    // Values row by row, the first row being y = 0.
+    QVector<QVector4D> grid(const QString &name, const QSize &size, const QVector4D &a0, const QVector4D &stepX,
+                            const QVector4D &stepY, const QVector4D &b, const ProbeUniforms &uniforms = {})
+    {
+        const int index = indexOf(name);
+        if (!isValid() || index < 0 || !m_context.makeCurrent(&m_surface))
+            return {};
+        QOpenGLFunctions *gl = m_context.functions();
+
+        if (!m_fbo || m_fbo->size() != size)
+            m_fbo.emplace(size, QOpenGLFramebufferObject::NoAttachment, GL_TEXTURE_2D, GL_RGBA32F);
+        m_fbo->bind();
+        gl->glViewport(0, 0, size.width(), size.height());
+
+        m_program->bind();
+        m_vao.bind();
+        m_vbo.bind();
+        m_program->setAttributeBuffer("vertex", GL_FLOAT, 0, 2);
+        m_program->enableAttributeArray("vertex");
+        m_program->setUniformValue("probeFunction", index);
+        m_program->setUniformValue("probeA", a0);
+        m_program->setUniformValue("probeStepX", stepX);
+        m_program->setUniformValue("probeStepY", stepY);
+        m_program->setUniformValue("probeB", b);
+        m_program->setUniformValue("iGlobalTime", uniforms.showTime);
+        m_program->setUniformValue("iResolution", uniforms.resolution);
+        gl->glDrawArrays(GL_TRIANGLES, 0, ShowGL::quadVertices);
+        m_program->disableAttributeArray("vertex");
+        m_vbo.release();
+        m_vao.release();
+        m_program->release();
+
+        QVector<QVector4D> values(size.width() * size.height());
+        gl->glReadPixels(0, 0, size.width(), size.height(), GL_RGBA, GL_FLOAT, values.data());
+        m_fbo->release();
+        return values;
+    }
+
+private:
+    static int indexOf(const QString &name)
+    {
+        const auto all = probes();
+        for (int i = 0; i < all.size(); ++i)
+            if (all[i].first == name)
+                return i;
+        return -1;
+    }
+
+    static QByteArray probeSource()
+    {
+        QFile file(ShowGL::fragmentShader());
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        QByteArray stage = file.readAll();
+
+        // The stage's own main keeps its body under another name.
+        const int endOfVersion = stage.indexOf('\n') + 1;
+        stage.insert(endOfVersion, "#define main sceneMain\n");
+
+        QByteArray probe = "\n#undef main\n"
+                           "uniform int probeFunction;\n"
+                           "uniform vec4 probeA;\n"
+                           "uniform vec4 probeStepX;\n"
+                           "uniform vec4 probeStepY;\n"
+                           "uniform vec4 probeB;\n"
+                           "vec3 primaryStart()\n"
+                           "{\n"
+                           "    vec2 p = (-iResolution.xy + 2.0 * gl_FragCoord.xy) / iResolution.y;\n"
+                           "    return (vec4(p.x, p.y, DISTANCE, 1.0) * getCameraMatrix()).xyz;\n"
+                           "}\n"
+                           "vec3 primaryDir()\n"
+                           "{\n"
+                           "    return (createRay(45.0, iResolution.xy, gl_FragCoord.xy) * getCameraMatrix()).xyz;\n"
+                           "}\n"
+                           "void main()\n"
+                           "{\n"
+                           "    vec2 cell = gl_FragCoord.xy - 0.5;\n"
+                           "    vec4 a = probeA + cell.x * probeStepX + cell.y * probeStepY;\n"
+                           "    vec4 b = probeB;\n"
+                           "    vec4 value = vec4(0.0);\n";
+        const auto all = probes();
+        for (int i = 0; i < all.size(); ++i)
+            probe += QStringLiteral("    if (probeFunction == %1) { %2 }\n").arg(i).arg(all[i].second).toLatin1();
+        probe += "    result = value;\n"
+                 "}\n";
+        return stage + probe;
+    }
+
+    QOffscreenSurface m_surface;
+    QOpenGLContext m_context;
+    std::optional<QOpenGLFramebufferObject> m_fbo;
+    std::optional<QOpenGLShaderProgram> m_program;
+    QOpenGLVertexArrayObject m_vao;
+    QOpenGLBuffer m_vbo;
+};
+
+#endif // SHADERPROBE_H

@@ -1,0 +1,245 @@
+// The scene's distance field, evaluated by the fragment stage itself: box
+// distances, the turns, and the ground and nine walls that map returns.
+
+#include "scenegeometry.h"
+#include "shaderprobe.h"
+
+#include <QtTest>
+
+using SceneGeometry::wallPoint;
+
+namespace {
+
+constexpr float groundMaterial = 0.0f;
+constexpr float crossMaterial = 46.9f; // walls 1 and 2
+constexpr float wallMaterial = 85.0f;  // walls 3 to 9
+
+} // namespace
+
+class SceneFieldTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void boxDistanceFollowsTheFormulaWhateverTheHalfExtents_data();
+    void boxDistanceFollowsTheFormulaWhateverTheHalfExtents();
+    void turnsApplyToRowVectors_data();
+    void turnsApplyToRowVectors();
+    void mapGivesDistanceAndMaterial_data();
+    void mapGivesDistanceAndMaterial();
+    void noWallStandsAtNegativeShowTime_data();
+    void noWallStandsAtNegativeShowTime();
+    void everyWallShowsOnceRisen();
+    void noWallShowsInThePictureAtNegativeShowTime_data();
+    void noWallShowsInThePictureAtNegativeShowTime();
+    void wallsShowInThePictureOnceRisen();
+
+private:
+    std::optional<ShaderProbe> m_probe;
+};
+
+void SceneFieldTest::initTestCase()
+{
+    m_probe.emplace();
+    QVERIFY2(m_probe->isValid(), qPrintable(m_probe->log()));
+}
+
+void SceneFieldTest::boxDistanceFollowsTheFormulaWhateverTheHalfExtents_data()
+{
+    QTest::addColumn<QVector4D>("point");
+    QTest::addColumn<QVector4D>("halfExtents");
+    QTest::addColumn<float>("expected");
+
+    QTest::newRow("centre: minus the smallest half-extent") << QVector4D(0, 0, 0, 0) << QVector4D(0.2f, 0.5f, 2, 0) << -0.2f;
+    QTest::newRow("beside a face") << QVector4D(1, 0, 0, 0) << QVector4D(0.5f, 0.5f, 0.5f, 0) << 0.5f;
+    QTest::newRow("beside an edge") << QVector4D(1, 1, 0, 0) << QVector4D(0.5f, 0.5f, 0.5f, 0) << 0.70711f;
+    QTest::newRow("inside, nearest a face") << QVector4D(0, 0, 0.2f, 0) << QVector4D(0.5f, 0.5f, 0.5f, 0) << -0.3f;
+    QTest::newRow("a zero half-extent caps the inside at 0") << QVector4D(0, 0, 0, 0) << QVector4D(0.2f, 0.5f, 0, 0) << 0.0f;
+    QTest::newRow("a negative half-extent counts as outside") << QVector4D(0, 0.3f, 0, 0) << QVector4D(0.2f, -0.1f, 1, 0) << 0.4f;
+}
+
+void SceneFieldTest::boxDistanceFollowsTheFormulaWhateverTheHalfExtents()
+{
+    QFETCH(QVector4D, point);
+    QFETCH(QVector4D, halfExtents);
+    QFETCH(float, expected);
+
+    const float distance = m_probe->eval("sdBox", point, halfExtents).x();
+    QVERIFY2(qAbs(distance - expected) < 1e-5f, qPrintable(QString::number(distance)));
+}
+
+void SceneFieldTest::turnsApplyToRowVectors_data()
+{
+    QTest::addColumn<QVector4D>("point");
+    QTest::addColumn<float>("degrees");
+    QTest::addColumn<QVector4D>("expected");
+
+    // (x, y, z) becomes (x cos r + z sin r, y, -x sin r + z cos r).
+    QTest::newRow("+x a quarter turn to -z") << QVector4D(1, 0, 0, 0) << 90.0f << QVector4D(0, 0, -1, 0);
+    QTest::newRow("+z a quarter turn to +x") << QVector4D(0, 0, 1, 0) << 90.0f << QVector4D(1, 0, 0, 0);
+    QTest::newRow("y stays") << QVector4D(0, 2, 0, 0) << 40.0f << QVector4D(0, 2, 0, 0);
+    QTest::newRow("+x by 40 degrees") << QVector4D(1, 0, 0, 0) << 40.0f << QVector4D(0.76604f, 0, -0.64279f, 0);
+    QTest::newRow("+x by -50 degrees") << QVector4D(1, 0, 0, 0) << -50.0f << QVector4D(0.64279f, 0, 0.76604f, 0);
+}
+
+void SceneFieldTest::turnsApplyToRowVectors()
+{
+    QFETCH(QVector4D, point);
+    QFETCH(float, degrees);
+    QFETCH(QVector4D, expected);
+
+    const QVector4D turned = m_probe->eval("createRotationY", point, QVector4D(degrees * float(M_PI) / 180.0f, 0, 0, 0));
+    QVERIFY2((turned - expected).length() < 1e-5f,
+             qPrintable(QStringLiteral("%1 %2 %3").arg(turned.x()).arg(turned.y()).arg(turned.z())));
+}
+
+void SceneFieldTest::mapGivesDistanceAndMaterial_data()
+{
+    QTest::addColumn<QVector4D>("point");
+    QTest::addColumn<float>("showTime");
+    QTest::addColumn<float>("distance");
+    QTest::addColumn<float>("material");
+
+    // The centre line of each wall, 0.25 above the ground, from the frame
+    // the scene places the wall in (running angle, box centre).
+    const QVector4D wall3 = wallPoint(-50, 1.0, 0.25, 3.25);
+
+    QTest::newRow("flat walls at t = 0: the tie above a wall goes to the wall") << wall3 << 0.0f << 0.25f << wallMaterial;
+    QTest::newRow("half risen at t = 2.5") << wallPoint(-50, 1.0, 0.4, 3.25) << 2.5f << 0.15f << wallMaterial;
+    QTest::newRow("risen at t = 5: inside wall 3") << wall3 << 5.0f << -0.2f << wallMaterial;
+    QTest::newRow("risen for good: inside wall 3 at t = 20") << wall3 << 20.0f << -0.2f << wallMaterial;
+    QTest::newRow("risen: 0.25 above the top of wall 3") << wallPoint(-50, 1.0, 0.75, 3.25) << 5.0f << 0.25f << wallMaterial;
+    QTest::newRow("risen for good: 0.25 above the top of wall 3 at t = 20") << wallPoint(-50, 1.0, 0.75, 3.25) << 20.0f << 0.25f << wallMaterial;
+    QTest::newRow("negative t: ground only, above wall 3") << wall3 << -1.0f << 0.25f << groundMaterial;
+    QTest::newRow("negative t: ground only, in wall 1") << wallPoint(40, 0, 0.25, -1.5) << -1.0f << 0.25f << groundMaterial;
+    QTest::newRow("far outside the bounding box: ground") << QVector4D(60, 0.25f, 0, 0) << 5.0f << 0.25f << groundMaterial;
+    QTest::newRow("just outside the bounding box beside wall 6") << QVector4D(5.6f, 0.25f, 0, 0) << 5.0f << 0.2f << wallMaterial;
+    // 99.5 above the top of wall 1, 97 above the bounding box: the clip
+    // raises the material value to the box distance.
+    QTest::newRow("far above the origin: the clip takes the material value up")
+            << QVector4D(0, 100, 0, 0) << 5.0f << 99.5f << 97.0f;
+    QTest::newRow("open ground") << QVector4D(-4, 0.7f, 0, 0) << 5.0f << 0.7f << groundMaterial;
+
+    // Inside walls 1 and 2 the distance is 0, inside the others negative.
+    QTest::newRow("inside wall 1") << wallPoint(40, 0, 0.25, -1.5) << 5.0f << 0.0f << crossMaterial;
+    QTest::newRow("inside wall 1, other side of the origin") << wallPoint(40, 0.1, 0.25, 2.0) << 5.0f << 0.0f << crossMaterial;
+    QTest::newRow("inside wall 2") << wallPoint(-50, 0, 0.25, 1.5) << 5.0f << 0.0f << crossMaterial;
+    QTest::newRow("inside wall 3") << wall3 << 5.0f << -0.2f << wallMaterial;
+    QTest::newRow("inside wall 4") << wallPoint(40, 0.95, 0.25, -3) << 5.0f << -0.2f << wallMaterial;
+    QTest::newRow("inside wall 5") << QVector4D(4.5f, 0.25f, -2.8f, 0) << 5.0f << -0.2f << wallMaterial;
+    QTest::newRow("inside wall 6") << QVector4D(5.2f, 0.25f, 0.5f, 0) << 5.0f << -0.2f << wallMaterial;
+    QTest::newRow("inside wall 7") << QVector4D(4.7f, 0.25f, -1.8f, 0) << 5.0f << -0.2f << wallMaterial;
+    QTest::newRow("inside wall 8") << wallPoint(40, 1.98, 0.25, -3) << 5.0f << -0.2f << wallMaterial;
+    QTest::newRow("inside wall 9") << wallPoint(130, -2, 0.25, -2.88) << 5.0f << -0.2f << wallMaterial;
+
+    // Where walls end: wall 2 starts at the origin, wall 5 at q.z = -3.5,
+    // and box B cuts wall 9 at x = 4.2.
+    // Behind the origin on wall 2's line, 0.3 from wall 1's face; inside
+    // wall 2 if it went on.
+    QTest::newRow("wall 2 does not reach behind the origin") << wallPoint(-50, 0, 0.4, -0.5) << 5.0f << 0.3f << crossMaterial;
+    QTest::newRow("wall 9 ends at x = 4.2") << QVector4D(4.3f, 0.25f, 0.85f, 0) << 5.0f << 0.1f << wallMaterial;
+}
+
+void SceneFieldTest::mapGivesDistanceAndMaterial()
+{
+    QFETCH(QVector4D, point);
+    QFETCH(float, showTime);
+    QFETCH(float, distance);
+    QFETCH(float, material);
+
+    const QVector4D sample = m_probe->eval("map", point, {}, {showTime});
+    QVERIFY2(qAbs(sample.x() - distance) < 1e-4f && qAbs(sample.y() - material) < 1e-4f,
+             qPrintable(QStringLiteral("(%1, %2)").arg(sample.x()).arg(sample.y())));
+}
+
+void SceneFieldTest::noWallStandsAtNegativeShowTime_data()
+{
+    QTest::addColumn<float>("showTime");
+    QTest::newRow("just below 0") << -0.01f;
+    QTest::newRow("one second before") << -1.0f;
+    QTest::newRow("far before") << -100.0f;
+}
+
+// Over the whole slab in which rays are marched, and beyond the bounding
+// box, map gives the ground sample (y, 0) and nothing else.
+void SceneFieldTest::noWallStandsAtNegativeShowTime()
+{
+    QFETCH(float, showTime);
+
+    const QSize cells(241, 161);
+    const QVector4D stepX(0.05f, 0, 0, 0), stepZ(0, 0, 0.05f, 0);
+    for (const float y : {0.0f, 0.01f, 0.25f, 0.5f, 1.0f, 1.6f}) {
+        const QVector4D corner(-6, y, -4, 0);
+        const QVector<QVector4D> samples = m_probe->grid("map", cells, corner, stepX, stepZ, {}, {showTime});
+        QCOMPARE(samples.size(), cells.width() * cells.height());
+        for (int i = 0; i < samples.size(); ++i) {
+            const QVector4D expected(y, groundMaterial, 0, 0);
+            if (samples[i] != expected)
+                QFAIL(qPrintable(QStringLiteral("at y %1, cell %2: (%3, %4)")
+                                         .arg(y).arg(i).arg(samples[i].x()).arg(samples[i].y())));
+        }
+    }
+}
+
+// The same look over the ground as above, once the walls have risen: every
+// wall shows, so the sweep above could have found one.
+void SceneFieldTest::everyWallShowsOnceRisen()
+{
+    const QSize cells(241, 161);
+    const QVector<QVector4D> samples = m_probe->grid("map", cells, QVector4D(-6, 0.25f, -4, 0),
+                                                     QVector4D(0.05f, 0, 0, 0), QVector4D(0, 0, 0.05f, 0), {}, {5.0f});
+    int cross = 0, walls = 0;
+    for (const QVector4D &sample : samples) {
+        if (sample.x() <= 0.0f && sample.y() == crossMaterial)
+            ++cross;
+        if (sample.x() < 0.0f && sample.y() == wallMaterial)
+            ++walls;
+    }
+    // Cells of 0.05 by 0.05 inside the walls' footprints, 0.4 wide: walls 1
+    // and 2 have about 12.3 of length inside the bounding box (about 1960
+    // cells), the other seven about 19 where they do not overlap (about 3000).
+    QVERIFY2(cross > 1700 && cross < 2300, qPrintable(QString::number(cross)));
+    QVERIFY2(walls > 2600 && walls < 3500, qPrintable(QString::number(walls)));
+}
+
+void SceneFieldTest::noWallShowsInThePictureAtNegativeShowTime_data()
+{
+    QTest::addColumn<float>("showTime");
+    QTest::newRow("just below 0") << -0.01f;
+    QTest::newRow("one second before") << -1.0f;
+    QTest::newRow("three seconds before") << -3.0f;
+}
+
+// Every pixel's primary ray meets the ground or nothing.
+void SceneFieldTest::noWallShowsInThePictureAtNegativeShowTime()
+{
+    QFETCH(float, showTime);
+
+    const QSize window(160, 90);
+    const QVector<QVector4D> hits = m_probe->grid("primaryHit", window, {}, {}, {}, {}, {showTime, QSizeF(window)});
+    QCOMPARE(hits.size(), window.width() * window.height());
+    int ground = 0;
+    for (const QVector4D &hit : hits) {
+        QVERIFY2(hit.y() == groundMaterial || hit.y() == -1.0f, qPrintable(QString::number(hit.y())));
+        if (hit.y() == groundMaterial)
+            ++ground;
+    }
+    QVERIFY(ground > hits.size() / 4);
+}
+
+// The same look at the picture, walls half risen: both wall materials show.
+void SceneFieldTest::wallsShowInThePictureOnceRisen()
+{
+    const QSize window(160, 90);
+    const QVector<QVector4D> hits = m_probe->grid("primaryHit", window, {}, {}, {}, {}, {2.5f, QSizeF(window)});
+    int cross = 0, walls = 0;
+    for (const QVector4D &hit : hits) {
+        cross += hit.y() == crossMaterial;
+        walls += hit.y() == wallMaterial;
+    }
+    QVERIFY2(cross > 50 && walls > 50, qPrintable(QStringLiteral("%1 %2").arg(cross).arg(walls)));
+}
+
+QTEST_MAIN(SceneFieldTest)
+#include "tst_scenefield.moc"
