@@ -1,0 +1,446 @@
+// The capture tool: its frames are the show window's frames, its video has
+// the show's length, frames and sound, and it leaves nothing behind when it
+// cannot finish.
+
+#include "windowprobe.h"
+
+#include "showtime.h"
+
+#include <QDataStream>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QOpenGLFunctions>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cmath>
+#include <csignal>
+#include <cstring>
+
+namespace {
+
+struct Run
+{
+    int exitCode = -1;
+    QString errors;
+};
+
+// Runs the capture tool to its end in a folder.
+Run runCapture(const QStringList &arguments, const QString &folder,
+               const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
+{
+    QProcess capture;
+    capture.setWorkingDirectory(folder);
+    capture.setProcessEnvironment(environment);
+    capture.start(QStringLiteral(CAPTURE_EXECUTABLE), arguments);
+    if (!capture.waitForFinished(240000) || capture.exitStatus() != QProcess::NormalExit)
+        capture.kill();
+    return {capture.exitStatus() == QProcess::NormalExit ? capture.exitCode() : -1,
+            QString::fromLocal8Bit(capture.readAllStandardError())};
+}
+
+// Runs one of ffmpeg's programs and returns what it printed. They are not
+// built with the sanitizers, so they do not get the sanitizer runtime.
+QByteArray runFfmpegTool(const QString &program, const QStringList &arguments, bool *ok)
+{
+    QProcess tool;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("LD_PRELOAD"));
+    tool.setProcessEnvironment(environment);
+    tool.start(program, arguments);
+    const bool finished = tool.waitForFinished(60000);
+    *ok = finished && tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0;
+    return tool.readAllStandardOutput() + tool.readAllStandardError();
+}
+
+QJsonObject probe(const QString &video)
+{
+    bool ok = false;
+    const QByteArray json = runFfmpegTool(QStringLiteral("ffprobe"),
+            {"-v", "error", "-count_frames", "-show_streams", "-show_format", "-of", "json", video}, &ok);
+    return ok ? QJsonDocument::fromJson(json).object() : QJsonObject();
+}
+
+QJsonObject stream(const QJsonObject &probed, const QString &type)
+{
+    for (const QJsonValue &s : probed.value(QStringLiteral("streams")).toArray())
+        if (s.toObject().value(QStringLiteral("codec_type")).toString() == type)
+            return s.toObject();
+    return {};
+}
+
+double number(const QJsonObject &object, const char *key)
+{
+    return object.value(QLatin1String(key)).toString().toDouble();
+}
+
+// The loudest sample of a video's sound, in dB below full scale.
+double loudestSound(const QString &video)
+{
+    bool ok = false;
+    const QString said = QString::fromLocal8Bit(runFfmpegTool(QStringLiteral("ffmpeg"),
+            {"-hide_banner", "-nostats", "-i", video, "-map", "0:a", "-af", "volumedetect", "-f", "null", "-"}, &ok));
+    const QRegularExpressionMatch match = QRegularExpression(QStringLiteral("max_volume: (-?[\\d.]+|-inf) dB")).match(said);
+    if (!ok || !match.hasMatch())
+        return qQNaN();
+    return match.captured(1) == QLatin1String("-inf") ? -HUGE_VAL : match.captured(1).toDouble();
+}
+
+// A music file: the beat list, then silence, then a loud tone.
+bool writeMusic(const QString &path, const QList<int> &beats, double silentSeconds, double toneSeconds)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    QDataStream out(&file);
+    out.setByteOrder(QDataStream::LittleEndian);
+    out.setFloatingPointPrecision(QDataStream::SinglePrecision);
+    out << beats;
+    const int silent = int(silentSeconds * 44100);
+    const int tone = int(toneSeconds * 44100);
+    for (int i = 0; i < silent + tone; ++i) {
+        const float sample = i < silent ? 0.0f : float(0.5 * std::sin(2.0 * M_PI * 440.0 * i / 44100.0));
+        out << sample << sample;
+    }
+    return out.status() == QDataStream::Ok;
+}
+
+// Everything in a folder, hidden files included.
+QStringList contents(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+}
+
+QString showSeconds(double seconds)
+{
+    return QString::number(seconds, 'g', 17);
+}
+
+QImage opaque(QImage image)
+{
+    return image.convertToFormat(QImage::Format_RGB888);
+}
+
+} // namespace
+
+class CaptureTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void capturedFrameIsTheFrameTheWindowDraws_data();
+    void capturedFrameIsTheFrameTheWindowDraws();
+    void pngFramesAreNamedAfterTheirFrameInTheShow();
+    void videoHasTheFramesLengthAndSoundOfItsStretch();
+    void soundTrackIsTheMusicFromTheFirstFramesMoment();
+    void wholeShowEndsWithTheLastFrameNotPastTheEnd();
+
+    void badOptionsFailWithoutOutput_data();
+    void badOptionsFailWithoutOutput();
+    void failuresLeaveNothingBehind_data();
+    void failuresLeaveNothingBehind();
+    void stoppedCaptureLeavesNothingBehind();
+
+private:
+    QTemporaryDir m_dir;
+    QString m_music;
+};
+
+void CaptureTest::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    m_music = m_dir.filePath(QStringLiteral("music.bmm"));
+    QVERIFY(writeMusic(m_music, {100, 200}, 0.0, 40.0));
+    QVERIFY2(!QStandardPaths::findExecutable(QStringLiteral("ffprobe")).isEmpty(), "ffprobe is missing");
+}
+
+void CaptureTest::capturedFrameIsTheFrameTheWindowDraws_data()
+{
+    // Seconds added to the show time by the keys, to reach every camera segment.
+    QTest::addColumn<float>("timeAdjustment");
+    QTest::newRow("segment 1") << 2.0f;
+    QTest::newRow("segment 2") << 7.0f;
+    QTest::newRow("segment 3") << 12.0f;
+    QTest::newRow("segment 4") << 17.0f;
+    QTest::newRow("segment 5") << 24.0f;
+    QTest::newRow("still after 27") << 28.0f;
+}
+
+void CaptureTest::capturedFrameIsTheFrameTheWindowDraws()
+{
+    QFETCH(float, timeAdjustment);
+
+    Window window;
+    QVERIFY(WindowProbe::showAndWaitForFirstFrame(window));
+    WindowProbe probe(window);
+    probe.timeAdjustment() = timeAdjustment;
+
+    // The capture's frames fall on whole milliseconds of the show timer. Find
+    // a window frame whose show time, adjustment included, is exactly the
+    // show time of a whole millisecond; the float sum nearly always is.
+    qint64 timerMs = -1;
+    float showTime = 0.0f;
+    for (int attempt = 0; attempt < 10 && timerMs < 0; ++attempt) {
+        probe.frame();
+        showTime = probe.showTime();
+        const qint64 near = qRound64(double(showTime) * ShowTime::msPerSecond);
+        for (qint64 ms = near - 2; ms <= near + 2; ++ms)
+            if (ShowTime::at(ms) == showTime)
+                timerMs = ms;
+    }
+    QVERIFY2(timerMs >= 0, "no frame fell on a whole millisecond");
+
+    window.makeCurrent();
+    QOpenGLFunctions *gl = window.context()->functions();
+    const QSize pixels = window.size() * window.devicePixelRatio();
+    QImage drawn(pixels, QImage::Format_RGBA8888);
+    gl->glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    gl->glReadPixels(0, 0, pixels.width(), pixels.height(), GL_RGBA, GL_UNSIGNED_BYTE, drawn.bits());
+    QCOMPARE(gl->glGetError(), GLenum(GL_NO_ERROR));
+    // The screen shows no alpha; GL's first row is the bottom one.
+    drawn = opaque(drawn.mirrored());
+
+    // At 1000 frames a second the show's frame k is its timer's millisecond k.
+    const QString frames = m_dir.filePath(QStringLiteral("frames-%1").arg(timerMs));
+    const Run run = runCapture({"--size", QStringLiteral("%1x%2").arg(pixels.width()).arg(pixels.height()),
+                                "--fps", "1000", "--from", showSeconds(showTime),
+                                "--to", showSeconds(double(showTime) + 0.0004), "--png", frames},
+                               m_dir.path());
+    QVERIFY2(run.exitCode == 0, qPrintable(run.errors));
+    const QString name = QStringLiteral("frame-%1.png").arg(timerMs, 5, 10, QLatin1Char('0'));
+    QCOMPARE(contents(frames), QStringList{name});
+
+    const QImage captured = opaque(QImage(QDir(frames).filePath(name)));
+    QCOMPARE(captured.size(), pixels);
+    int differing = 0;
+    for (int y = 0; y < pixels.height(); ++y)
+        differing += std::memcmp(captured.constScanLine(y), drawn.constScanLine(y), size_t(pixels.width()) * 3) != 0;
+    QVERIFY2(differing == 0, qPrintable(QStringLiteral("%1 rows differ at show time %2")
+                                        .arg(differing).arg(double(showTime))));
+    // Not a frame that anything would match.
+    QVERIFY(captured.pixel(pixels.width() / 2, pixels.height() / 2) != qRgb(0, 0, 0));
+}
+
+void CaptureTest::pngFramesAreNamedAfterTheirFrameInTheShow()
+{
+    // Show seconds 2 to 6 are show-timer milliseconds 2500 to 7500: at 5
+    // frames a second, frames 13 (2600 ms) to 37 (7400 ms).
+    const QString frames = m_dir.filePath(QStringLiteral("stretch"));
+    const Run run = runCapture({"--size", "64x36", "--fps", "5", "--from", "2", "--to", "6", "--png", frames},
+                               m_dir.path());
+    QVERIFY2(run.exitCode == 0, qPrintable(run.errors));
+
+    QStringList expected;
+    for (int k = 13; k <= 37; ++k)
+        expected << QStringLiteral("frame-%1.png").arg(k, 5, 10, QLatin1Char('0'));
+    QCOMPARE(contents(frames), expected);
+    for (const QString &name : qAsConst(expected))
+        QCOMPARE(QImage(QDir(frames).filePath(name)).size(), QSize(64, 36));
+    // Show time 5 (6250 ms) is a cut, black on screen, but it is no frame at
+    // 5 a second; frame 25 at 4 a second is.
+    const QString cut = m_dir.filePath(QStringLiteral("cut"));
+    QCOMPARE(runCapture({"--size", "64x36", "--fps", "4", "--from", "5", "--to", "5.1", "--png", cut},
+                        m_dir.path()).exitCode, 0);
+    QCOMPARE(contents(cut), QStringList{"frame-00025.png"});
+    const QImage black = QImage(QDir(cut).filePath("frame-00025.png"));
+    QCOMPARE(black.pixel(32, 18), qRgb(0, 0, 0));
+    QVERIFY(!black.hasAlphaChannel());
+}
+
+void CaptureTest::videoHasTheFramesLengthAndSoundOfItsStretch()
+{
+    const QString video = m_dir.filePath(QStringLiteral("stretch.mp4"));
+    const Run run = runCapture({"--size", "64x36", "--fps", "5", "--from", "2", "--to", "6", video}, m_dir.path());
+    QVERIFY2(run.exitCode == 0, qPrintable(run.errors));
+    QVERIFY2(run.errors.contains(QLatin1String("frame 25 of 25")), qPrintable(run.errors));
+
+    const QJsonObject probed = probe(video);
+    const QJsonObject picture = stream(probed, QStringLiteral("video"));
+    const QJsonObject sound = stream(probed, QStringLiteral("audio"));
+    QCOMPARE(picture.value("codec_name").toString(), QStringLiteral("h264"));
+    QCOMPARE(picture.value("pix_fmt").toString(), QStringLiteral("yuv420p"));
+    QCOMPARE(picture.value("width").toInt(), 64);
+    QCOMPARE(picture.value("height").toInt(), 36);
+    QCOMPARE(picture.value("r_frame_rate").toString(), QStringLiteral("5/1"));
+    QCOMPARE(picture.value("nb_read_frames").toString(), QStringLiteral("25"));
+    QCOMPARE(number(picture, "duration"), 5.0);
+    QVERIFY2(!sound.isEmpty(), "no sound track");
+    QCOMPARE(sound.value("sample_rate").toString(), QStringLiteral("44100"));
+    QCOMPARE(sound.value("channels").toInt(), 2);
+    QVERIFY2(std::abs(number(sound, "duration") - 5.0) < 0.05, qPrintable(sound.value("duration").toString()));
+    QVERIFY2(std::abs(number(probed.value("format").toObject(), "duration") - 5.0) < 0.05,
+             qPrintable(probed.value("format").toObject().value("duration").toString()));
+}
+
+void CaptureTest::soundTrackIsTheMusicFromTheFirstFramesMoment()
+{
+    // A beat list as long as a second of samples, then two seconds of silence
+    // before the tone: read past the list, the sound is silent up to the
+    // frame at 2 s (show second 1.6) and loud from it on.
+    const QString music = m_dir.filePath(QStringLiteral("late.bmm"));
+    QVERIFY(writeMusic(music, QVector<int>(44100 * 2, 1).toList(), 2.0, 3.0));
+
+    const QString before = m_dir.filePath(QStringLiteral("before.mp4"));
+    const QString after = m_dir.filePath(QStringLiteral("after.mp4"));
+    QCOMPARE(runCapture({"--size", "32x18", "--fps", "5", "--to", "1.6", "--music", music, before},
+                        m_dir.path()).exitCode, 0);
+    QCOMPARE(runCapture({"--size", "32x18", "--fps", "5", "--from", "1.6", "--to", "3.2", "--music", music, after},
+                        m_dir.path()).exitCode, 0);
+    const double silent = loudestSound(before);
+    const double loud = loudestSound(after);
+    QVERIFY2(silent < -60.0, qPrintable(QString::number(silent)));
+    QVERIFY2(loud > -10.0, qPrintable(QString::number(loud)));
+}
+
+void CaptureTest::wholeShowEndsWithTheLastFrameNotPastTheEnd()
+{
+    // At 5 frames a second the last frame the show keeps is frame 191 at
+    // 38200 ms: 192 frames, 38.4 s, with sound to the end though the music
+    // is shorter.
+    const QString music = m_dir.filePath(QStringLiteral("short.bmm"));
+    QVERIFY(writeMusic(music, {}, 0.0, 10.0));
+    const QString video = m_dir.filePath(QStringLiteral("whole.mp4"));
+    const Run run = runCapture({"--size", "32x18", "--fps", "5", "--music", music, video}, m_dir.path());
+    QVERIFY2(run.exitCode == 0, qPrintable(run.errors));
+
+    const QJsonObject probed = probe(video);
+    const QJsonObject picture = stream(probed, QStringLiteral("video"));
+    const QJsonObject sound = stream(probed, QStringLiteral("audio"));
+    QCOMPARE(picture.value("nb_read_frames").toString(), QStringLiteral("192"));
+    QCOMPARE(number(picture, "duration"), 38.4);
+    QVERIFY2(std::abs(number(sound, "duration") - 38.4) < 0.05, qPrintable(sound.value("duration").toString()));
+}
+
+void CaptureTest::badOptionsFailWithoutOutput_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("complaint");
+    QTest::newRow("no output") << QStringList{"--size", "64x36"} << "either a video file or --png";
+    QTest::newRow("two outputs") << QStringList{"out.mp4", "--png", "frames"} << "either a video file or --png";
+    QTest::newRow("two videos") << QStringList{"a.mp4", "b.mp4"} << "one output at a time";
+    QTest::newRow("unknown option") << QStringList{"--colour", "red", "out.mp4"} << "colour";
+    QTest::newRow("size not WxH") << QStringList{"--size", "large", "out.mp4"} << "--size";
+    QTest::newRow("size zero") << QStringList{"--size", "0x36", "out.mp4"} << "--size";
+    QTest::newRow("size too large") << QStringList{"--size", "20000x36", "out.mp4"} << "--size";
+    QTest::newRow("odd size for a video") << QStringList{"--size", "65x36", "out.mp4"} << "even";
+    QTest::newRow("fps zero") << QStringList{"--fps", "0", "out.mp4"} << "--fps";
+    QTest::newRow("fps not whole") << QStringList{"--fps", "29.97", "out.mp4"} << "--fps";
+    QTest::newRow("fps past the timer") << QStringList{"--fps", "1001", "out.mp4"} << "--fps";
+    QTest::newRow("from negative") << QStringList{"--from", "-1", "out.mp4"} << "--from";
+    QTest::newRow("from not a number") << QStringList{"--from", "start", "out.mp4"} << "--from";
+    QTest::newRow("to before from") << QStringList{"--from", "3", "--to", "2", "out.mp4"} << "later than";
+    QTest::newRow("from past the end") << QStringList{"--from", "31", "out.mp4"} << "no frame";
+    QTest::newRow("no frame in the stretch") << QStringList{"--fps", "1", "--from", "0.1", "--to", "0.5", "out.mp4"}
+                                             << "no frame";
+    QTest::newRow("music for frames") << QStringList{"--music", "music.bmm", "--png", "frames"} << "--music";
+}
+
+void CaptureTest::badOptionsFailWithoutOutput()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, complaint);
+
+    QTemporaryDir folder;
+    QVERIFY(QFile::copy(m_music, folder.filePath(QStringLiteral("music.bmm"))));
+    const Run run = runCapture(arguments, folder.path());
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY2(run.errors.startsWith(QLatin1String("capture: ")) && run.errors.contains(complaint),
+             qPrintable(run.errors));
+    QCOMPARE(contents(folder.path()), QStringList{"music.bmm"});
+}
+
+void CaptureTest::failuresLeaveNothingBehind_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("ffmpeg");   // what stands for ffmpeg on the PATH
+    QTest::addColumn<QString>("complaint");
+    const QStringList small{"--size", "64x36", "--fps", "5", "--to", "1"};
+    QTest::newRow("no ffmpeg") << small + QStringList{"out.mp4"} << "" << "no ffmpeg";
+    QTest::newRow("ffmpeg fails") << small + QStringList{"out.mp4"} << "exit 1" << "ffmpeg";
+    QTest::newRow("no such folder") << small + QStringList{"missing/out.mp4"} << "real" << "cannot write";
+    QTest::newRow("folder that takes no files") << small + QStringList{"/proc/out.mp4"} << "real" << "cannot write";
+    QTest::newRow("output is a folder") << small + QStringList{"taken"} << "real" << "is a folder";
+    QTest::newRow("no music file") << small + QStringList{"--music", "none.bmm", "out.mp4"} << "real" << "none.bmm";
+    QTest::newRow("music is a folder") << small + QStringList{"--music", "taken", "out.mp4"} << "real" << "taken";
+    QTest::newRow("frames into a full folder") << small + QStringList{"--png", "full"} << "real" << "not an empty folder";
+    QTest::newRow("frames into no folder") << small + QStringList{"--png", "missing/frames"} << "real" << "no folder";
+}
+
+void CaptureTest::failuresLeaveNothingBehind()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, ffmpeg);
+    QFETCH(QString, complaint);
+
+    QTemporaryDir folder;
+    QVERIFY(QFile::copy(m_music, folder.filePath(QStringLiteral("music.bmm"))));
+    QVERIFY(QDir(folder.path()).mkpath(QStringLiteral("taken")));
+    QVERIFY(QDir(folder.path()).mkpath(QStringLiteral("full")));
+    QFile kept(folder.filePath(QStringLiteral("full/kept.png")));
+    QVERIFY(kept.open(QIODevice::WriteOnly));
+    kept.close();
+    const QStringList before = contents(folder.path());
+
+    // PATH holds only a folder of our own with ffmpeg as the case wants it.
+    QTemporaryDir bin;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (ffmpeg == QLatin1String("real")) {
+        QVERIFY(QFile::link(QStandardPaths::findExecutable(QStringLiteral("ffmpeg")), bin.filePath("ffmpeg")));
+    } else if (!ffmpeg.isEmpty()) {
+        QFile script(bin.filePath(QStringLiteral("ffmpeg")));
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\necho 'cannot encode' >&2\n" + ffmpeg.toLatin1() + "\n");
+        script.close();
+        QVERIFY(script.setPermissions(QFile::ReadOwner | QFile::ExeOwner));
+    }
+    environment.insert(QStringLiteral("PATH"), bin.path());
+
+    const Run run = runCapture(arguments, folder.path(), environment);
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.errors.contains(QLatin1String("capture: ")) && run.errors.contains(complaint),
+             qPrintable(run.errors));
+    QCOMPARE(contents(folder.path()), before);
+    QCOMPARE(contents(folder.filePath(QStringLiteral("full"))), QStringList{"kept.png"});
+    QVERIFY(contents(folder.filePath(QStringLiteral("taken"))).isEmpty());
+}
+
+void CaptureTest::stoppedCaptureLeavesNothingBehind()
+{
+    QTemporaryDir folder;
+    QVERIFY(QFile::copy(m_music, folder.filePath(QStringLiteral("music.bmm"))));
+
+    for (const QStringList &output : {QStringList{"out.mp4"}, QStringList{"--png", "frames"}}) {
+        QProcess capture;
+        capture.setWorkingDirectory(folder.path());
+        capture.start(QStringLiteral(CAPTURE_EXECUTABLE), QStringList{"--size", "320x180", "--fps", "50"} + output);
+        QVERIFY(capture.waitForStarted());
+        // Stop it once frames are out: the progress line says so.
+        const QRegularExpression framesOut(QStringLiteral("frame [1-9]\\d* of"));
+        QElapsedTimer clock;
+        clock.start();
+        QString said;
+        while (!framesOut.match(said).hasMatch() && clock.elapsed() < 60000
+               && capture.state() == QProcess::Running) {
+            capture.waitForReadyRead(1000);
+            said += QString::fromLocal8Bit(capture.readAllStandardError());
+        }
+        QVERIFY2(framesOut.match(said).hasMatch(), qPrintable(said));
+        QVERIFY(contents(folder.path()).size() > 1); // the partial output is there
+        ::kill(pid_t(capture.processId()), SIGTERM);
+        QVERIFY(capture.waitForFinished(60000));
+        said += QString::fromLocal8Bit(capture.readAllStandardError());
+        QCOMPARE(capture.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(capture.exitCode(), 1);
+        QVERIFY2(said.contains(QLatin1String("stopped; nothing written")), qPrintable(said));
+        QCOMPARE(contents(folder.path()), QStringList{"music.bmm"});
+    }
+}
+
+QTEST_MAIN(CaptureTest)
+#include "tst_capture.moc"

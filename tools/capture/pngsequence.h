@@ -1,0 +1,29 @@
+#ifndef PNGSEQUENCE_H
+#define PNGSEQUENCE_H
+
+#include "framesink.h"
+
+#include <QTemporaryDir>
+
+#include <memory>
+
+// Frames as PNG files named frame-NNNNN.png after their number in the show,
+// written into a hidden folder beside the target that takes the target's
+// name once every frame is in.
+class PngSequence : public FrameSink
+{
+public:
+    explicit PngSequence(const QString &directory);
+
+    bool open() override;
+    bool write(const QImage &frame, qint64 showFrame) override;
+    bool commit() override;
+
+    static QString fileName(qint64 showFrame);
+
+private:
+    QString m_directory;
+    std::unique_ptr<QTemporaryDir> m_partial;
+};
+
+#endif // PNGSEQUENCE_H

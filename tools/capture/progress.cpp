@@ -1,0 +1,50 @@
+#include "progress.h"
+
+#include <QString>
+
+#include <cstdio>
+
+namespace {
+
+// Often enough to look alive, seldom enough to stay out of the way.
+constexpr qint64 printEveryMs = 250;
+
+QString clock(qint64 seconds)
+{
+    return QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
+Progress::Progress(qint64 total)
+    : m_total(total)
+{
+    m_clock.start();
+    print();
+}
+
+void Progress::frameDone()
+{
+    ++m_done;
+    if (m_done == m_total || m_clock.elapsed() - m_printedAt >= printEveryMs)
+        print();
+}
+
+Progress::~Progress()
+{
+    // Whatever is said next starts on a line of its own.
+    std::fputc('\n', stderr);
+    std::fflush(stderr);
+}
+
+void Progress::print()
+{
+    m_printedAt = m_clock.elapsed();
+    const double seconds = m_printedAt / 1000.0;
+    const double fps = seconds > 0.0 ? m_done / seconds : 0.0;
+    const QString left = fps > 0.0 ? clock(qint64((m_total - m_done) / fps + 0.5)) : QStringLiteral("-:--");
+    const QString line = QStringLiteral("\rframe %1 of %2, %3 frames/s, %4 left ")
+            .arg(m_done).arg(m_total).arg(fps, 0, 'f', 2).arg(left);
+    std::fputs(qPrintable(line), stderr);
+    std::fflush(stderr);
+}
