@@ -1,0 +1,235 @@
+// The floor for this driver: the scene's shader drawn with nothing around it,
+// no window system and no toolkit window, only EGL without a surface, a
+// framebuffer, the quad and the uniforms, each frame timed from the draw call
+// to the end of glFinish.
+//
+// barebench WxH [TIMES]: draws every show time listed in the file TIMES (one
+// a line), or five evenly spaced show times per camera segment.
+
+#include "benchrows.h"
+
+#include <EGL/egl.h>
+#include <EGL/eglext.h>
+#define GL_GLEXT_PROTOTYPES
+#include <GL/glcorearb.h>
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRegularExpression>
+
+#include <array>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+constexpr GLfloat quad[] = {-1, -1, 1, -1, 1, 1, 1, 1, -1, 1, -1, -1};
+
+QByteArray resource(const QString &name)
+{
+    QFile file(name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+int fail(const char *what)
+{
+    std::fprintf(stderr, "barebench: %s\n", what);
+    return 1;
+}
+
+GLuint compile(GLenum stage, const QByteArray &source)
+{
+    const GLuint shader = glCreateShader(stage);
+    const char *text = source.constData();
+    glShaderSource(shader, 1, &text, nullptr);
+    glCompileShader(shader);
+    GLint ok = GL_FALSE;
+    glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+    if (!ok) {
+        std::array<char, 4096> log{};
+        glGetShaderInfoLog(shader, GLsizei(log.size()), nullptr, log.data());
+        std::fprintf(stderr, "barebench: shader: %s\n", log.data());
+    }
+    return shader;
+}
+
+// A GL 4.1 core context on EGL's surfaceless platform, current until it goes.
+class SurfacelessContext
+{
+public:
+    SurfacelessContext()
+    {
+        m_display = eglGetPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+        if (m_display == EGL_NO_DISPLAY || !eglInitialize(m_display, nullptr, nullptr) || !eglBindAPI(EGL_OPENGL_API))
+            return;
+        const EGLint attributes[] = {
+            EGL_CONTEXT_MAJOR_VERSION, 4, EGL_CONTEXT_MINOR_VERSION, 1,
+            EGL_CONTEXT_OPENGL_PROFILE_MASK, EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT,
+            EGL_NONE,
+        };
+        m_context = eglCreateContext(m_display, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, attributes);
+        if (m_context != EGL_NO_CONTEXT)
+            m_current = eglMakeCurrent(m_display, EGL_NO_SURFACE, EGL_NO_SURFACE, m_context);
+    }
+    ~SurfacelessContext()
+    {
+        if (m_current)
+            eglMakeCurrent(m_display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+        if (m_context != EGL_NO_CONTEXT)
+            eglDestroyContext(m_display, m_context);
+        if (m_display != EGL_NO_DISPLAY)
+            eglTerminate(m_display);
+    }
+    SurfacelessContext(const SurfacelessContext &) = delete;
+    SurfacelessContext &operator=(const SurfacelessContext &) = delete;
+
+    bool isCurrent() const { return m_current; }
+
+private:
+    EGLDisplay m_display = EGL_NO_DISPLAY;
+    EGLContext m_context = EGL_NO_CONTEXT;
+    bool m_current = false;
+};
+
+// The scene program, the quad and a framebuffer of the size asked.
+class BareScene
+{
+public:
+    explicit BareScene(int width, int height)
+        : m_width(width), m_height(height)
+    {
+        glGenFramebuffers(1, &m_fbo);
+        glGenRenderbuffers(1, &m_colour);
+        glBindRenderbuffer(GL_RENDERBUFFER, m_colour);
+        glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
+        glBindFramebuffer(GL_FRAMEBUFFER, m_fbo);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, m_colour);
+
+        m_program = glCreateProgram();
+        const GLuint vertex = compile(GL_VERTEX_SHADER, resource(QStringLiteral(":/shaders/shader.vert")));
+        const GLuint fragment = compile(GL_FRAGMENT_SHADER, resource(QStringLiteral(":/shaders/shader.frag")));
+        glAttachShader(m_program, vertex);
+        glAttachShader(m_program, fragment);
+        glLinkProgram(m_program);
+        glDeleteShader(vertex);
+        glDeleteShader(fragment);
+
+        glGenVertexArrays(1, &m_vao);
+        glBindVertexArray(m_vao);
+        glGenBuffers(1, &m_vbo);
+        glBindBuffer(GL_ARRAY_BUFFER, m_vbo);
+        glBufferData(GL_ARRAY_BUFFER, sizeof(quad), quad, GL_STATIC_DRAW);
+        const GLint vertexAttribute = glGetAttribLocation(m_program, "vertex");
+        glVertexAttribPointer(GLuint(vertexAttribute), 2, GL_FLOAT, GL_FALSE, 0, nullptr);
+        glEnableVertexAttribArray(GLuint(vertexAttribute));
+
+        glUseProgram(m_program);
+        glViewport(0, 0, width, height);
+        m_time = glGetUniformLocation(m_program, "iGlobalTime");
+        glUniform2f(glGetUniformLocation(m_program, "iResolution"), GLfloat(width), GLfloat(height));
+        glUniform1f(glGetUniformLocation(m_program, "iBeat"), 0.0f);
+        glUniform1i(glGetUniformLocation(m_program, "iFont"), 0);
+    }
+    ~BareScene()
+    {
+        glDeleteBuffers(1, &m_vbo);
+        glDeleteVertexArrays(1, &m_vao);
+        glDeleteProgram(m_program);
+        glDeleteRenderbuffers(1, &m_colour);
+        glDeleteFramebuffers(1, &m_fbo);
+    }
+    BareScene(const BareScene &) = delete;
+    BareScene &operator=(const BareScene &) = delete;
+
+    bool isValid() const
+    {
+        GLint linked = GL_FALSE;
+        glGetProgramiv(m_program, GL_LINK_STATUS, &linked);
+        return linked && glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    }
+
+    // Milliseconds from the draw call until the frame is done.
+    double drawMs(float showTime)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        glUniform1f(m_time, showTime);
+        glDrawArrays(GL_TRIANGLES, 0, 6);
+        glFinish();
+        return double(clock.nsecsElapsed()) / 1e6;
+    }
+
+private:
+    int m_width;
+    int m_height;
+    GLuint m_fbo = 0;
+    GLuint m_colour = 0;
+    GLuint m_program = 0;
+    GLuint m_vao = 0;
+    GLuint m_vbo = 0;
+    GLint m_time = -1;
+};
+
+std::vector<float> showTimes(const QString &path)
+{
+    std::vector<float> times;
+    if (path.isEmpty()) {
+        constexpr float starts[] = {0.0f, 5.0f, 10.0f, 15.0f, 20.0f, 30.56f};
+        constexpr int perSegment = 5;
+        for (int s = 0; s < BenchRows::segments; ++s)
+            for (int i = 0; i < perSegment; ++i)
+                times.push_back(starts[s] + (starts[s + 1] - starts[s]) * (float(i) + 0.5f) / perSegment);
+        return times;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return times;
+    for (const QByteArray &line : file.readAll().split('\n')) {
+        bool ok = false;
+        const float t = line.trimmed().toFloat(&ok);
+        if (ok)
+            times.push_back(t);
+    }
+    return times;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    const QRegularExpressionMatch size = QRegularExpression(QStringLiteral("^(\\d+)x(\\d+)$"))
+            .match(QString::fromLocal8Bit(argc > 1 ? argv[1] : ""));
+    if (!size.hasMatch() || argc > 3) {
+        std::fprintf(stderr, "usage: barebench WxH [TIMES]\n");
+        return 2;
+    }
+    const int width = size.captured(1).toInt();
+    const int height = size.captured(2).toInt();
+    const std::vector<float> times = showTimes(argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString());
+    if (times.empty())
+        return fail("no show times to draw");
+
+    SurfacelessContext context;
+    if (!context.isCurrent())
+        return fail("no OpenGL 4.1 core context on EGL's surfaceless platform");
+    BareScene scene(width, height);
+    if (!scene.isValid())
+        return fail("no scene program or framebuffer");
+
+    // The first draw builds the driver's code for the program.
+    scene.drawMs(times.front());
+
+    std::vector<std::vector<double>> perSegment(BenchRows::segments);
+    std::vector<double> all;
+    for (const float t : times) {
+        const double ms = scene.drawMs(t);
+        perSegment[size_t(BenchRows::segmentOf(t) - 1)].push_back(ms);
+        all.push_back(ms);
+    }
+    const QString sizeText = BenchRows::sizeText(width, height);
+    for (int s = 0; s < BenchRows::segments; ++s)
+        BenchRows::print(QStringLiteral("bare draw"), sizeText, QString::number(s + 1),
+                         BenchRows::figuresOf(perSegment[size_t(s)]));
+    BenchRows::print(QStringLiteral("bare draw"), sizeText, QStringLiteral("all"), BenchRows::figuresOf(all));
+    return 0;
+}

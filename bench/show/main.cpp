@@ -1,0 +1,225 @@
+// The show as it runs: its own window, frame loop and audio, full screen on
+// the display it is given.
+//
+// showbench frames [TIMES]: runs the show to its end and prints the time per
+//   frame (from one buffer swap to the next) for each camera segment, and the
+//   host's CPU time in paintGL; writes the show time of every frame into TIMES.
+// showbench launch N: starts the show N times and prints the time from
+//   starting the program to its first frame on screen.
+
+#include "benchrows.h"
+#include "showtime.h"
+#include "window.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QProcess>
+#include <QTextStream>
+
+#include <chrono>
+#include <ctime>
+#include <dlfcn.h>
+#include <vector>
+
+namespace {
+
+// Nanoseconds on the clock every process of the machine shares.
+qint64 monotonicNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+            std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+double threadCpuMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
+}
+
+// CPU time spent in the driver's glDrawArrays since the last look.
+double s_drawCpuMs = 0.0;
+
+} // namespace
+
+// The frame loop's draw call comes here, to the program's own definition of
+// the GL function, which times the driver's and hands the call on.
+void glDrawArrays(GLenum mode, GLint first, GLsizei count)
+{
+    using Draw = void (*)(GLenum, GLint, GLsizei);
+    static const auto driver = reinterpret_cast<Draw>(dlsym(RTLD_NEXT, "glDrawArrays"));
+    const double cpu = threadCpuMs();
+    driver(mode, first, count);
+    s_drawCpuMs += threadCpuMs() - cpu;
+}
+
+namespace {
+
+// The show window, with every frame's show time, host time and swap noted.
+class TimedWindow : public Window
+{
+public:
+    struct Frame
+    {
+        float showTime = 0.0f;
+        qint64 paintNs = 0;        // when paintGL began
+        double paintCpuMs = 0.0;   // thread CPU time inside paintGL
+        double drawCpuMs = 0.0;    // of which in the driver's draw call
+        qint64 swappedNs = 0;      // when the frame was handed to the screen
+        bool fullScreen = false;
+    };
+
+    TimedWindow()
+    {
+        m_frames.reserve(1 << 14);
+        connect(this, &QOpenGLWindow::frameSwapped, this, [this] {
+            if (!m_frames.empty())
+                m_frames.back().swappedNs = monotonicNs();
+        });
+    }
+
+    const std::vector<Frame> &frames() const { return m_frames; }
+
+protected:
+    void initializeGL() override
+    {
+        // Within a few milliseconds of the show timer, which starts inside.
+        m_clock.start();
+        Window::initializeGL();
+    }
+
+    void paintGL() override
+    {
+        Frame frame;
+        frame.paintNs = monotonicNs();
+        frame.fullScreen = size() == screen()->size();
+        frame.showTime = ShowTime::at(m_clock.elapsed());
+        s_drawCpuMs = 0.0;
+        const double cpu = threadCpuMs();
+        Window::paintGL();
+        frame.paintCpuMs = threadCpuMs() - cpu;
+        frame.drawCpuMs = s_drawCpuMs;
+        m_frames.push_back(frame);
+    }
+
+private:
+    QElapsedTimer m_clock;
+    std::vector<Frame> m_frames;
+};
+
+QString screenSize(const QWindow &window)
+{
+    const QSize pixels = window.size() * window.devicePixelRatio();
+    return BenchRows::sizeText(pixels.width(), pixels.height());
+}
+
+int runFrames(QGuiApplication &app, const QString &timesPath)
+{
+    TimedWindow window;
+    window.showFullScreen();
+    app.exec();
+
+    // The first frame has no swap before it, and builds the driver's code.
+    const std::vector<TimedWindow::Frame> &frames = window.frames();
+    std::vector<std::vector<double>> perSegment(BenchRows::segments);
+    std::vector<double> all;
+    std::vector<double> hostCpu;
+    std::vector<double> drawCpu;
+    std::vector<double> idle;
+    QFile times(timesPath);
+    const bool writeTimes = !timesPath.isEmpty() && times.open(QIODevice::WriteOnly | QIODevice::Text);
+    QTextStream timesOut(&times);
+    for (size_t i = 1; i < frames.size(); ++i) {
+        if (frames[i].swappedNs == 0 || frames[i - 1].swappedNs == 0 || !frames[i].fullScreen)
+            continue;
+        const double ms = double(frames[i].swappedNs - frames[i - 1].swappedNs) / 1e6;
+        perSegment[size_t(BenchRows::segmentOf(frames[i].showTime) - 1)].push_back(ms);
+        all.push_back(ms);
+        hostCpu.push_back(frames[i].paintCpuMs);
+        drawCpu.push_back(frames[i].drawCpuMs);
+        idle.push_back(double(frames[i].paintNs - frames[i - 1].swappedNs) / 1e6);
+        if (writeTimes)
+            timesOut << frames[i].showTime << '\n';
+    }
+
+    // Without a window manager the window never becomes the screen's size.
+    if (all.size() < frames.size() / 2) {
+        QTextStream(stderr) << "showbench: the show ran at " << screenSize(window)
+                            << " for most of its frames, not full screen\n";
+        return 1;
+    }
+
+    const QString size = screenSize(window);
+    for (int s = 0; s < BenchRows::segments; ++s)
+        BenchRows::print(QStringLiteral("show window"), size, QString::number(s + 1),
+                         BenchRows::figuresOf(perSegment[size_t(s)]));
+    BenchRows::print(QStringLiteral("show window"), size, QStringLiteral("all"), BenchRows::figuresOf(all));
+    // The pace over the whole show, to set beside the capture tool's.
+    double total = 0.0;
+    for (const double ms : all)
+        total += ms;
+    BenchRows::printOne(QStringLiteral("show window, mean"), size, QStringLiteral("all"), total / double(all.size()));
+    BenchRows::print(QStringLiteral("host CPU in paintGL"), size, QStringLiteral("all"), BenchRows::figuresOf(hostCpu));
+    BenchRows::print(QStringLiteral("of which the driver's draw call"), size, QStringLiteral("all"),
+                     BenchRows::figuresOf(drawCpu));
+    BenchRows::print(QStringLiteral("swap to next paintGL"), size, QStringLiteral("all"), BenchRows::figuresOf(idle));
+    return 0;
+}
+
+// The program as a user starts it, telling its parent when its first frame
+// is on screen.
+int runFirstFrame(QGuiApplication &app)
+{
+    Window window;
+    QObject::connect(&window, &QOpenGLWindow::frameSwapped, &app, [&window] {
+        // A window manager slow to make it full screen would leave the
+        // first frames small: the show is on screen with its first full one.
+        if (window.size() != window.screen()->size())
+            return;
+        QTextStream(stdout) << monotonicNs() << ' ' << screenSize(window) << Qt::endl;
+        QCoreApplication::exit(0);
+    });
+    window.showFullScreen();
+    return app.exec();
+}
+
+int runLaunches(const QString &program, int launches)
+{
+    std::vector<double> ms;
+    QString size;
+    for (int i = 0; i < launches; ++i) {
+        QProcess show;
+        show.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        const qint64 started = monotonicNs();
+        show.start(program, {QStringLiteral("first-frame")});
+        if (!show.waitForFinished(120000) || show.exitCode() != 0) {
+            QTextStream(stderr) << "showbench: the show did not come up\n";
+            return 1;
+        }
+        // The first line: a second frame may come before the program quits.
+        const QStringList said = QString::fromLatin1(show.readAllStandardOutput()).section('\n', 0, 0).split(' ');
+        ms.push_back(double(said.value(0).toLongLong() - started) / 1e6);
+        size = said.value(1).trimmed();
+    }
+    BenchRows::print(QStringLiteral("launch to first frame"), size, QStringLiteral("all"), BenchRows::figuresOf(ms));
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    const QString mode = QString::fromLocal8Bit(argc > 1 ? argv[1] : "");
+    if (mode == QLatin1String("launch") && argc == 3)
+        return runLaunches(QFile::symLinkTarget(QStringLiteral("/proc/self/exe")), QString::fromLocal8Bit(argv[2]).toInt());
+
+    QGuiApplication app(argc, argv);
+    if (mode == QLatin1String("frames") && argc <= 3)
+        return runFrames(app, QString::fromLocal8Bit(argc > 2 ? argv[2] : ""));
+    if (mode == QLatin1String("first-frame"))
+        return runFirstFrame(app);
+    QTextStream(stderr) << "usage: showbench frames [TIMES] | showbench launch N\n";
+    return 2;
+}
