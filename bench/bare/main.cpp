@@ -19,6 +19,7 @@
 
 #include <array>
 #include <cstdio>
+#include <ctime>
 #include <vector>
 
 namespace {
@@ -35,6 +36,14 @@ int fail(const char *what)
 {
     std::fprintf(stderr, "barebench: %s\n", what);
     return 1;
+}
+
+// On a software GL the drawing is in the process's own threads.
+double processCpuMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
 }
 
 GLuint compile(GLenum stage, const QByteArray &source)
@@ -148,15 +157,21 @@ public:
         return linked && glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
     }
 
-    // Milliseconds from the draw call until the frame is done.
-    double drawMs(float showTime)
+    struct Cost
     {
+        double ms;      // from the draw call until the frame is done
+        double cpuMs;   // CPU time of every thread meanwhile
+    };
+
+    Cost draw(float showTime)
+    {
+        const double cpu = processCpuMs();
         QElapsedTimer clock;
         clock.start();
         glUniform1f(m_time, showTime);
         glDrawArrays(GL_TRIANGLES, 0, 6);
         glFinish();
-        return double(clock.nsecsElapsed()) / 1e6;
+        return {double(clock.nsecsElapsed()) / 1e6, processCpuMs() - cpu};
     }
 
 private:
@@ -217,19 +232,23 @@ int main(int argc, char *argv[])
         return fail("no scene program or framebuffer");
 
     // The first draw builds the driver's code for the program.
-    scene.drawMs(times.front());
+    scene.draw(times.front());
 
-    std::vector<std::vector<double>> perSegment(BenchRows::segments);
-    std::vector<double> all;
+    std::vector<std::vector<double>> ms(BenchRows::segments + 1);   // the last: all
+    std::vector<std::vector<double>> cpuMs(BenchRows::segments + 1);
     for (const float t : times) {
-        const double ms = scene.drawMs(t);
-        perSegment[size_t(BenchRows::segmentOf(t) - 1)].push_back(ms);
-        all.push_back(ms);
+        const BareScene::Cost cost = scene.draw(t);
+        for (const size_t row : {size_t(BenchRows::segmentOf(t) - 1), size_t(BenchRows::segments)}) {
+            ms[row].push_back(cost.ms);
+            cpuMs[row].push_back(cost.cpuMs);
+        }
     }
     const QString sizeText = BenchRows::sizeText(width, height);
-    for (int s = 0; s < BenchRows::segments; ++s)
-        BenchRows::print(QStringLiteral("bare draw"), sizeText, QString::number(s + 1),
-                         BenchRows::figuresOf(perSegment[size_t(s)]));
-    BenchRows::print(QStringLiteral("bare draw"), sizeText, QStringLiteral("all"), BenchRows::figuresOf(all));
+    for (const auto &[measure, figures] : {std::pair{QStringLiteral("bare draw"), &ms},
+                                           std::pair{QStringLiteral("bare draw, CPU"), &cpuMs}}) {
+        for (int s = 0; s <= BenchRows::segments; ++s)
+            BenchRows::print(measure, sizeText, s < BenchRows::segments ? QString::number(s + 1) : QStringLiteral("all"),
+                             BenchRows::figuresOf((*figures)[size_t(s)]));
+    }
     return 0;
 }

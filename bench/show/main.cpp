@@ -32,12 +32,16 @@ qint64 monotonicNs()
             std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-double threadCpuMs()
+double cpuMs(clockid_t clock)
 {
     timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    clock_gettime(clock, &now);
     return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
 }
+
+double threadCpuMs() { return cpuMs(CLOCK_THREAD_CPUTIME_ID); }
+// Every thread of the process: on a software GL the drawing too.
+double processCpuMs() { return cpuMs(CLOCK_PROCESS_CPUTIME_ID); }
 
 // CPU time spent in the driver's glDrawArrays since the last look.
 double s_drawCpuMs = 0.0;
@@ -68,6 +72,7 @@ public:
         double paintCpuMs = 0.0;   // thread CPU time inside paintGL
         double drawCpuMs = 0.0;    // of which in the driver's draw call
         qint64 swappedNs = 0;      // when the frame was handed to the screen
+        double swappedCpuMs = 0.0; // the process's CPU time then
         bool fullScreen = false;
     };
 
@@ -75,8 +80,10 @@ public:
     {
         m_frames.reserve(1 << 14);
         connect(this, &QOpenGLWindow::frameSwapped, this, [this] {
-            if (!m_frames.empty())
-                m_frames.back().swappedNs = monotonicNs();
+            if (m_frames.empty())
+                return;
+            m_frames.back().swappedNs = monotonicNs();
+            m_frames.back().swappedCpuMs = processCpuMs();
         });
     }
 
@@ -124,7 +131,9 @@ int runFrames(QGuiApplication &app, const QString &timesPath)
     // The first frame has no swap before it, and builds the driver's code.
     const std::vector<TimedWindow::Frame> &frames = window.frames();
     std::vector<std::vector<double>> perSegment(BenchRows::segments);
+    std::vector<std::vector<double>> cpuPerSegment(BenchRows::segments);
     std::vector<double> all;
+    std::vector<double> allCpu;
     std::vector<double> hostCpu;
     std::vector<double> drawCpu;
     std::vector<double> idle;
@@ -135,8 +144,12 @@ int runFrames(QGuiApplication &app, const QString &timesPath)
         if (frames[i].swappedNs == 0 || frames[i - 1].swappedNs == 0 || !frames[i].fullScreen)
             continue;
         const double ms = double(frames[i].swappedNs - frames[i - 1].swappedNs) / 1e6;
-        perSegment[size_t(BenchRows::segmentOf(frames[i].showTime) - 1)].push_back(ms);
+        const double cpu = frames[i].swappedCpuMs - frames[i - 1].swappedCpuMs;
+        const size_t segment = size_t(BenchRows::segmentOf(frames[i].showTime) - 1);
+        perSegment[segment].push_back(ms);
+        cpuPerSegment[segment].push_back(cpu);
         all.push_back(ms);
+        allCpu.push_back(cpu);
         hostCpu.push_back(frames[i].paintCpuMs);
         drawCpu.push_back(frames[i].drawCpuMs);
         idle.push_back(double(frames[i].paintNs - frames[i - 1].swappedNs) / 1e6);
@@ -156,6 +169,10 @@ int runFrames(QGuiApplication &app, const QString &timesPath)
         BenchRows::print(QStringLiteral("show window"), size, QString::number(s + 1),
                          BenchRows::figuresOf(perSegment[size_t(s)]));
     BenchRows::print(QStringLiteral("show window"), size, QStringLiteral("all"), BenchRows::figuresOf(all));
+    for (int s = 0; s < BenchRows::segments; ++s)
+        BenchRows::print(QStringLiteral("show window, CPU"), size, QString::number(s + 1),
+                         BenchRows::figuresOf(cpuPerSegment[size_t(s)]));
+    BenchRows::print(QStringLiteral("show window, CPU"), size, QStringLiteral("all"), BenchRows::figuresOf(allCpu));
     // The pace over the whole show, to set beside the capture tool's.
     double total = 0.0;
     for (const double ms : all)
