@@ -56,11 +56,9 @@ test-fuzz: build-fuzz
 # The fuzzer first, so that the test runners' summaries close the output.
 test: test-fuzz test-normal test-asan
 
-# Figures for speed and memory, printed; they pass or fail nothing.
-BENCHES := $(BUILD)/bench/audio/audiobench $(BUILD)/bench/scene/scenebench
-
+# Every benchmark, printed as one table; figures only, nothing passes or fails.
 bench: build
-	@for b in $(BENCHES); do $(WITH_X) $$b || exit 1; done
+	@bench/run-bench $(BUILD)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
