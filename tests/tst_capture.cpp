@@ -2,11 +2,11 @@
 // the show's length, frames and sound, and it leaves nothing behind when it
 // cannot finish.
 
+#include "musicfiles.h"
 #include "windowprobe.h"
 
 #include "showtime.h"
 
-#include <QDataStream>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -90,23 +90,12 @@ double loudestSound(const QString &video)
     return match.captured(1) == QLatin1String("-inf") ? -HUGE_VAL : match.captured(1).toDouble();
 }
 
-// A music file: the beat list, then silence, then a loud tone.
-bool writeMusic(const QString &path, const QList<int> &beats, double silentSeconds, double toneSeconds)
+// A music file: the beat list, then silence, then loud sound.
+bool writeMusic(const QString &path, const QList<int> &beats, double silentSeconds, double loudSeconds)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    QDataStream out(&file);
-    out.setByteOrder(QDataStream::LittleEndian);
-    out.setFloatingPointPrecision(QDataStream::SinglePrecision);
-    out << beats;
-    const int silent = int(silentSeconds * 44100);
-    const int tone = int(toneSeconds * 44100);
-    for (int i = 0; i < silent + tone; ++i) {
-        const float sample = i < silent ? 0.0f : float(0.5 * std::sin(2.0 * M_PI * 440.0 * i / 44100.0));
-        out << sample << sample;
-    }
-    return out.status() == QDataStream::Ok;
+    return MusicFiles::write(path, MusicFiles::head(quint32(beats.size()), beats)
+                             + QByteArray(int(silentSeconds * 44100) * 8, '\0')
+                             + MusicFiles::payload(int(loudSeconds * 44100)));
 }
 
 // Everything in a folder, hidden files included.

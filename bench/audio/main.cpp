@@ -3,7 +3,10 @@
 // which differ by little because the payload is streamed, never loaded.
 //
 //   audiobench [SECONDS]   runs each show for SECONDS (default: the whole show)
+//
+// It prints its figures as rows for bench/run-bench.
 
+#include "benchrows.h"
 #include "musicfile.h"
 #include "window.h"
 
@@ -12,6 +15,7 @@
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QProcess>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QThread>
@@ -22,7 +26,7 @@
 
 namespace {
 
-QTextStream out(stdout);
+QTextStream err(stderr);
 
 // A beat every half second of the show, as a real soundtrack has.
 QList<int> beats()
@@ -96,7 +100,7 @@ void measureCallback(const QString &folder)
     constexpr int bufferBytes = MusicFile::framesPerCallback * MusicFile::bytesPerFrame;
     const qint64 payload = qint64(calls + 100) * bufferBytes;
     if (!writeMusic(QDir(folder).filePath(QStringLiteral("music.bmm")), 4 + 4 * beats().size() + payload, payload)) {
-        out << "cannot write the music file\n";
+        err << "audiobench: cannot write the music file\n";
         return;
     }
 
@@ -115,14 +119,12 @@ void measureCallback(const QString &folder)
         effect(&window, buffer.data(), bufferBytes);
         times.push_back(timer.nsecsElapsed());
     }
-    std::sort(times.begin(), times.end());
-    out << "audio callback, " << calls << " calls of " << bufferBytes << " bytes from a "
-        << payload / (1024 * 1024) << " MB music file:\n"
-        << "  median " << QString::number(times[calls / 2] / 1000.0, 'f', 2) << " us, "
-        << "99th percentile " << QString::number(times[calls * 99 / 100] / 1000.0, 'f', 2) << " us, "
-        << "worst " << QString::number(times.back() / 1000.0, 'f', 2) << " us "
-        << "(one buffer lasts 20000 us)\n";
-    out.flush();
+    std::vector<double> us;
+    for (const qint64 ns : times)
+        us.push_back(double(ns) / 1000.0);
+    // One buffer lasts 20000 us.
+    BenchRows::print(QStringLiteral("audio callback, us per call of %1 bytes").arg(bufferBytes),
+                     QStringLiteral("-"), QStringLiteral("all"), BenchRows::figuresOf(us));
 }
 
 } // namespace
@@ -139,9 +141,9 @@ int main(int argc, char *argv[])
 
     measureCallback(dir.path());
 
-    out << "show peak resident memory (VmHWM), " << (seconds > 0 ? QString::number(seconds) + " s" : "whole show")
-        << ", disk audio driver:\n";
-    out.flush();
+    // The show runs full screen on the display it is given.
+    const QSize screen = app.primaryScreen()->size() * app.primaryScreen()->devicePixelRatio();
+    const QString screenSize = BenchRows::sizeText(screen.width(), screen.height());
     struct Size
     {
         const char *name;
@@ -153,17 +155,21 @@ int main(int argc, char *argv[])
         QDir().mkpath(folder);
         // Real samples for the first megabyte, then a hole.
         if (!writeMusic(QDir(folder).filePath(QStringLiteral("music.bmm")), size.bytes, 1024 * 1024 - 4 - 4 * beats().size())) {
-            out << "cannot write the music file\n";
+            err << "audiobench: cannot write the music file\n";
             return 1;
         }
         const qint64 peak = showPeakKilobytes(folder, seconds);
-        out << "  music.bmm of " << size.name << ": " << peak << " kB";
-        if (first > 0)
-            out << " (" << (peak >= first ? "+" : "") << peak - first << " kB)";
-        out << '\n';
-        out.flush();
+        if (peak < 0) {
+            err << "audiobench: the show did not run to its end\n";
+            return 1;
+        }
+        BenchRows::printOne(QStringLiteral("peak resident memory, MB, music.bmm of %1").arg(QLatin1String(size.name)),
+                            screenSize, QStringLiteral("all"), double(peak) / 1024.0);
         if (first < 0)
             first = peak;
+        else
+            BenchRows::printOne(QStringLiteral("peak resident memory, MB, 1 GiB less 1 MB music"),
+                                screenSize, QStringLiteral("all"), double(peak - first) / 1024.0);
     }
     return 0;
 }
