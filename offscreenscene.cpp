@@ -81,6 +81,9 @@ void OffscreenScene::draw(float showTime, float beatPulse)
     m_vao.release();
     m_program->release();
     m_fbo->release();
+
+    // Sets the GL to work now, so that the caller's own work overlaps it.
+    gl->glFlush();
 }
 
 void OffscreenScene::finish()

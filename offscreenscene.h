@@ -30,7 +30,8 @@ public:
     // Makes the scene's context current, for GL work of the caller's own.
     bool makeCurrent();
 
-    // Draws the frame for a show time; beatPulse is what iBeat gets.
+    // Draws the frame for a show time; beatPulse is what iBeat gets. Returns
+    // while the GL is still at work on it.
     void draw(float showTime, float beatPulse = 0.0f);
     // Returns once the drawing is done.
     void finish();

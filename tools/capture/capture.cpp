@@ -17,20 +17,25 @@ Capture::Capture(OffscreenScene &scene, const FrameSchedule &schedule, FrameSink
 
 void Capture::start()
 {
+    m_scene.draw(m_schedule.showTime(m_next));
     QMetaObject::invokeMethod(this, &Capture::nextFrame, Qt::QueuedConnection);
 }
 
 void Capture::nextFrame()
 {
     const qint64 k = m_next++;
-    const QImage frame = m_scene.frame(m_schedule.showTime(k));
+    const QImage frame = m_scene.read();
     if (frame.isNull())
         return stop(QStringLiteral("the GL gave no frame"));
+    // The GL draws the next frame while this one goes to the sink.
+    const bool more = m_next < m_schedule.first() + m_schedule.count();
+    if (more)
+        m_scene.draw(m_schedule.showTime(m_next));
     if (!m_sink.write(frame, k))
         return stop(m_sink.error());
     m_progress.frameDone();
 
-    if (m_next < m_schedule.first() + m_schedule.count()) {
+    if (more) {
         QMetaObject::invokeMethod(this, &Capture::nextFrame, Qt::QueuedConnection);
         return;
     }

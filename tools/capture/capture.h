@@ -10,7 +10,8 @@ class FrameSink;
 class OffscreenScene;
 
 // Draws the scheduled frames one per turn of the event loop, so that the
-// loop can be told to quit between any two, and hands them to the sink.
+// loop can be told to quit between any two, and hands them to the sink, each
+// while the GL draws the next.
 // Quits the loop with 0 once the output is in place, 1 on a failure.
 class Capture : public QObject
 {
