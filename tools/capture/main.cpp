@@ -26,9 +26,6 @@ int failWith(const QString &message, int code)
 // Runs the capture in the event loop; returns what went wrong, or nothing.
 QString capture(QGuiApplication &app, OffscreenScene &scene, const FrameSchedule &schedule, FrameSink &sink)
 {
-    // Ctrl-C and SIGTERM end the loop between two frames; the sink then
-    // takes its partial output away.
-    const QuitOnSignals quitOnSignals;
     Capture capture(scene, schedule, sink);
     capture.start();
     app.exec();
@@ -62,6 +59,10 @@ int main(int argc, char *argv[])
                         .arg(std::isinf(options.to) ? QStringLiteral("its end") : QString::number(options.to)), 2);
 
     QGuiApplication app(argc, argv);
+    // From here on Ctrl-C and SIGTERM end the event loop, at once or as soon
+    // as it runs, between two frames; the sink then takes its partial output
+    // away.
+    const QuitOnSignals quitOnSignals;
 
     std::unique_ptr<FrameSink> sink;
     if (!options.pngDirectory.isEmpty())
