@@ -6,6 +6,7 @@
 #include "windowprobe.h"
 
 #include "showtime.h"
+#include "systemtool.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -43,26 +44,11 @@ Run runCapture(const QStringList &arguments, const QString &folder,
             QString::fromLocal8Bit(capture.readAllStandardError())};
 }
 
-// Runs one of ffmpeg's programs and returns what it printed. They are not
-// built with the sanitizers, so they do not get the sanitizer runtime.
-QByteArray runFfmpegTool(const QString &program, const QStringList &arguments, bool *ok)
-{
-    QProcess tool;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove(QStringLiteral("LD_PRELOAD"));
-    tool.setProcessEnvironment(environment);
-    tool.start(program, arguments);
-    const bool finished = tool.waitForFinished(60000);
-    *ok = finished && tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0;
-    return tool.readAllStandardOutput() + tool.readAllStandardError();
-}
-
 QJsonObject probe(const QString &video)
 {
-    bool ok = false;
-    const QByteArray json = runFfmpegTool(QStringLiteral("ffprobe"),
-            {"-v", "error", "-count_frames", "-show_streams", "-show_format", "-of", "json", video}, &ok);
-    return ok ? QJsonDocument::fromJson(json).object() : QJsonObject();
+    const ToolResult probed = runSystemTool(QStringLiteral("ffprobe"),
+            {"-v", "error", "-count_frames", "-show_streams", "-show_format", "-of", "json", video});
+    return probed.ok ? QJsonDocument::fromJson(probed.out).object() : QJsonObject();
 }
 
 QJsonObject stream(const QJsonObject &probed, const QString &type)
@@ -81,11 +67,11 @@ double number(const QJsonObject &object, const char *key)
 // The loudest sample of a video's sound, in dB below full scale.
 double loudestSound(const QString &video)
 {
-    bool ok = false;
-    const QString said = QString::fromLocal8Bit(runFfmpegTool(QStringLiteral("ffmpeg"),
-            {"-hide_banner", "-nostats", "-i", video, "-map", "0:a", "-af", "volumedetect", "-f", "null", "-"}, &ok));
+    const ToolResult detected = runSystemTool(QStringLiteral("ffmpeg"),
+            {"-hide_banner", "-nostats", "-i", video, "-map", "0:a", "-af", "volumedetect", "-f", "null", "-"});
+    const QString said = QString::fromLocal8Bit(detected.err);
     const QRegularExpressionMatch match = QRegularExpression(QStringLiteral("max_volume: (-?[\\d.]+|-inf) dB")).match(said);
-    if (!ok || !match.hasMatch())
+    if (!detected.ok || !match.hasMatch())
         return qQNaN();
     return match.captured(1) == QLatin1String("-inf") ? -HUGE_VAL : match.captured(1).toDouble();
 }

@@ -1,26 +1,13 @@
 // The real show program driven by real key presses on the X display.
 
+#include "systemtool.h"
+
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
-
-// Runs an X tool to its end and returns what it printed. The tools are not
-// built with the sanitizers, so they do not get the sanitizer runtime.
-QByteArray runTool(const QString &program, const QStringList &arguments, bool *ok = nullptr)
-{
-    QProcess tool;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove(QStringLiteral("LD_PRELOAD"));
-    tool.setProcessEnvironment(environment);
-    tool.start(program, arguments);
-    const bool finished = tool.waitForFinished(15000);
-    if (ok)
-        *ok = finished && tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0;
-    return tool.readAllStandardOutput();
-}
 
 class RunningShow
 {
@@ -45,28 +32,24 @@ public:
     {
         if (!m_show.waitForStarted())
             return false;
-        bool ok = false;
-        const QByteArray found = runTool(QStringLiteral("xdotool"),
-                                         {"search", "--sync", "--onlyvisible", "--pid",
-                                          QString::number(m_show.processId())}, &ok);
-        m_windowId = QString::fromLatin1(found).split('\n', Qt::SkipEmptyParts).value(0);
-        if (!ok || m_windowId.isEmpty())
+        const ToolResult found = runSystemTool(QStringLiteral("xdotool"),
+                                               {"search", "--sync", "--onlyvisible", "--pid",
+                                                QString::number(m_show.processId())}, 15000);
+        m_windowId = QString::fromLatin1(found.out).split('\n', Qt::SkipEmptyParts).value(0);
+        if (!found.ok || m_windowId.isEmpty())
             return false;
-        runTool(QStringLiteral("xdotool"), {"windowactivate", "--sync", m_windowId}, &ok);
-        return ok;
+        return runSystemTool(QStringLiteral("xdotool"), {"windowactivate", "--sync", m_windowId}, 15000).ok;
     }
 
     bool key(const QString &name)
     {
-        bool ok = false;
-        runTool(QStringLiteral("xdotool"), {"key", name}, &ok);
-        return ok;
+        return runSystemTool(QStringLiteral("xdotool"), {"key", name}, 15000).ok;
     }
 
     QImage screenshot()
     {
         const QString path = m_dir.filePath(QStringLiteral("screen.png"));
-        runTool(QStringLiteral("import"), {"-window", "root", path});
+        runSystemTool(QStringLiteral("import"), {"-window", "root", path}, 15000);
         QImage image(path);
         QFile::remove(path);
         return image;
