@@ -6,11 +6,6 @@
 OffscreenScene::OffscreenScene(const QSize &size)
     : m_size(size)
 {
-    m_context.setFormat(ShowGL::surfaceFormat());
-    if (!m_context.create())
-        return;
-    m_surface.setFormat(m_context.format());
-    m_surface.create();
     if (!makeCurrent())
         return;
 
@@ -20,14 +15,6 @@ OffscreenScene::OffscreenScene(const QSize &size)
     m_program->addShaderFromSourceFile(QOpenGLShader::Vertex, ShowGL::vertexShader());
     m_program->addShaderFromSourceFile(QOpenGLShader::Fragment, ShowGL::fragmentShader());
     m_program->link();
-
-    m_vao.create();
-    m_vao.bind();
-    m_vbo.create();
-    m_vbo.bind();
-    m_vbo.allocate(ShowGL::quad, sizeof(ShowGL::quad));
-    m_vbo.release();
-    m_vao.release();
 }
 
 OffscreenScene::~OffscreenScene()
@@ -35,11 +22,8 @@ OffscreenScene::~OffscreenScene()
     // GL objects go with their context current; without one none was made.
     if (!makeCurrent())
         return;
-    m_vbo.destroy();
-    m_vao.destroy();
     m_program.reset();
     m_fbo.reset();
-    m_context.doneCurrent();
 }
 
 bool OffscreenScene::isValid() const
@@ -49,23 +33,19 @@ bool OffscreenScene::isValid() const
 
 bool OffscreenScene::makeCurrent()
 {
-    return m_context.isValid() && m_context.makeCurrent(&m_surface);
+    return m_quad.makeCurrent();
 }
 
 void OffscreenScene::draw(float showTime, float beatPulse)
 {
     if (!isValid() || !makeCurrent())
         return;
-    QOpenGLFunctions *gl = m_context.functions();
+    QOpenGLFunctions *gl = m_quad.functions();
 
     m_fbo->bind();
     gl->glViewport(0, 0, m_size.width(), m_size.height());
 
     m_program->bind();
-    m_vao.bind();
-    m_vbo.bind();
-    m_program->setAttributeBuffer("vertex", GL_FLOAT, 0, 2);
-    m_program->enableAttributeArray("vertex");
 
     // The show window's uniforms, in its order; the resolution is in
     // framebuffer pixels there too.
@@ -74,11 +54,8 @@ void OffscreenScene::draw(float showTime, float beatPulse)
     m_program->setUniformValue("iResolution", QSizeF(m_size));
     m_program->setUniformValue("iGlobalTime", showTime);
 
-    gl->glDrawArrays(GL_TRIANGLES, 0, ShowGL::quadVertices);
+    m_quad.draw(*m_program);
 
-    m_program->disableAttributeArray("vertex");
-    m_vbo.release();
-    m_vao.release();
     m_program->release();
     m_fbo->release();
 
@@ -89,14 +66,14 @@ void OffscreenScene::draw(float showTime, float beatPulse)
 void OffscreenScene::finish()
 {
     if (makeCurrent())
-        m_context.functions()->glFinish();
+        m_quad.functions()->glFinish();
 }
 
 QImage OffscreenScene::read()
 {
     if (!isValid() || !makeCurrent())
         return {};
-    QOpenGLFunctions *gl = m_context.functions();
+    QOpenGLFunctions *gl = m_quad.functions();
 
     // Rows of four-byte pixels need no padding on either side.
     QImage image(m_size, QImage::Format_RGBA8888);

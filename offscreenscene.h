@@ -1,13 +1,11 @@
 #ifndef OFFSCREENSCENE_H
 #define OFFSCREENSCENE_H
 
+#include "offscreenquad.h"
+
 #include <QImage>
-#include <QOffscreenSurface>
-#include <QOpenGLBuffer>
-#include <QOpenGLContext>
 #include <QOpenGLFramebufferObject>
 #include <QOpenGLShaderProgram>
-#include <QOpenGLVertexArrayObject>
 #include <QSize>
 
 #include <optional>
@@ -42,12 +40,9 @@ public:
 
 private:
     QSize m_size;
-    QOffscreenSurface m_surface;
-    QOpenGLContext m_context;
+    OffscreenQuad m_quad;
     std::optional<QOpenGLFramebufferObject> m_fbo;
     std::optional<QOpenGLShaderProgram> m_program;
-    QOpenGLVertexArrayObject m_vao;
-    QOpenGLBuffer m_vbo;
 };
 
 #endif // OFFSCREENSCENE_H

@@ -1,16 +1,13 @@
 #ifndef SHADERPROBE_H
 #define SHADERPROBE_H
 
+#include "offscreenquad.h"
 #include "showgl.h"
 
 #include <QFile>
-#include <QOffscreenSurface>
-#include <QOpenGLBuffer>
-#include <QOpenGLContext>
 #include <QOpenGLFramebufferObject>
 #include <QOpenGLFunctions>
 #include <QOpenGLShaderProgram>
-#include <QOpenGLVertexArrayObject>
 #include <QVector4D>
 #include <QVector>
 
@@ -64,37 +61,21 @@ public:
 
     ShaderProbe()
     {
-        m_context.setFormat(ShowGL::surfaceFormat());
-        if (!m_context.create())
+        if (!m_quad.makeCurrent())
             return;
-        m_surface.setFormat(m_context.format());
-        m_surface.create();
-        if (!m_context.makeCurrent(&m_surface))
-            return;
-
         m_program.emplace();
         m_program->addShaderFromSourceFile(QOpenGLShader::Vertex, ShowGL::vertexShader());
         m_program->addShaderFromSourceCode(QOpenGLShader::Fragment, probeSource());
         m_program->link();
-
-        m_vao.create();
-        m_vao.bind();
-        m_vbo.create();
-        m_vbo.bind();
-        m_vbo.allocate(ShowGL::quad, sizeof(ShowGL::quad));
-        m_vbo.release();
-        m_vao.release();
     }
 
     ~ShaderProbe()
     {
-        if (!m_context.makeCurrent(&m_surface))
+        // GL objects go with their context current; without one none was made.
+        if (!m_quad.makeCurrent())
             return;
-        m_vbo.destroy();
-        m_vao.destroy();
         m_program.reset();
         m_fbo.reset();
-        m_context.doneCurrent();
     }
 
     ShaderProbe(const ShaderProbe &) = delete;
@@ -114,9 +95,9 @@ public:
                             const QVector4D &stepY, const QVector4D &b, const ProbeUniforms &uniforms = {})
     {
         const int index = indexOf(name);
-        if (!isValid() || index < 0 || !m_context.makeCurrent(&m_surface))
+        if (!isValid() || index < 0 || !m_quad.makeCurrent())
             return {};
-        QOpenGLFunctions *gl = m_context.functions();
+        QOpenGLFunctions *gl = m_quad.functions();
 
         if (!m_fbo || m_fbo->size() != size)
             m_fbo.emplace(size, QOpenGLFramebufferObject::NoAttachment, GL_TEXTURE_2D, GL_RGBA32F);
@@ -124,10 +105,6 @@ public:
         gl->glViewport(0, 0, size.width(), size.height());
 
         m_program->bind();
-        m_vao.bind();
-        m_vbo.bind();
-        m_program->setAttributeBuffer("vertex", GL_FLOAT, 0, 2);
-        m_program->enableAttributeArray("vertex");
         m_program->setUniformValue("probeFunction", index);
         m_program->setUniformValue("probeA", a0);
         m_program->setUniformValue("probeStepX", stepX);
@@ -135,10 +112,7 @@ public:
         m_program->setUniformValue("probeB", b);
         m_program->setUniformValue("iGlobalTime", uniforms.showTime);
         m_program->setUniformValue("iResolution", uniforms.resolution);
-        gl->glDrawArrays(GL_TRIANGLES, 0, ShowGL::quadVertices);
-        m_program->disableAttributeArray("vertex");
-        m_vbo.release();
-        m_vao.release();
+        m_quad.draw(*m_program);
         m_program->release();
 
         QVector<QVector4D> values(size.width() * size.height());
@@ -197,12 +171,9 @@ private:
         return stage + probe;
     }
 
-    QOffscreenSurface m_surface;
-    QOpenGLContext m_context;
+    OffscreenQuad m_quad;
     std::optional<QOpenGLFramebufferObject> m_fbo;
     std::optional<QOpenGLShaderProgram> m_program;
-    QOpenGLVertexArrayObject m_vao;
-    QOpenGLBuffer m_vbo;
 };
 
 #endif // SHADERPROBE_H
