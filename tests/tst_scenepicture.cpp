@@ -1,0 +1,280 @@
+// The show's picture against the reference fragment stage kept in
+// tests/reference: the scene as it was first written, slow and plain. Any
+// change made to the show's stage for speed has to leave the picture within a
+// few levels of it, at every kind of moment of the show and in windows of
+// both shapes.
+
+#include "offscreenquad.h"
+#include "showgl.h"
+
+#include <QImage>
+#include <QOpenGLFramebufferObject>
+#include <QOpenGLFunctions>
+#include <QOpenGLShaderProgram>
+#include <QtTest>
+
+#include <optional>
+
+namespace {
+
+const QString referenceStage = QStringLiteral(":/reference/scene.frag");
+
+// Wide and tall windows of the same area: modest, for a software GL.
+const QSize wide(320, 180);
+const QSize tall(180, 320);
+
+// The limits, in levels of 1/255, and the shares of pixels allowed past them.
+constexpr int smallStep = 1;
+constexpr int largeStep = 3;
+constexpr double allowedOverSmall = 0.005;
+constexpr double allowedOverLarge = 0.001;
+constexpr double allowedMeanLevels = 0.1;
+
+// Both stages drawn with the show's quad and uniforms into one framebuffer.
+class StagePair
+{
+public:
+    StagePair()
+    {
+        if (!m_quad.makeCurrent())
+            return;
+        m_reference.emplace();
+        build(*m_reference, referenceStage);
+        m_show.emplace();
+        build(*m_show, ShowGL::fragmentShader());
+    }
+
+    ~StagePair()
+    {
+        // GL objects go with their context current; without one none was made.
+        if (!m_quad.makeCurrent())
+            return;
+        m_reference.reset();
+        m_show.reset();
+        m_fbo.reset();
+    }
+
+    StagePair(const StagePair &) = delete;
+    StagePair &operator=(const StagePair &) = delete;
+
+    // Empty when both programs linked.
+    QString problems() const
+    {
+        if (!m_reference || !m_show)
+            return QStringLiteral("no GL context");
+        QString text;
+        if (!m_reference->isLinked())
+            text += QStringLiteral("reference: ") + m_reference->log();
+        if (!m_show->isLinked())
+            text += QStringLiteral("show: ") + m_show->log();
+        return text;
+    }
+
+    QImage reference(const QSize &size, float showTime) { return frame(*m_reference, size, showTime); }
+    QImage show(const QSize &size, float showTime) { return frame(*m_show, size, showTime); }
+
+private:
+    static void build(QOpenGLShaderProgram &program, const QString &fragmentStage)
+    {
+        program.addShaderFromSourceFile(QOpenGLShader::Vertex, ShowGL::vertexShader());
+        program.addShaderFromSourceFile(QOpenGLShader::Fragment, fragmentStage);
+        program.link();
+    }
+
+    // The framebuffer's bytes, alpha included, bottom row first.
+    QImage frame(QOpenGLShaderProgram &program, const QSize &size, float showTime)
+    {
+        if (!program.isLinked() || !m_quad.makeCurrent())
+            return {};
+        QOpenGLFunctions *gl = m_quad.functions();
+        if (!m_fbo || m_fbo->size() != size)
+            m_fbo.emplace(size);
+        m_fbo->bind();
+        gl->glViewport(0, 0, size.width(), size.height());
+
+        program.bind();
+        program.setUniformValue("iBeat", 0.0f);
+        program.setUniformValue("iFont", 0);
+        program.setUniformValue("iResolution", QSizeF(size));
+        program.setUniformValue("iGlobalTime", showTime);
+        m_quad.draw(program);
+        program.release();
+
+        QImage image(size, QImage::Format_RGBA8888);
+        gl->glReadPixels(0, 0, size.width(), size.height(), GL_RGBA, GL_UNSIGNED_BYTE, image.bits());
+        m_fbo->release();
+        return image;
+    }
+
+    OffscreenQuad m_quad;
+    std::optional<QOpenGLFramebufferObject> m_fbo;
+    std::optional<QOpenGLShaderProgram> m_reference;
+    std::optional<QOpenGLShaderProgram> m_show;
+};
+
+struct Difference
+{
+    double overSmall = 0.0;  // share of pixels with a channel off by more than smallStep
+    double overLarge = 0.0;  // the same, largeStep
+    double meanLevels = 0.0; // mean over the colour channels of every pixel
+    int largest = 0;         // in any channel, alpha included
+
+    QString text() const
+    {
+        return QStringLiteral("%1% over %2/255, %3% over %4/255, mean %5/255, largest %6/255")
+                .arg(100.0 * overLarge, 0, 'f', 4).arg(largeStep)
+                .arg(100.0 * overSmall, 0, 'f', 4).arg(smallStep)
+                .arg(meanLevels, 0, 'f', 4).arg(largest);
+    }
+    bool withinLimits() const
+    {
+        return overLarge <= allowedOverLarge && overSmall <= allowedOverSmall && meanLevels < allowedMeanLevels;
+    }
+};
+
+Difference differenceOf(const QImage &a, const QImage &b)
+{
+    Difference result;
+    const qsizetype pixels = qsizetype(a.width()) * a.height();
+    if (a.size() != b.size() || a.format() != QImage::Format_RGBA8888 || b.format() != a.format() || pixels == 0)
+        return {1.0, 1.0, 255.0, 255};
+    const uchar *x = a.constBits();
+    const uchar *y = b.constBits();
+    qint64 overSmall = 0, overLarge = 0, sum = 0;
+    for (qsizetype i = 0; i < pixels; ++i, x += 4, y += 4) {
+        int worst = 0;
+        for (int c = 0; c < 4; ++c) {
+            const int d = qAbs(int(x[c]) - int(y[c]));
+            worst = qMax(worst, d);
+            if (c < 3)
+                sum += d;
+        }
+        overSmall += worst > smallStep;
+        overLarge += worst > largeStep;
+        result.largest = qMax(result.largest, worst);
+    }
+    result.overSmall = double(overSmall) / double(pixels);
+    result.overLarge = double(overLarge) / double(pixels);
+    result.meanLevels = double(sum) / double(3 * pixels);
+    return result;
+}
+
+int litPixels(const QImage &image)
+{
+    int lit = 0;
+    for (int row = 0; row < image.height(); ++row) {
+        const uchar *pixel = image.constScanLine(row);
+        for (int column = 0; column < image.width(); ++column, pixel += 4)
+            lit += pixel[0] + pixel[1] + pixel[2] > 0;
+    }
+    return lit;
+}
+
+} // namespace
+
+class ScenePictureTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void pictureStaysWithinAFewLevelsOfTheReference_data();
+    void pictureStaysWithinAFewLevelsOfTheReference();
+    void limitsCatchTheCameraMovedByOneFrame();
+
+private:
+    std::optional<StagePair> m_stages;
+};
+
+void ScenePictureTest::initTestCase()
+{
+    m_stages.emplace();
+    const QString problems = m_stages->problems();
+    QVERIFY2(problems.isEmpty(), qPrintable(problems));
+}
+
+void ScenePictureTest::pictureStaysWithinAFewLevelsOfTheReference_data()
+{
+    QTest::addColumn<float>("showTime");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<bool>("black");
+
+    struct Moment
+    {
+        const char *name;
+        float showTime;
+        bool black;
+    };
+    const Moment moments[] = {
+        {"negative t, no walls", -1.5f, false},
+        {"shot 1, walls rising", 0.8f, false},
+        {"shot 1, half risen", 2.5f, false},
+        {"fading out of shot 1", 4.5f, false},
+        {"cut at 5", 5.0f, true},
+        {"fading into shot 2", 5.5f, false},
+        {"shot 2", 7.5f, false},
+        {"fading out of shot 2", 9.6f, false},
+        {"cut at 10", 10.0f, true},
+        {"fading into shot 3", 10.4f, false},
+        {"shot 3", 12.5f, false},
+        {"shot 3, later", 13.7f, false},
+        {"cut at 15", 15.0f, true},
+        {"fading into shot 4", 15.25f, false},
+        {"shot 4", 16.5f, false},
+        {"shot 4, later", 17.5f, false},
+        {"fading out of shot 4", 19.1f, false},
+        {"cut at 20", 20.0f, true},
+        {"fading into shot 5", 20.5f, false},
+        {"shot 5, level", 21.5f, false},
+        {"shot 5, swinging up", 24.0f, false},
+        {"shot 5, near the top", 26.2f, false},
+        {"still end at 27", 27.0f, false},
+        {"still end at 28", 28.0f, false},
+        {"still end at 29", 29.0f, false},
+        {"fading out for good", 29.5f, false},
+        {"black at 30", 30.0f, true},
+    };
+    for (const Moment &moment : moments) {
+        for (const QSize &size : {wide, tall}) {
+            const QString name = QStringLiteral("%1 (t = %2), %3x%4")
+                    .arg(QLatin1String(moment.name)).arg(double(moment.showTime))
+                    .arg(size.width()).arg(size.height());
+            QTest::newRow(qPrintable(name)) << moment.showTime << size << moment.black;
+        }
+    }
+}
+
+void ScenePictureTest::pictureStaysWithinAFewLevelsOfTheReference()
+{
+    QFETCH(float, showTime);
+    QFETCH(QSize, size);
+    QFETCH(bool, black);
+
+    const QImage reference = m_stages->reference(size, showTime);
+    const QImage show = m_stages->show(size, showTime);
+    QCOMPARE(show.size(), size);
+    const Difference difference = differenceOf(reference, show);
+    qInfo("%s", qPrintable(difference.text()));
+
+    // Not two blank pictures, and black where the show cuts.
+    const int lit = litPixels(show);
+    if (black)
+        QCOMPARE(lit, 0);
+    else
+        QVERIFY2(lit > size.width() * size.height() * 9 / 10, qPrintable(QString::number(lit)));
+    QVERIFY2(difference.withinLimits(), qPrintable(difference.text()));
+}
+
+// The camera of shot 3 turns a degree in a sixtieth of a second of show
+// time: a picture that far off breaks the limits.
+void ScenePictureTest::limitsCatchTheCameraMovedByOneFrame()
+{
+    const float showTime = 12.5f;
+    const Difference difference = differenceOf(m_stages->reference(wide, showTime),
+                                               m_stages->reference(wide, showTime + 1.0f / 60.0f));
+    qInfo("%s", qPrintable(difference.text()));
+    QVERIFY2(!difference.withinLimits(), qPrintable(difference.text()));
+}
+
+QTEST_MAIN(ScenePictureTest)
+#include "tst_scenepicture.moc"
