@@ -1,11 +1,12 @@
 #include "window.h"
+#include "inputfile.h"
 #include "musicfile.h"
+#include "scenerenderer.h"
 #include "showgl.h"
 #include "showtime.h"
 
 #include <QCoreApplication>
 #include <QDebug>
-#include <QFileInfo>
 #include <QImage>
 #include <QKeyEvent>
 #include <QSurfaceFormat>
@@ -23,9 +24,9 @@ Window::Window()
 {
     setFormat(ShowGL::surfaceFormat());
 
-    // Only a regular file is opened: opening a FIFO would block the show's
-    // start, and a directory holds no music.
-    if (QFileInfo(m_file).isFile() && m_file.open(QIODevice::ReadOnly))
+    // Without a music file (or with a FIFO or a folder in its place) the
+    // show runs silent.
+    if (openInputFile(m_file).isEmpty())
         m_beats = MusicFile::readBeatList(m_file);
 
     // SDL's own SIGINT and SIGTERM handlers only post an event that nobody
@@ -176,10 +177,9 @@ void Window::paintGL()
 
     m_beat = float(double(m_beat) - beatDecayPerFrame);
 
-    m_shader.setUniformValue("iBeat", qMax(0.0f, m_beat));
-    m_shader.setUniformValue("iFont", 0);
-    m_shader.setUniformValue("iResolution", QSizeF(size()) * devicePixelRatio());
-    m_shader.setUniformValue("iGlobalTime", ShowTime::at(now, m_timeAdjustment, m_pauseAdjustment));
+    // The resolution is in framebuffer pixels, which the fragment stage measures in.
+    SceneRenderer::setUniforms(m_shader, qMax(0.0f, m_beat), QSizeF(size()) * devicePixelRatio(),
+                               ShowTime::at(now, m_timeAdjustment, m_pauseAdjustment));
 
     glDrawArrays(GL_TRIANGLES, 0, ShowGL::quadVertices);
 

@@ -1,6 +1,8 @@
 #ifndef BENCHROWS_H
 #define BENCHROWS_H
 
+#include "showtime.h"
+
 #include <QString>
 #include <QTextStream>
 
@@ -11,12 +13,9 @@
 // which bench/run-bench gathers into the one table.
 namespace BenchRows {
 
-// The show's five camera segments, by show time, as the scene chooses them.
-constexpr int segments = 5;
-inline int segmentOf(float showTime)
-{
-    return showTime < 5.0f ? 1 : showTime < 10.0f ? 2 : showTime < 15.0f ? 3 : showTime < 20.0f ? 4 : 5;
-}
+// The figures go by the camera's shots ("segments" in the table).
+constexpr int segments = ShowTime::shots;
+constexpr int segmentOf(float showTime) { return ShowTime::shotAt(showTime); }
 
 struct Figures
 {

@@ -1,7 +1,8 @@
 #ifndef SHADERPROBE_H
 #define SHADERPROBE_H
 
-#include "offscreenquad.h"
+#include "offscreencontext.h"
+#include "scenerenderer.h"
 #include "showgl.h"
 
 #include <QFile>
@@ -61,28 +62,26 @@ public:
 
     ShaderProbe()
     {
-        if (!m_quad.makeCurrent())
+        if (!m_context.makeCurrent())
             return;
-        m_program.emplace();
-        m_program->addShaderFromSourceFile(QOpenGLShader::Vertex, ShowGL::vertexShader());
-        m_program->addShaderFromSourceCode(QOpenGLShader::Fragment, probeSource());
-        m_program->link();
+        m_renderer.emplace();
+        m_renderer->build(ShowGL::stageSource(ShowGL::vertexShader()), probeSource());
     }
 
     ~ShaderProbe()
     {
         // GL objects go with their context current; without one none was made.
-        if (!m_quad.makeCurrent())
+        if (!m_context.makeCurrent())
             return;
-        m_program.reset();
+        m_renderer.reset();
         m_fbo.reset();
     }
 
     ShaderProbe(const ShaderProbe &) = delete;
     ShaderProbe &operator=(const ShaderProbe &) = delete;
 
-    bool isValid() const { return m_program && m_program->isLinked(); }
-    QString log() const { return m_program ? m_program->log() : QStringLiteral("no GL context"); }
+    bool isValid() const { return m_renderer && m_renderer->isReady(); }
+    QString log() const { return m_renderer ? m_renderer->log() : QStringLiteral("no GL context"); }
 
     QVector4D eval(const QString &name, const QVector4D &a, const QVector4D &b = {}, const ProbeUniforms &uniforms = {})
     {
@@ -95,25 +94,25 @@ public:
                             const QVector4D &stepY, const QVector4D &b, const ProbeUniforms &uniforms = {})
     {
         const int index = indexOf(name);
-        if (!isValid() || index < 0 || !m_quad.makeCurrent())
+        if (!isValid() || index < 0 || !m_context.makeCurrent())
             return {};
-        QOpenGLFunctions *gl = m_quad.functions();
+        QOpenGLFunctions *gl = m_context.functions();
+        QOpenGLShaderProgram &program = *m_renderer->program();
 
         if (!m_fbo || m_fbo->size() != size)
             m_fbo.emplace(size, QOpenGLFramebufferObject::NoAttachment, GL_TEXTURE_2D, GL_RGBA32F);
         m_fbo->bind();
         gl->glViewport(0, 0, size.width(), size.height());
 
-        m_program->bind();
-        m_program->setUniformValue("probeFunction", index);
-        m_program->setUniformValue("probeA", a0);
-        m_program->setUniformValue("probeStepX", stepX);
-        m_program->setUniformValue("probeStepY", stepY);
-        m_program->setUniformValue("probeB", b);
-        m_program->setUniformValue("iGlobalTime", uniforms.showTime);
-        m_program->setUniformValue("iResolution", uniforms.resolution);
-        m_quad.draw(*m_program);
-        m_program->release();
+        program.bind();
+        program.setUniformValue("probeFunction", index);
+        program.setUniformValue("probeA", a0);
+        program.setUniformValue("probeStepX", stepX);
+        program.setUniformValue("probeStepY", stepY);
+        program.setUniformValue("probeB", b);
+        SceneRenderer::setUniforms(program, 0.0f, uniforms.resolution, uniforms.showTime);
+        m_renderer->drawQuad();
+        program.release();
 
         QVector<QVector4D> values(size.width() * size.height());
         gl->glReadPixels(0, 0, size.width(), size.height(), GL_RGBA, GL_FLOAT, values.data());
@@ -133,10 +132,9 @@ private:
 
     static QByteArray probeSource()
     {
-        QFile file(ShowGL::fragmentShader());
-        if (!file.open(QIODevice::ReadOnly))
+        QByteArray stage = ShowGL::stageSource(ShowGL::fragmentShader());
+        if (stage.isEmpty())
             return {};
-        QByteArray stage = file.readAll();
 
         // The stage's own main keeps its body under another name.
         const int endOfVersion = stage.indexOf('\n') + 1;
@@ -171,9 +169,9 @@ private:
         return stage + probe;
     }
 
-    OffscreenQuad m_quad;
+    OffscreenContext m_context;
     std::optional<QOpenGLFramebufferObject> m_fbo;
-    std::optional<QOpenGLShaderProgram> m_program;
+    std::optional<SceneRenderer> m_renderer;
 };
 
 #endif // SHADERPROBE_H

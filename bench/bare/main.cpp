@@ -7,6 +7,7 @@
 // a line), or five evenly spaced show times per camera segment.
 
 #include "benchrows.h"
+#include "showgl.h"
 
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
@@ -24,13 +25,6 @@
 
 namespace {
 
-constexpr GLfloat quad[] = {-1, -1, 1, -1, 1, 1, 1, 1, -1, 1, -1, -1};
-
-QByteArray resource(const QString &name)
-{
-    QFile file(name);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 int fail(const char *what)
 {
@@ -115,8 +109,8 @@ public:
         glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, m_colour);
 
         m_program = glCreateProgram();
-        const GLuint vertex = compile(GL_VERTEX_SHADER, resource(QStringLiteral(":/shaders/shader.vert")));
-        const GLuint fragment = compile(GL_FRAGMENT_SHADER, resource(QStringLiteral(":/shaders/shader.frag")));
+        const GLuint vertex = compile(GL_VERTEX_SHADER, ShowGL::stageSource(ShowGL::vertexShader()));
+        const GLuint fragment = compile(GL_FRAGMENT_SHADER, ShowGL::stageSource(ShowGL::fragmentShader()));
         glAttachShader(m_program, vertex);
         glAttachShader(m_program, fragment);
         glLinkProgram(m_program);
@@ -127,7 +121,7 @@ public:
         glBindVertexArray(m_vao);
         glGenBuffers(1, &m_vbo);
         glBindBuffer(GL_ARRAY_BUFFER, m_vbo);
-        glBufferData(GL_ARRAY_BUFFER, sizeof(quad), quad, GL_STATIC_DRAW);
+        glBufferData(GL_ARRAY_BUFFER, sizeof(ShowGL::quad), ShowGL::quad, GL_STATIC_DRAW);
         const GLint vertexAttribute = glGetAttribLocation(m_program, "vertex");
         glVertexAttribPointer(GLuint(vertexAttribute), 2, GL_FLOAT, GL_FALSE, 0, nullptr);
         glEnableVertexAttribArray(GLuint(vertexAttribute));
@@ -169,7 +163,7 @@ public:
         QElapsedTimer clock;
         clock.start();
         glUniform1f(m_time, showTime);
-        glDrawArrays(GL_TRIANGLES, 0, 6);
+        glDrawArrays(GL_TRIANGLES, 0, ShowGL::quadVertices);
         glFinish();
         return {double(clock.nsecsElapsed()) / 1e6, processCpuMs() - cpu};
     }
@@ -189,11 +183,13 @@ std::vector<float> showTimes(const QString &path)
 {
     std::vector<float> times;
     if (path.isEmpty()) {
-        constexpr float starts[] = {0.0f, 5.0f, 10.0f, 15.0f, 20.0f, 30.56f};
         constexpr int perSegment = 5;
-        for (int s = 0; s < BenchRows::segments; ++s)
+        for (int shot = 1; shot <= ShowTime::shots; ++shot) {
+            const float from = ShowTime::shotStart(shot);
+            const float to = ShowTime::shotEnd(shot);
             for (int i = 0; i < perSegment; ++i)
-                times.push_back(starts[s] + (starts[s + 1] - starts[s]) * (float(i) + 0.5f) / perSegment);
+                times.push_back(from + (to - from) * (float(i) + 0.5f) / perSegment);
+        }
         return times;
     }
     QFile file(path);

@@ -13,33 +13,18 @@
 
 namespace {
 
-struct Segment
-{
-    const char *name;
-    float from; // show time in seconds
-    float to;
-};
-
-// The fade to black at 30 ends the show's picture.
-constexpr Segment segments[] = {
-    {"1  t < 5", 0.0f, 5.0f},
-    {"2  5 to 10", 5.0f, 10.0f},
-    {"3  10 to 15", 10.0f, 15.0f},
-    {"4  15 to 20", 15.0f, 20.0f},
-    {"5  from 20", 20.0f, 30.0f},
-};
-
 const QSize sizes[] = {{640, 360}, {1280, 720}};
 
 // Spread evenly over each segment; enough for a median, and quick on llvmpipe.
 constexpr int framesPerSegment = 9;
 
-BenchRows::Figures measure(OffscreenScene &scene, const Segment &segment)
+BenchRows::Figures measure(OffscreenScene &scene, int shot)
 {
+    const float from = ShowTime::shotStart(shot);
+    const float step = (ShowTime::shotEnd(shot) - from) / framesPerSegment;
     std::vector<double> ms;
     for (int i = 0; i < framesPerSegment; ++i) {
-        const float step = (segment.to - segment.from) / framesPerSegment;
-        const float showTime = segment.from + (float(i) + 0.5f) * step;
+        const float showTime = from + (float(i) + 0.5f) * step;
         QElapsedTimer timer;
         timer.start();
         scene.draw(showTime);
@@ -66,9 +51,9 @@ int main(int argc, char *argv[])
         scene.draw(0.0f);
         scene.finish();
 
-        for (size_t s = 0; s < std::size(segments); ++s)
+        for (int shot = 1; shot <= ShowTime::shots; ++shot)
             BenchRows::print(QStringLiteral("offscreen scene"), BenchRows::sizeText(size.width(), size.height()),
-                             QString::number(s + 1), measure(scene, segments[s]));
+                             QString::number(shot), measure(scene, shot));
     }
     return 0;
 }

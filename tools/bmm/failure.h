@@ -1,6 +1,9 @@
 #ifndef FAILURE_H
 #define FAILURE_H
 
+#include "inputfile.h"
+
+#include <QFile>
 #include <QString>
 
 #include <stdexcept>
@@ -12,5 +15,13 @@ class Failure : public std::runtime_error
 public:
     explicit Failure(const QString &message) : std::runtime_error(message.toStdString()) {}
 };
+
+// Opens an input by the show's rule (only a regular file), or fails.
+inline void openInput(QFile &file)
+{
+    const QString why = openInputFile(file);
+    if (!why.isEmpty())
+        throw Failure(why);
+}
 
 #endif // FAILURE_H

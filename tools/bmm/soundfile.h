@@ -13,11 +13,10 @@ class SoundFile
 {
 public:
     // Opens an audio file for reading, in any format libsndfile decodes.
-    explicit SoundFile(const QString &path)
+    explicit SoundFile(const QString &path) : m_input(path)
     {
-        if (!QFile::exists(path))
-            throw Failure(QStringLiteral("%1: no such file").arg(path));
-        m_file = sf_open(QFile::encodeName(path).constData(), SFM_READ, &m_info);
+        openInput(m_input);
+        m_file = sf_open_fd(m_input.handle(), SFM_READ, &m_info, SF_FALSE);
         if (!m_file)
             throw Failure(QStringLiteral("%1: cannot decode: %2").arg(path, QString::fromUtf8(sf_strerror(nullptr))));
     }
@@ -50,6 +49,7 @@ public:
     }
 
 private:
+    QFile m_input;  // the file read, open for as long as the handle
     SF_INFO m_info = {};
     SNDFILE *m_file = nullptr;
 };

@@ -1,5 +1,6 @@
 #include "videoencoder.h"
 
+#include "inputfile.h"
 #include "musicfile.h"
 
 #include <QDir>
@@ -67,8 +68,9 @@ bool VideoEncoder::findMusicPayload()
 {
     // The show reads it the same way: a FIFO or a folder is no music file.
     QFile music(m_music);
-    if (!QFileInfo(m_music).isFile() || !music.open(QIODevice::ReadOnly))
-        return fail(QStringLiteral("cannot read the music file %1 (give it with --music FILE)").arg(m_music));
+    const QString why = openInputFile(music);
+    if (!why.isEmpty())
+        return fail(QStringLiteral("cannot read the music file: %1 (give it with --music FILE)").arg(why));
     // The samples begin where the show's own reader leaves the file.
     MusicFile::readBeatList(music);
     m_payloadStart = music.pos();

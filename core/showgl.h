@@ -1,9 +1,10 @@
 #ifndef SHOWGL_H
 #define SHOWGL_H
 
+#include <QByteArray>
+#include <QFile>
 #include <QString>
 #include <QSurfaceFormat>
-#include <qopengl.h>
 
 // What every surface that draws the scene shares with the show window.
 namespace ShowGL {
@@ -20,8 +21,15 @@ inline QSurfaceFormat surfaceFormat()
 inline QString vertexShader() { return QStringLiteral(":/shaders/shader.vert"); }
 inline QString fragmentShader() { return QStringLiteral(":/shaders/shader.frag"); }
 
+// A compiled-in stage's text; empty when the program was built without it.
+inline QByteArray stageSource(const QString &resourceName)
+{
+    QFile file(resourceName);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 // Two triangles covering clip space.
-constexpr GLfloat quad[] = {
+constexpr float quad[] = {
     -1.0f, -1.0f,
      1.0f, -1.0f,
      1.0f,  1.0f,

@@ -1,17 +1,17 @@
 #ifndef OFFSCREENSCENE_H
 #define OFFSCREENSCENE_H
 
-#include "offscreenquad.h"
+#include "offscreencontext.h"
+#include "scenerenderer.h"
 
 #include <QImage>
 #include <QOpenGLFramebufferObject>
-#include <QOpenGLShaderProgram>
 #include <QSize>
 
 #include <optional>
 
 // The show's scene drawn without a window, into a framebuffer of a fixed
-// size: the same program, quad and uniforms as the show window's frame loop,
+// size, by the same renderer and uniforms as the show window's frame loop,
 // so a frame equals the window's frame for the same show time and size.
 class OffscreenScene
 {
@@ -40,9 +40,9 @@ public:
 
 private:
     QSize m_size;
-    OffscreenQuad m_quad;
+    OffscreenContext m_context;
     std::optional<QOpenGLFramebufferObject> m_fbo;
-    std::optional<QOpenGLShaderProgram> m_program;
+    std::optional<SceneRenderer> m_renderer;
 };
 
 #endif // OFFSCREENSCENE_H

@@ -1,0 +1,119 @@
+#include "scenerenderer.h"
+#include "showgl.h"
+
+#include <QOpenGLContext>
+#include <QOpenGLFunctions>
+#include <QRegularExpression>
+
+namespace {
+
+// Qt inserts lines of its own after the #version line, with a #line
+// directive that drivers read differently (Mesa counts one line short). A
+// #line of our own right after the #version line makes the compiler's line
+// numbers those of the text as given, as an editor counts them.
+QByteArray withTrueLineNumbers(const QByteArray &source)
+{
+    static const QRegularExpression version(QStringLiteral("^[ \\t]*#[ \\t]*version\\b[^\\n]*\\n"),
+                                            QRegularExpression::MultilineOption);
+    const QString text = QString::fromUtf8(source);
+    const QRegularExpressionMatch match = version.match(text);
+    if (!match.hasMatch())
+        return source;
+    const int end = match.capturedEnd();
+    const int nextLine = text.leftRef(end).count(QLatin1Char('\n')) + 1;
+    return (text.left(end) + QStringLiteral("#line %1\n").arg(nextLine) + text.mid(end)).toUtf8();
+}
+
+} // namespace
+
+SceneRenderer::~SceneRenderer()
+{
+    // The owner has the context current, as Qt's GL objects need.
+    m_program.reset();
+    m_vbo.destroy();
+    m_vao.destroy();
+}
+
+bool SceneRenderer::build()
+{
+    return build(ShowGL::stageSource(ShowGL::vertexShader()), ShowGL::stageSource(ShowGL::fragmentShader()));
+}
+
+bool SceneRenderer::build(const QByteArray &vertexSource, const QByteArray &fragmentSource)
+{
+    m_failure = Failure::NoContext;
+    if (!QOpenGLContext::currentContext()) {
+        m_log = QStringLiteral("no current OpenGL context");
+        return false;
+    }
+    if (!makeQuad()) {
+        m_log = QStringLiteral("cannot make the full-screen quad's buffers");
+        return false;
+    }
+
+    auto program = std::make_unique<QOpenGLShaderProgram>();
+    if (!program->addShaderFromSourceCode(QOpenGLShader::Vertex, withTrueLineNumbers(vertexSource)))
+        m_failure = Failure::Vertex;
+    else if (!program->addShaderFromSourceCode(QOpenGLShader::Fragment, withTrueLineNumbers(fragmentSource)))
+        m_failure = Failure::Fragment;
+    else if (!program->link())
+        m_failure = Failure::Link;
+    else
+        m_failure = Failure::None;
+    m_log = program->log().trimmed();
+    if (m_failure != Failure::None)
+        return false;
+    m_program = std::move(program);
+    return true;
+}
+
+bool SceneRenderer::makeQuad()
+{
+    if (m_vbo.isCreated())
+        return true;
+    if (!m_vao.create() || !m_vbo.create())
+        return false;
+    m_vao.bind();
+    m_vbo.bind();
+    m_vbo.allocate(ShowGL::quad, sizeof(ShowGL::quad));
+    m_vbo.release();
+    m_vao.release();
+    return true;
+}
+
+void SceneRenderer::draw(const QSize &size, float showTime, float beatPulse)
+{
+    if (!m_program)
+        return;
+    QOpenGLContext::currentContext()->functions()->glViewport(0, 0, size.width(), size.height());
+    m_program->bind();
+    setUniforms(*m_program, beatPulse, QSizeF(size), showTime);
+    drawQuad();
+    m_program->release();
+}
+
+void SceneRenderer::drawQuad()
+{
+    if (!m_program)
+        return;
+    // The attribute is described at each draw, as the show window does it.
+    m_vao.bind();
+    m_vbo.bind();
+    m_program->setAttributeBuffer("vertex", GL_FLOAT, 0, 2);
+    m_program->enableAttributeArray("vertex");
+    QOpenGLContext::currentContext()->functions()->glDrawArrays(GL_TRIANGLES, 0, ShowGL::quadVertices);
+    m_program->disableAttributeArray("vertex");
+    m_vbo.release();
+    m_vao.release();
+}
+
+void SceneRenderer::setUniforms(QOpenGLShaderProgram &program, float beatPulse, const QSizeF &resolution,
+                                float showTime)
+{
+    // The scene reads only the resolution and the show time today; the beat
+    // pulse and the font unit are fed all the same, for scenes that use them.
+    program.setUniformValue("iBeat", beatPulse);
+    program.setUniformValue("iFont", 0);
+    program.setUniformValue("iResolution", resolution);
+    program.setUniformValue("iGlobalTime", showTime);
+}

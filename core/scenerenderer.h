@@ -1,0 +1,67 @@
+#ifndef SCENERENDERER_H
+#define SCENERENDERER_H
+
+#include <QByteArray>
+#include <QOpenGLBuffer>
+#include <QOpenGLShaderProgram>
+#include <QOpenGLVertexArrayObject>
+#include <QSize>
+#include <QString>
+
+#include <memory>
+
+// Draws the show's scene in whatever GL context is current, into whatever
+// framebuffer is bound: the full-screen quad with the scene program, fed the
+// show window's uniforms. The program is built from the compiled-in stages
+// or from stage source text; a build that fails keeps the program that
+// linked before (if any) and leaves the compiler's messages in log().
+//
+// Everything here needs the same context current: building, drawing, and
+// destroying the renderer (as with Qt's own GL objects).
+class SceneRenderer
+{
+public:
+    SceneRenderer() = default;
+    ~SceneRenderer();
+    SceneRenderer(const SceneRenderer &) = delete;
+    SceneRenderer &operator=(const SceneRenderer &) = delete;
+
+    // The show's own stages, compiled in from resources.qrc.
+    bool build();
+    bool build(const QByteArray &vertexSource, const QByteArray &fragmentSource);
+
+    // True once a program has linked; draw() draws nothing before that.
+    bool isReady() const { return m_program != nullptr; }
+    // What the compiler and linker said about the last build, with line
+    // numbers as the stage's text counts them.
+    QString log() const { return m_log; }
+    // Where the last build stopped; None when it linked.
+    enum class Failure { None, Vertex, Fragment, Link, NoContext };
+    Failure failure() const { return m_failure; }
+
+    // Draws the frame for a show time over a viewport of the given size in
+    // framebuffer pixels, which is also the resolution the scene is told.
+    void draw(const QSize &size, float showTime, float beatPulse = 0.0f);
+
+    // For callers that feed uniforms of their own: the program that draws
+    // (null before one has linked), and the quad drawn with it once it is
+    // bound and fed.
+    QOpenGLShaderProgram *program() { return m_program.get(); }
+    void drawQuad();
+
+    // The scene's four uniforms, in the order the show window sets them each
+    // frame; resolution is in framebuffer pixels.
+    static void setUniforms(QOpenGLShaderProgram &program, float beatPulse, const QSizeF &resolution,
+                            float showTime);
+
+private:
+    bool makeQuad();
+
+    std::unique_ptr<QOpenGLShaderProgram> m_program;
+    QOpenGLVertexArrayObject m_vao;
+    QOpenGLBuffer m_vbo;
+    QString m_log;
+    Failure m_failure = Failure::None;
+};
+
+#endif // SCENERENDERER_H

@@ -1,0 +1,48 @@
+#ifndef SHOWTIME_H
+#define SHOWTIME_H
+
+#include <QtGlobal>
+
+// The show's clock rules, shared by the window, the tools and the benchmarks.
+namespace ShowTime {
+
+// The show ends on the first frame whose show timer reads more than this.
+constexpr qint64 endMs = 38200;
+
+// Show-timer milliseconds per second of show time: the show runs at 0.8 of real time.
+constexpr float msPerSecond = 1250.0f;
+
+// Show time in seconds as the frame loop feeds it to the scene, all in float.
+inline float at(qint64 timerMs, float timeAdjustment = 0.0f, float pauseAdjustment = 0.0f)
+{
+    return float(timerMs) / msPerSecond + timeAdjustment - pauseAdjustment;
+}
+
+inline bool isOver(qint64 timerMs) { return timerMs > endMs; }
+
+// The camera's five shots, cut at these show times, as the scene chooses
+// them; from 30 on the picture is black.
+constexpr float shotCuts[] = {5.0f, 10.0f, 15.0f, 20.0f};
+constexpr int shots = 5;
+constexpr float pictureEnds = 30.0f;
+
+// The shot, 1 to 5, that the scene shows at a show time.
+constexpr int shotAt(float showTime)
+{
+    int shot = 1;
+    for (const float cut : shotCuts)
+        if (showTime >= cut)
+            ++shot;
+    return shot;
+}
+static_assert(shotAt(-1.0f) == 1 && shotAt(5.0f) == 2 && shotAt(19.9f) == 4 && shotAt(30.0f) == shots,
+              "a cut starts the later shot");
+
+// Where a shot starts and ends in show time (the first from 0, the last to
+// the black at 30).
+constexpr float shotStart(int shot) { return shot <= 1 ? 0.0f : shotCuts[shot - 2]; }
+constexpr float shotEnd(int shot) { return shot >= shots ? pictureEnds : shotCuts[shot - 1]; }
+
+} // namespace ShowTime
+
+#endif // SHOWTIME_H
