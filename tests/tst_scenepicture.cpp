@@ -4,13 +4,13 @@
 // few levels of it, at every kind of moment of the show and in windows of
 // both shapes.
 
-#include "offscreenquad.h"
+#include "offscreencontext.h"
+#include "scenerenderer.h"
 #include "showgl.h"
 
 #include <QImage>
 #include <QOpenGLFramebufferObject>
 #include <QOpenGLFunctions>
-#include <QOpenGLShaderProgram>
 #include <QtTest>
 
 #include <optional>
@@ -30,24 +30,25 @@ constexpr double allowedOverSmall = 0.005;
 constexpr double allowedOverLarge = 0.001;
 constexpr double allowedMeanLevels = 0.1;
 
-// Both stages drawn with the show's quad and uniforms into one framebuffer.
+// Both stages drawn by the scene renderer into one framebuffer.
 class StagePair
 {
 public:
     StagePair()
     {
-        if (!m_quad.makeCurrent())
+        if (!m_context.makeCurrent())
             return;
+        const QByteArray vertex = ShowGL::stageSource(ShowGL::vertexShader());
         m_reference.emplace();
-        build(*m_reference, referenceStage);
+        m_reference->build(vertex, ShowGL::stageSource(referenceStage));
         m_show.emplace();
-        build(*m_show, ShowGL::fragmentShader());
+        m_show->build(vertex, ShowGL::stageSource(ShowGL::fragmentShader()));
     }
 
     ~StagePair()
     {
         // GL objects go with their context current; without one none was made.
-        if (!m_quad.makeCurrent())
+        if (!m_context.makeCurrent())
             return;
         m_reference.reset();
         m_show.reset();
@@ -63,9 +64,9 @@ public:
         if (!m_reference || !m_show)
             return QStringLiteral("no GL context");
         QString text;
-        if (!m_reference->isLinked())
+        if (!m_reference->isReady())
             text += QStringLiteral("reference: ") + m_reference->log();
-        if (!m_show->isLinked())
+        if (!m_show->isReady())
             text += QStringLiteral("show: ") + m_show->log();
         return text;
     }
@@ -74,42 +75,27 @@ public:
     QImage show(const QSize &size, float showTime) { return frame(*m_show, size, showTime); }
 
 private:
-    static void build(QOpenGLShaderProgram &program, const QString &fragmentStage)
-    {
-        program.addShaderFromSourceFile(QOpenGLShader::Vertex, ShowGL::vertexShader());
-        program.addShaderFromSourceFile(QOpenGLShader::Fragment, fragmentStage);
-        program.link();
-    }
-
     // The framebuffer's bytes, alpha included, bottom row first.
-    QImage frame(QOpenGLShaderProgram &program, const QSize &size, float showTime)
+    QImage frame(SceneRenderer &renderer, const QSize &size, float showTime)
     {
-        if (!program.isLinked() || !m_quad.makeCurrent())
+        if (!renderer.isReady() || !m_context.makeCurrent())
             return {};
-        QOpenGLFunctions *gl = m_quad.functions();
         if (!m_fbo || m_fbo->size() != size)
             m_fbo.emplace(size);
         m_fbo->bind();
-        gl->glViewport(0, 0, size.width(), size.height());
-
-        program.bind();
-        program.setUniformValue("iBeat", 0.0f);
-        program.setUniformValue("iFont", 0);
-        program.setUniformValue("iResolution", QSizeF(size));
-        program.setUniformValue("iGlobalTime", showTime);
-        m_quad.draw(program);
-        program.release();
+        renderer.draw(size, showTime);
 
         QImage image(size, QImage::Format_RGBA8888);
-        gl->glReadPixels(0, 0, size.width(), size.height(), GL_RGBA, GL_UNSIGNED_BYTE, image.bits());
+        m_context.functions()->glReadPixels(0, 0, size.width(), size.height(), GL_RGBA, GL_UNSIGNED_BYTE,
+                                            image.bits());
         m_fbo->release();
         return image;
     }
 
-    OffscreenQuad m_quad;
+    OffscreenContext m_context;
     std::optional<QOpenGLFramebufferObject> m_fbo;
-    std::optional<QOpenGLShaderProgram> m_reference;
-    std::optional<QOpenGLShaderProgram> m_show;
+    std::optional<SceneRenderer> m_reference;
+    std::optional<SceneRenderer> m_show;
 };
 
 struct Difference
