@@ -3,11 +3,9 @@
 #include "musicfile.h"
 
 MusicWriter::MusicWriter(const QString &path, const QList<int> &beats)
-    : m_file(path)
+    : m_output(path)
 {
-    if (!m_file.open(QIODevice::WriteOnly))
-        throw Failure(QStringLiteral("%1: cannot write: %2").arg(path, m_file.errorString()));
-    m_stream.setDevice(&m_file);
+    m_stream.setDevice(&m_output.file());
     m_stream.setByteOrder(QDataStream::LittleEndian);
     m_stream.setFloatingPointPrecision(QDataStream::SinglePrecision);
     // The head is the stream's own form of a list of ints: count, then values.
@@ -22,6 +20,8 @@ void MusicWriter::writeFrames(const float *samples, qint64 frames)
 
 void MusicWriter::commit()
 {
-    if (m_stream.status() != QDataStream::Ok || !m_file.commit())
-        throw Failure(QStringLiteral("%1: cannot write: %2").arg(m_file.fileName(), m_file.errorString()));
+    if (m_stream.status() != QDataStream::Ok)
+        throw Failure(QStringLiteral("%1: cannot write: %2").arg(m_output.file().fileName(),
+                                                                  m_output.file().errorString()));
+    m_output.commit();
 }

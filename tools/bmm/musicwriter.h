@@ -1,13 +1,14 @@
 #ifndef MUSICWRITER_H
 #define MUSICWRITER_H
 
+#include "outputfile.h"
+
 #include <QDataStream>
 #include <QList>
-#include <QSaveFile>
 
 // Writes a music file: the beat list, then stereo float frames. Everything
-// goes to a temporary file beside the target, which takes the target's name
-// only on commit(), so a failure never leaves a partial music file.
+// goes to a pending output, which takes the target's name only on commit(),
+// so a failure never leaves a partial music file.
 class MusicWriter
 {
 public:
@@ -18,7 +19,7 @@ public:
     void commit();
 
 private:
-    QSaveFile m_file;
+    OutputFile m_output;
     QDataStream m_stream;
 };
 

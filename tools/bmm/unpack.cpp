@@ -5,30 +5,15 @@
 #include "failure.h"
 #include "inputfile.h"
 #include "musicfile.h"
+#include "outputfile.h"
 #include "soundfile.h"
 
 #include <QDataStream>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QTextStream>
 
+#include <optional>
 #include <vector>
-
-namespace {
-
-void openForWriting(QSaveFile &file)
-{
-    if (!file.open(QIODevice::WriteOnly))
-        throw Failure(QStringLiteral("%1: cannot write: %2").arg(file.fileName(), file.errorString()));
-}
-
-void commit(QSaveFile &file)
-{
-    if (!file.commit())
-        throw Failure(QStringLiteral("%1: cannot write: %2").arg(file.fileName(), file.errorString()));
-}
-
-} // namespace
 
 void unpack(const QString &path, const QString &wavPath, const QString &beatsPath)
 {
@@ -36,20 +21,19 @@ void unpack(const QString &path, const QString &wavPath, const QString &beatsPat
     openInput(file);
     const QList<int> beats = MusicFile::readBeatList(file);
 
-    // Both outputs are written beside their targets and take their names at the end.
-    QSaveFile wavFile(wavPath);
-    openForWriting(wavFile);
-    QSaveFile beatsFile(beatsPath);
+    // Both outputs take their names at the end, when both are whole.
+    OutputFile wavFile(wavPath);
+    std::optional<OutputFile> beatsFile;
     if (!beatsPath.isEmpty()) {
-        openForWriting(beatsFile);
-        beatsFile.write(beatsText(beats, QFileInfo(path).fileName()).toUtf8());
+        beatsFile.emplace(beatsPath);
+        beatsFile->file().write(beatsText(beats, QFileInfo(path).fileName()).toUtf8());
     }
 
     SF_INFO format = {};
     format.samplerate = MusicFile::sampleRate;
     format.channels = MusicFile::channels;
     format.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
-    SoundFile wav(wavFile.handle(), format, wavPath);
+    SoundFile wav(wavFile.file().handle(), format, wavPath);
 
     QDataStream payload(&file);
     payload.setByteOrder(QDataStream::LittleEndian);
@@ -71,9 +55,9 @@ void unpack(const QString &path, const QString &wavPath, const QString &beatsPat
     if (!wav.close())
         throw Failure(QStringLiteral("%1: cannot write").arg(wavPath));
 
-    if (!beatsPath.isEmpty())
-        commit(beatsFile);
-    commit(wavFile);
+    if (beatsFile)
+        beatsFile->commit();
+    wavFile.commit();
 
     if (partial)
         QTextStream(stderr) << "bmm: " << path << ": the trailing " << partial

@@ -35,8 +35,4 @@ private:
     QString m_error;
 };
 
-// Puts a finished file or folder under its final name, replacing a file or
-// an empty folder already there. Returns what went wrong, or an empty string.
-QString moveIntoPlace(const QString &from, const QString &to);
-
 #endif // FRAMESINK_H

@@ -2,14 +2,11 @@
 #define PNGSEQUENCE_H
 
 #include "framesink.h"
-
-#include <QTemporaryDir>
-
-#include <memory>
+#include "pendingoutput.h"
 
 // Frames as PNG files named frame-NNNNN.png after their number in the show,
-// written into a hidden folder beside the target that takes the target's
-// name once every frame is in.
+// written into a pending folder that takes the target's name once every
+// frame is in.
 class PngSequence : public FrameSink
 {
 public:
@@ -22,8 +19,7 @@ public:
     static QString fileName(qint64 showFrame);
 
 private:
-    QString m_directory;
-    std::unique_ptr<QTemporaryDir> m_partial;
+    PendingOutput m_output;
 };
 
 #endif // PNGSEQUENCE_H

@@ -3,8 +3,7 @@
 #include "inputfile.h"
 #include "musicfile.h"
 
-#include <QDir>
-#include <QFileInfo>
+#include <QFile>
 #include <QImage>
 #include <QStandardPaths>
 
@@ -22,10 +21,10 @@ QString seconds(double value)
 } // namespace
 
 VideoEncoder::VideoEncoder(const QString &video, const QSize &size, const Stretch &stretch, const QString &music)
-    : m_video(QDir::cleanPath(QFileInfo(video).absoluteFilePath()))
-    , m_size(size)
+    : m_size(size)
     , m_stretch(stretch)
     , m_music(music)
+    , m_output(video)
 {
 }
 
@@ -48,15 +47,8 @@ bool VideoEncoder::open()
     if (!findMusicPayload())
         return false;
 
-    const QFileInfo target(m_video);
-    if (target.isDir())
-        return fail(QStringLiteral("%1 is a folder").arg(m_video));
-    const QDir parent = target.absoluteDir();
-    m_partial = std::make_unique<QTemporaryFile>(parent.filePath(QStringLiteral(".%1-XXXXXX").arg(target.fileName())));
-    if (!m_partial->open())
-        return fail(QStringLiteral("cannot write into %1: %2").arg(parent.path(), m_partial->errorString()));
-    m_partial->close();
-    m_partial->setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+    if (!m_output.create())
+        return fail(m_output.error());
 
     m_ffmpeg.start(ffmpeg, ffmpegArguments());
     if (!m_ffmpeg.waitForStarted())
@@ -111,7 +103,7 @@ QStringList VideoEncoder::ffmpegArguments() const
         QStringLiteral("-af"), QStringLiteral("apad=whole_dur=%1").arg(seconds(duration)),
         QStringLiteral("-c:a"), QStringLiteral("aac"), QStringLiteral("-b:a"), QStringLiteral("192k"),
         QStringLiteral("-movflags"), QStringLiteral("+faststart"),
-        QStringLiteral("-f"), QStringLiteral("mp4"), m_partial->fileName(),
+        QStringLiteral("-f"), QStringLiteral("mp4"), m_output.path(),
     };
 }
 
@@ -135,10 +127,8 @@ bool VideoEncoder::commit()
     if (m_ffmpeg.exitStatus() != QProcess::NormalExit || m_ffmpeg.exitCode() != 0)
         return fail(QStringLiteral("ffmpeg failed: %1").arg(ffmpegSaid()));
 
-    const QString problem = moveIntoPlace(m_partial->fileName(), m_video);
-    if (!problem.isEmpty())
-        return fail(problem);
-    m_partial->setAutoRemove(false);
+    if (!m_output.commit())
+        return fail(m_output.error());
     return true;
 }
 

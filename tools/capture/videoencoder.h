@@ -2,17 +2,14 @@
 #define VIDEOENCODER_H
 
 #include "framesink.h"
+#include "pendingoutput.h"
 
 #include <QProcess>
 #include <QSize>
-#include <QTemporaryFile>
-
-#include <memory>
 
 // Frames piped into ffmpeg, which encodes them as H.264 and muxes the music
 // file's samples for the same stretch of the show as the sound track, into a
-// hidden file beside the target that takes the target's name once ffmpeg is
-// done.
+// pending output that takes the target's name once ffmpeg is done.
 class VideoEncoder : public FrameSink
 {
 public:
@@ -35,12 +32,11 @@ private:
     QStringList ffmpegArguments() const;
     QString ffmpegSaid();
 
-    QString m_video;
     QSize m_size;
     Stretch m_stretch;
     QString m_music;
     qint64 m_payloadStart = 0;
-    std::unique_ptr<QTemporaryFile> m_partial;
+    PendingOutput m_output;
     QProcess m_ffmpeg;
 };
 

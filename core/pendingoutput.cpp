@@ -1,0 +1,85 @@
+#include "pendingoutput.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTemporaryFile>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+PendingOutput::PendingOutput(const QString &target, Kind kind)
+    : m_target(target)
+    , m_absolute(QDir::cleanPath(QFileInfo(target).absoluteFilePath()))
+    , m_kind(kind)
+{
+}
+
+// The temporary file or folder removes itself unless committed.
+PendingOutput::~PendingOutput() = default;
+
+bool PendingOutput::create()
+{
+    const QFileInfo target(m_absolute);
+    if (m_kind == Kind::File && target.isDir())
+        return fail(QStringLiteral("%1: is a folder").arg(m_target));
+    if (m_kind == Kind::Folder && target.exists() && !(target.isDir() && QDir(m_absolute).isEmpty()))
+        return fail(QStringLiteral("%1: is there already and is not an empty folder").arg(m_target));
+
+    const QDir parent = target.absoluteDir();
+    if (!parent.exists())
+        return fail(QStringLiteral("%1: cannot write: no folder %2").arg(m_target, parent.path()));
+    const QString pattern = parent.filePath(QStringLiteral(".%1-XXXXXX").arg(target.fileName()));
+
+    if (m_kind == Kind::File) {
+        m_file = std::make_unique<QTemporaryFile>(pattern);
+        if (!m_file->open())
+            return fail(QStringLiteral("%1: cannot write: %2").arg(m_target, m_file->errorString()));
+        m_file->close();
+        // Private while it fills, an ordinary file once it is the output.
+        m_file->setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+        return true;
+    }
+
+    m_folder = std::make_unique<QTemporaryDir>(pattern);
+    if (!m_folder->isValid())
+        return fail(QStringLiteral("%1: cannot write: %2").arg(m_target, m_folder->errorString()));
+    QFile::setPermissions(m_folder->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                          | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
+    return true;
+}
+
+QString PendingOutput::path() const
+{
+    if (m_file)
+        return m_file->fileName();
+    if (m_folder)
+        return m_folder->path();
+    return {};
+}
+
+bool PendingOutput::commit()
+{
+    if (m_committed)
+        return true;
+    const QString from = path();
+    if (from.isEmpty())
+        return fail(QStringLiteral("%1: nothing was written").arg(m_target));
+    // One rename: the name holds either what was there or the whole new output.
+    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(m_absolute).constData()) != 0)
+        return fail(QStringLiteral("%1: cannot put the output in place: %2")
+                    .arg(m_target, QString::fromLocal8Bit(std::strerror(errno))));
+    if (m_file)
+        m_file->setAutoRemove(false);
+    if (m_folder)
+        m_folder->setAutoRemove(false);
+    m_committed = true;
+    return true;
+}
+
+bool PendingOutput::fail(const QString &error)
+{
+    m_error = error;
+    return false;
+}

@@ -1,0 +1,166 @@
+// Outputs stand under their names only once whole: what a tool leaves when
+// it completes, when it fails, and when it is refused at the start.
+
+#include "pendingoutput.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <optional>
+
+namespace {
+
+QByteArray contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+bool write(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// Every entry of a folder, hidden ones included.
+QStringList entries(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                  QDir::Name);
+}
+
+} // namespace
+
+class PendingOutputTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void fileTakesItsNameWholeOnlyOnCommit_data();
+    void fileTakesItsNameWholeOnlyOnCommit();
+    void abandonedOutputLeavesTheFolderAsItWas_data();
+    void abandonedOutputLeavesTheFolderAsItWas();
+    void folderOfFramesReplacesOnlyAnEmptyFolder();
+    void outputsThatCannotBeWrittenAreRefusedAtTheStart_data();
+    void outputsThatCannotBeWrittenAreRefusedAtTheStart();
+
+private:
+    std::optional<QTemporaryDir> m_dir;
+};
+
+void PendingOutputTest::init()
+{
+    m_dir.emplace();
+    QVERIFY(m_dir->isValid());
+}
+
+void PendingOutputTest::fileTakesItsNameWholeOnlyOnCommit_data()
+{
+    QTest::addColumn<bool>("existed");
+    QTest::newRow("new file") << false;
+    QTest::newRow("over an old file") << true;
+}
+
+void PendingOutputTest::fileTakesItsNameWholeOnlyOnCommit()
+{
+    QFETCH(bool, existed);
+    const QString target = m_dir->filePath(QStringLiteral("out.bmm"));
+    if (existed)
+        QVERIFY(write(target, "old"));
+
+    PendingOutput output(target);
+    QVERIFY2(output.create(), qPrintable(output.error()));
+    QVERIFY(output.path() != target);
+    QCOMPARE(QFileInfo(output.path()).dir(), QFileInfo(target).dir());
+    QVERIFY(write(output.path(), "new and whole"));
+
+    // Until the commit the name holds what it held.
+    QCOMPARE(QFile::exists(target), existed);
+    if (existed)
+        QCOMPARE(contents(target), QByteArray("old"));
+
+    QVERIFY2(output.commit(), qPrintable(output.error()));
+    QCOMPARE(contents(target), QByteArray("new and whole"));
+    QCOMPARE(entries(m_dir->path()), QStringList{QStringLiteral("out.bmm")});
+    // Readable by others, as any file a tool writes.
+    QVERIFY(QFileInfo(target).permission(QFile::ReadOther));
+}
+
+void PendingOutputTest::abandonedOutputLeavesTheFolderAsItWas_data()
+{
+    QTest::addColumn<bool>("folder");
+    QTest::newRow("file") << false;
+    QTest::newRow("folder of frames") << true;
+}
+
+void PendingOutputTest::abandonedOutputLeavesTheFolderAsItWas()
+{
+    QFETCH(bool, folder);
+    const QString target = m_dir->filePath(QStringLiteral("out"));
+    QVERIFY(write(m_dir->filePath(QStringLiteral("other")), "kept"));
+    {
+        PendingOutput output(target, folder ? PendingOutput::Kind::Folder : PendingOutput::Kind::File);
+        QVERIFY(output.create());
+        if (folder)
+            QVERIFY(write(QDir(output.path()).filePath(QStringLiteral("frame-00001.png")), "png"));
+        else
+            QVERIFY(write(output.path(), "half"));
+        QCOMPARE(entries(m_dir->path()).size(), 2);
+    }
+    QCOMPARE(entries(m_dir->path()), QStringList{QStringLiteral("other")});
+}
+
+void PendingOutputTest::folderOfFramesReplacesOnlyAnEmptyFolder()
+{
+    const QString target = m_dir->filePath(QStringLiteral("frames"));
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("frames")));
+
+    PendingOutput output(target, PendingOutput::Kind::Folder);
+    QVERIFY2(output.create(), qPrintable(output.error()));
+    QVERIFY(write(QDir(output.path()).filePath(QStringLiteral("frame-00000.png")), "png"));
+    QVERIFY2(output.commit(), qPrintable(output.error()));
+    QCOMPARE(entries(target), QStringList{QStringLiteral("frame-00000.png")});
+    QCOMPARE(entries(m_dir->path()), QStringList{QStringLiteral("frames")});
+
+    // Now it holds frames: a second capture into it is refused.
+    PendingOutput again(target, PendingOutput::Kind::Folder);
+    QVERIFY(!again.create());
+    QVERIFY2(again.error().contains(QStringLiteral("not an empty folder")), qPrintable(again.error()));
+    QCOMPARE(entries(target), QStringList{QStringLiteral("frame-00000.png")});
+}
+
+void PendingOutputTest::outputsThatCannotBeWrittenAreRefusedAtTheStart_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<bool>("folder");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("file over a folder") << "taken" << false << "taken: is a folder";
+    QTest::newRow("folder over a file") << "plain" << true << "plain: is there already and is not an empty folder";
+    QTest::newRow("in no folder") << "missing/out.mp4" << false << "missing/out.mp4: cannot write: no folder";
+    QTest::newRow("in a folder that takes no files") << "/proc/out.mp4" << false << "/proc/out.mp4: cannot write";
+}
+
+void PendingOutputTest::outputsThatCannotBeWrittenAreRefusedAtTheStart()
+{
+    QFETCH(QString, target);
+    QFETCH(bool, folder);
+    QFETCH(QString, expected);
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("taken")));
+    QVERIFY(write(m_dir->filePath(QStringLiteral("plain")), "x"));
+    const QStringList before = entries(m_dir->path());
+
+    QVERIFY(QDir::setCurrent(m_dir->path()));
+    PendingOutput output(target, folder ? PendingOutput::Kind::Folder : PendingOutput::Kind::File);
+    QVERIFY(!output.create());
+    QVERIFY2(output.error().startsWith(expected), qPrintable(output.error()));
+    QVERIFY(!output.error().contains(QLatin1Char('\n')));
+    QVERIFY(!output.commit());
+    QCOMPARE(entries(m_dir->path()), before);
+}
+
+QTEST_MAIN(PendingOutputTest)
+#include "tst_pendingoutput.moc"
