@@ -41,6 +41,38 @@ bool SceneRenderer::build()
 
 bool SceneRenderer::build(const QByteArray &vertexSource, const QByteArray &fragmentSource)
 {
+    return use(compile(vertexSource, fragmentSource));
+}
+
+SceneRenderer::Build SceneRenderer::compile(const QByteArray &vertexSource, const QByteArray &fragmentSource)
+{
+    Build build;
+    if (!QOpenGLContext::currentContext()) {
+        build.log = QStringLiteral("no current OpenGL context");
+        return build;
+    }
+
+    auto program = std::make_unique<QOpenGLShaderProgram>();
+    if (!program->addShaderFromSourceCode(QOpenGLShader::Vertex, withTrueLineNumbers(vertexSource)))
+        build.failure = Failure::Vertex;
+    else if (!program->addShaderFromSourceCode(QOpenGLShader::Fragment, withTrueLineNumbers(fragmentSource)))
+        build.failure = Failure::Fragment;
+    else if (!program->link())
+        build.failure = Failure::Link;
+    else
+        build.failure = Failure::None;
+    build.log = program->log().trimmed();
+    if (build.failure == Failure::None)
+        build.program = std::move(program);
+    return build;
+}
+
+bool SceneRenderer::use(Build build)
+{
+    m_failure = build.failure;
+    m_log = build.log;
+    if (m_failure != Failure::None)
+        return false;
     m_failure = Failure::NoContext;
     if (!QOpenGLContext::currentContext()) {
         m_log = QStringLiteral("no current OpenGL context");
@@ -50,20 +82,8 @@ bool SceneRenderer::build(const QByteArray &vertexSource, const QByteArray &frag
         m_log = QStringLiteral("cannot make the full-screen quad's buffers");
         return false;
     }
-
-    auto program = std::make_unique<QOpenGLShaderProgram>();
-    if (!program->addShaderFromSourceCode(QOpenGLShader::Vertex, withTrueLineNumbers(vertexSource)))
-        m_failure = Failure::Vertex;
-    else if (!program->addShaderFromSourceCode(QOpenGLShader::Fragment, withTrueLineNumbers(fragmentSource)))
-        m_failure = Failure::Fragment;
-    else if (!program->link())
-        m_failure = Failure::Link;
-    else
-        m_failure = Failure::None;
-    m_log = program->log().trimmed();
-    if (m_failure != Failure::None)
-        return false;
-    m_program = std::move(program);
+    m_failure = Failure::None;
+    m_program = std::move(build.program);
     return true;
 }
 

@@ -26,17 +26,36 @@ public:
     SceneRenderer(const SceneRenderer &) = delete;
     SceneRenderer &operator=(const SceneRenderer &) = delete;
 
+    // Where a build stopped; None when it linked.
+    enum class Failure { None, Vertex, Fragment, Link, NoContext };
+
+    // A program built from stage text, and what the compiler and linker said
+    // about it, with line numbers as the stage's text counts them.
+    struct Build
+    {
+        std::unique_ptr<QOpenGLShaderProgram> program; // set only when it linked
+        QString log;
+        Failure failure = Failure::NoContext;
+    };
+
     // The show's own stages, compiled in from resources.qrc.
     bool build();
     bool build(const QByteArray &vertexSource, const QByteArray &fragmentSource);
 
+    // Builds a program in whatever context is current, which may be another
+    // context of the renderer's share group on another thread, so that a slow
+    // compile keeps the drawing thread free; use() takes it over.
+    static Build compile(const QByteArray &vertexSource, const QByteArray &fragmentSource);
+    // Draws with a build's program from now on when it linked; otherwise keeps
+    // the program that linked before. Either way log() and failure() are the
+    // build's. Needs the renderer's context current, and a program built on
+    // another thread moved to this one (it is a QObject).
+    bool use(Build build);
+
     // True once a program has linked; draw() draws nothing before that.
     bool isReady() const { return m_program != nullptr; }
-    // What the compiler and linker said about the last build, with line
-    // numbers as the stage's text counts them.
+    // What the compiler and linker said about the last build.
     QString log() const { return m_log; }
-    // Where the last build stopped; None when it linked.
-    enum class Failure { None, Vertex, Fragment, Link, NoContext };
     Failure failure() const { return m_failure; }
 
     // Draws the frame for a show time over a viewport of the given size in

@@ -5,8 +5,11 @@
 #include "scenerenderer.h"
 #include "showgl.h"
 
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
 #include <QOpenGLFramebufferObject>
 #include <QOpenGLFunctions>
+#include <QThread>
 #include <QVector4D>
 #include <QtTest>
 
@@ -57,6 +60,7 @@ private slots:
     void failedBuildReportsTheCompilersLineAndDrawsNothing();
     void failedBuildKeepsDrawingTheProgramThatLinkedBefore();
     void compiledInStagesBuildTheShowsProgram();
+    void programBuiltOnAnotherThreadInASharedContextDrawsHere();
 
 private:
     // Every value of the framebuffer, row by row from the bottom.
@@ -201,6 +205,52 @@ void SceneRendererTest::compiledInStagesBuildTheShowsProgram()
         QCOMPARE(value.w(), 1.0f);
         QVERIFY(value.x() >= 0.0f && value.x() <= 1.0f);
     }
+}
+
+void SceneRendererTest::programBuiltOnAnotherThreadInASharedContextDrawsHere()
+{
+    QOpenGLContext builder;
+    builder.setFormat(ShowGL::surfaceFormat());
+    builder.setShareContext(QOpenGLContext::currentContext());
+    QVERIFY(builder.create());
+    QOffscreenSurface surface;
+    surface.setFormat(builder.format());
+    surface.create();
+
+    // Builds on a thread of its own with the builder's context current there.
+    const auto buildElsewhere = [&](const QByteArray &fragment) {
+        SceneRenderer::Build build;
+        QThread *const here = QThread::currentThread();
+        std::unique_ptr<QThread> thread(QThread::create([&] {
+            if (builder.makeCurrent(&surface)) {
+                build = SceneRenderer::compile(ShowGL::stageSource(ShowGL::vertexShader()), fragment);
+                if (build.program)
+                    build.program->moveToThread(here);
+                builder.doneCurrent();
+            }
+            builder.moveToThread(here);
+        }));
+        builder.moveToThread(thread.get());
+        thread->start();
+        thread->wait();
+        return build;
+    };
+
+    QVERIFY(m_renderer->use(buildElsewhere(plainStage("0.0, 0.0, 1.0, 1.0"))));
+    QVERIFY(m_context->makeCurrent());
+    clearTo({0, 0, 0, 0});
+    m_renderer->draw(m_size, 1.0f, 0.0f);
+    for (const QVector4D &value : readAll(m_size))
+        QCOMPARE(value, QVector4D(0, 0, 1, 1));
+
+    // A broken stage built there leaves its messages here and the blue program drawing.
+    QVERIFY(!m_renderer->use(buildElsewhere(brokenStage)));
+    QCOMPARE(m_renderer->failure(), SceneRenderer::Failure::Fragment);
+    QVERIFY2(m_renderer->log().contains(QStringLiteral("undeclaredName")), qPrintable(m_renderer->log()));
+    clearTo({0, 0, 0, 0});
+    m_renderer->draw(m_size, 1.0f, 0.0f);
+    for (const QVector4D &value : readAll(m_size))
+        QCOMPARE(value, QVector4D(0, 0, 1, 1));
 }
 
 QTEST_MAIN(SceneRendererTest)
