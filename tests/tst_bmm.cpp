@@ -333,6 +333,15 @@ void BmmTest::badInputFailsNamingTheFileAndLeavesNoOutput_data()
     QTest::newRow("info of a missing file") << QStringList{"info", "missing.bmm"} << "bmm: missing.bmm: no such file";
     QTest::newRow("info of a folder") << QStringList{"info", "folder"} << "bmm: folder: not a regular file";
     QTest::newRow("unpack of a missing file") << QStringList{"unpack", "missing.bmm", "out.wav"} << "bmm: missing.bmm: no such file";
+    QTest::newRow("unpack of a file too short for a beat count")
+        << QStringList{"unpack", "short.bmm", "out.wav", "--beats", "out.txt"}
+        << "bmm: short.bmm: too short for a beat count: the show finds no beats and no audio";
+    QTest::newRow("unpack of a truncated list")
+        << QStringList{"unpack", "truncated.bmm", "out.wav", "--beats", "out.txt"}
+        << "bmm: truncated.bmm: truncated list: the count says 5 beats, the file holds 2;";
+    QTest::newRow("unpack of a count far beyond the file")
+        << QStringList{"unpack", "beyond.bmm", "out.wav"}
+        << "bmm: beyond.bmm: truncated list: the count says 4294967295 beats, the file holds 3;";
     QTest::newRow("unwritable WAV") << QStringList{"unpack", "song.bmm", "no-such-folder/out.wav"}
                                     << "bmm: no-such-folder/out.wav: cannot write";
     QTest::newRow("unwritable beats text") << QStringList{"unpack", "song.bmm", "out.wav", "--beats", "no-such-folder/b.txt"}
@@ -349,17 +358,24 @@ void BmmTest::badInputFailsNamingTheFileAndLeavesNoOutput()
     QVERIFY(writeText(QStringLiteral("bad-beats.txt"), "0.5\n# fine\n1.5s\n2.0\n"));
     QVERIFY(writeText(QStringLiteral("far-beats.txt"), "0.5\n1e10\n"));
     QVERIFY(writeText(QStringLiteral("song.bmm"), head(1, {250}) + MusicFiles::payload(100)));
+    QVERIFY(writeText(QStringLiteral("short.bmm"), QByteArray("\x01\x00", 2)));
+    QVERIFY(writeText(QStringLiteral("truncated.bmm"), head(5, {250, 500}) + QByteArray("\x01\x02", 2)));
+    QVERIFY(writeText(QStringLiteral("beyond.bmm"), head(0xFFFFFFFFu, {250, 500, 750})));
     QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("folder")));
     // A file that a failed command must leave as it was.
     QVERIFY(writeText(QStringLiteral("out.bmm"), "old"));
-    const QStringList before = QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    // Outputs are written under hidden names first: those count too.
+    const auto entries = [this] {
+        return QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    };
+    const QStringList before = entries();
 
     const Run run = bmm(arguments, m_dir->path());
-    QVERIFY2(run.exitCode > 0, qPrintable(QString::number(run.exitCode)));
+    QCOMPARE(run.exitCode, 1);
     QCOMPARE(run.err.count(QLatin1Char('\n')), 1);
     QVERIFY2(run.err.startsWith(message), qPrintable(run.err));
 
-    QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
+    QCOMPARE(entries(), before);
     QFile old(path(QStringLiteral("out.bmm")));
     QVERIFY(old.open(QIODevice::ReadOnly));
     QCOMPARE(old.readAll(), QByteArray("old"));

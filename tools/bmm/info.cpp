@@ -2,13 +2,12 @@
 
 #include "commands.h"
 #include "failure.h"
-#include "inputfile.h"
 #include "musicfile.h"
+#include "musichead.h"
 #include "showtime.h"
 
 #include <QFile>
 #include <QTextStream>
-#include <QtEndian>
 
 namespace {
 
@@ -72,30 +71,18 @@ void info(const QString &path)
 {
     QFile file(path);
     openInput(file);
-
-    const qint64 size = file.size();
-    const QList<int> beats = MusicFile::readBeatList(file);
-    const qint64 payloadStart = file.pos();
-    const qint64 payload = size - payloadStart;
-
-    file.seek(0);
-    const QByteArray head = file.read(4);
-    const quint32 count = head.size() == 4 ? qFromLittleEndian<quint32>(head.constData()) : 0;
-    const qint64 valuesHeld = qMax<qint64>(0, (size - 4) / 4);
+    const MusicHead head = readMusicHead(file);
+    const qint64 payload = head.size - head.payloadStart;
 
     QTextStream out(stdout);
-    out << path << ": " << size << " bytes\n";
-
-    if (size < 4) {
-        out << "too short for a beat count: the show finds no beats and no audio\n";
-        return;
-    }
-    if (count > valuesHeld) {
-        out << "truncated list: the count says " << count << " beats, the file holds " << valuesHeld
-            << "; the show takes every byte after the count as beat values and finds no beats and no audio\n";
+    out << path << ": " << head.size << " bytes\n";
+    const QString problem = head.problem();
+    if (!problem.isEmpty()) {
+        out << problem << '\n';
         return;
     }
 
+    const QList<int> &beats = head.beats;
     out << "beats: " << beats.size() << '\n';
     QList<QString> details[4];
     for (int i = 0; i < beats.size(); ++i) {

@@ -3,8 +3,8 @@
 #include "beatstext.h"
 #include "commands.h"
 #include "failure.h"
-#include "inputfile.h"
 #include "musicfile.h"
+#include "musichead.h"
 #include "outputfile.h"
 #include "soundfile.h"
 
@@ -19,7 +19,13 @@ void unpack(const QString &path, const QString &wavPath, const QString &beatsPat
 {
     QFile file(path);
     openInput(file);
-    const QList<int> beats = MusicFile::readBeatList(file);
+    // A head the show cannot read holds no beats and no audio: there is
+    // nothing to take apart, and empty outputs would pass for a silent track.
+    const MusicHead head = readMusicHead(file);
+    const QString problem = head.problem();
+    if (!problem.isEmpty())
+        throw Failure(QStringLiteral("%1: %2").arg(path, problem));
+    const QList<int> &beats = head.beats;
 
     // Both outputs take their names at the end, when both are whole.
     OutputFile wavFile(wavPath);
