@@ -117,6 +117,7 @@ private slots:
     void otherRatesAreResampledTo44100_data();
     void otherRatesAreResampledTo44100();
     void infoSaysWhichBeatsFire();
+    void infoJudgesTwoHundredThousandBeats();
     void infoSaysWhatIsWrongWithTheFile_data();
     void infoSaysWhatIsWrongWithTheFile();
     void synthMakesA38SecondTrackWithAKickOnEveryBeat();
@@ -242,6 +243,30 @@ void BmmTest::infoSaysWhichBeatsFire()
              qPrintable(out));
     QVERIFY2(out.contains(QLatin1String("end (clock 19100 at 38.200 s): 1\n  #10 30000")), qPrintable(out));
     QVERIFY2(out.contains(QLatin1String("trailing partial frame: 3 bytes")), qPrintable(out));
+}
+
+// Every beat is judged against the earlier ones; on a list this long that
+// must not take the square of its length. Not timed: it has to finish.
+void BmmTest::infoJudgesTwoHundredThousandBeats()
+{
+    // Every value from 0 to 99999 twice in a row: the first fires whatever
+    // the frame rate up to the show's end (clock 19100) and comes after it
+    // from there; the second repeats it.
+    QList<int> beats;
+    for (int value = 0; value < 100000; ++value)
+        beats << value << value;
+    QVERIFY(writeText(QStringLiteral("long.bmm"), head(quint32(beats.size()), beats)));
+
+    const Run run = bmm({QStringLiteral("info"), path(QStringLiteral("long.bmm"))});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    const QString &out = run.out;
+    QVERIFY2(out.contains(QLatin1String("beats: 200000\nfire whatever the frame rate: 19101\nnever fire: 100000\n"
+                                        "  #2 0 (0.000 s): repeats beat #1, already passed\n")),
+             qPrintable(out.left(1000)));
+    QVERIFY(out.contains(QLatin1String("  #200000 99999 (199.998 s): repeats beat #199999, already passed\n"
+                                       "fire or not depending on the frame rate: 0\n"
+                                       "come after the show's end (clock 19100 at 38.200 s): 80899\n"
+                                       "  #38203 19101 (38.202 s): beyond the show's end\n")));
 }
 
 void BmmTest::infoSaysWhatIsWrongWithTheFile_data()

@@ -1,5 +1,6 @@
 // bmm info: what the show makes of a music file, read with the show's own reader.
 
+#include "beatverdicts.h"
 #include "commands.h"
 #include "failure.h"
 #include "musicfile.h"
@@ -10,50 +11,6 @@
 #include <QTextStream>
 
 namespace {
-
-enum class Firing { Always, FrameRate, Never, AfterShow };
-
-struct Verdict
-{
-    Firing firing;
-    QString why;
-};
-
-// The audio clock when the show ends, had the device called back at its
-// requested pace from the show's start.
-constexpr qint64 showEndClock = ShowTime::endMs * MusicFile::clockPerSecond / 1000;
-
-// The show fires a beat when the clock has reached it and it is above the
-// last beat fired (which starts at -1). The clock only takes the values 0,
-// 10, 20 ..., and the frames see it at whatever pace they run.
-Verdict judge(const QList<int> &beats, int index)
-{
-    const int beat = beats[index];
-    if (beat < 0)
-        return {Firing::Never, QStringLiteral("negative")};
-
-    // The smallest earlier value above this one: whenever the frame loop
-    // first sees the clock at or past it, it has passed this beat too.
-    qint64 blocker = -1;
-    for (int i = 0; i < index; ++i) {
-        if (beats[i] == beat)
-            return {Firing::Never, QStringLiteral("repeats beat #%1, already passed").arg(i + 1)};
-        if (beats[i] > beat && (blocker < 0 || beats[i] < blocker))
-            blocker = beats[i];
-    }
-
-    const qint64 firstClockAtBeat = (qint64(beat) + 9) / 10 * 10;
-    if (blocker >= 0 && firstClockAtBeat >= blocker)
-        return {Firing::Never,
-                QStringLiteral("behind the larger %1: the clock passes both in one step").arg(blocker)};
-    if (beat > showEndClock)
-        return {Firing::AfterShow, QStringLiteral("beyond the show's end")};
-    if (blocker >= 0)
-        return {Firing::FrameRate,
-                QStringLiteral("fires only if a frame sees the clock from %1 to %2, before the larger %3 fires")
-                    .arg(firstClockAtBeat).arg(blocker - 1).arg(blocker)};
-    return {Firing::Always, {}};
-}
 
 QString seconds(double value)
 {
@@ -84,24 +41,25 @@ void info(const QString &path)
 
     const QList<int> &beats = head.beats;
     out << "beats: " << beats.size() << '\n';
-    QList<QString> details[4];
-    for (int i = 0; i < beats.size(); ++i) {
-        const Verdict verdict = judge(beats, i);
-        details[int(verdict.firing)] << QStringLiteral("  #%1 %2 (%3): %4")
-                                            .arg(i + 1).arg(beats[i]).arg(clockTime(beats[i]), verdict.why);
-    }
-    const auto report = [&out](const QString &title, const QList<QString> &lines, bool listThem) {
-        out << title << ": " << lines.size() << '\n';
+    const QVector<Verdict> verdicts = judgeBeats(beats);
+    // The places of the beats of each kind, in list order.
+    QVector<int> places[4];
+    for (int i = 0; i < beats.size(); ++i)
+        places[int(verdicts[i].firing)] << i;
+    const auto report = [&](const QString &title, Firing firing, bool listThem) {
+        const QVector<int> &these = places[int(firing)];
+        out << title << ": " << these.size() << '\n';
         if (listThem)
-            for (const QString &line : lines)
-                out << line << '\n';
+            for (const int i : these)
+                out << "  #" << i + 1 << ' ' << beats[i] << " (" << clockTime(beats[i])
+                    << "): " << explain(verdicts[i], beats[i]) << '\n';
     };
-    report(QStringLiteral("fire whatever the frame rate"), details[int(Firing::Always)], false);
-    report(QStringLiteral("never fire"), details[int(Firing::Never)], true);
-    report(QStringLiteral("fire or not depending on the frame rate"), details[int(Firing::FrameRate)], true);
+    report(QStringLiteral("fire whatever the frame rate"), Firing::Always, false);
+    report(QStringLiteral("never fire"), Firing::Never, true);
+    report(QStringLiteral("fire or not depending on the frame rate"), Firing::FrameRate, true);
     report(QStringLiteral("come after the show's end (clock %1 at %2)")
                .arg(showEndClock).arg(seconds(ShowTime::endMs / 1000.0)),
-           details[int(Firing::AfterShow)], true);
+           Firing::AfterShow, true);
 
     const double payloadSeconds = double(payload) / (MusicFile::sampleRate * MusicFile::bytesPerFrame);
     const double showSeconds = ShowTime::endMs / 1000.0;
