@@ -9,6 +9,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 PendingOutput::PendingOutput(const QString &target, Kind kind)
     : m_target(target)
     , m_absolute(QDir::cleanPath(QFileInfo(target).absoluteFilePath()))
@@ -70,6 +73,36 @@ bool PendingOutput::commit()
     if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(m_absolute).constData()) != 0)
         return fail(QStringLiteral("%1: cannot put the output in place: %2")
                     .arg(m_target, QString::fromLocal8Bit(std::strerror(errno))));
+    return placed();
+}
+
+bool PendingOutput::commitAsNew()
+{
+    if (m_committed)
+        return true;
+    const QString from = path();
+    if (from.isEmpty())
+        return fail(QStringLiteral("%1: nothing was written").arg(m_target));
+    const QByteArray source = QFile::encodeName(from);
+    const QByteArray target = QFile::encodeName(m_absolute);
+    // One rename that refuses to replace, so that nothing can slip in
+    // between a look and the rename. A file system without it takes a
+    // hard link, which refuses as well, and the hidden name goes.
+    int result = renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE);
+    if (result != 0 && errno == EINVAL && m_file) {
+        result = link(source.constData(), target.constData());
+        if (result == 0)
+            unlink(source.constData());
+    }
+    if (result != 0)
+        return fail(errno == EEXIST ? QStringLiteral("%1: is there already").arg(m_target)
+                                    : QStringLiteral("%1: cannot put the output in place: %2")
+                                      .arg(m_target, QString::fromLocal8Bit(std::strerror(errno))));
+    return placed();
+}
+
+bool PendingOutput::placed()
+{
     if (m_file)
         m_file->setAutoRemove(false);
     if (m_folder)

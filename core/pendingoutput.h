@@ -32,6 +32,10 @@ public:
 
     // Puts the output in place under the target's name.
     bool commit();
+    // The same, but only when nothing stands under the target's name yet:
+    // otherwise it fails, replacing nothing, and the output stays pending
+    // (for outputs that must never overwrite, such as numbered ones).
+    bool commitAsNew();
     bool isCommitted() const { return m_committed; }
 
     // One line naming the file and what went wrong.
@@ -39,6 +43,7 @@ public:
 
 private:
     bool fail(const QString &error);
+    bool placed();
 
     QString m_target;    // as given, for messages
     QString m_absolute;  // where it goes, whatever the working folder does

@@ -45,6 +45,8 @@ private slots:
     void abandonedOutputLeavesTheFolderAsItWas_data();
     void abandonedOutputLeavesTheFolderAsItWas();
     void folderOfFramesReplacesOnlyAnEmptyFolder();
+    void newOutputNeverReplacesWhatStandsUnderItsName_data();
+    void newOutputNeverReplacesWhatStandsUnderItsName();
     void outputsThatCannotBeWrittenAreRefusedAtTheStart_data();
     void outputsThatCannotBeWrittenAreRefusedAtTheStart();
 
@@ -131,6 +133,36 @@ void PendingOutputTest::folderOfFramesReplacesOnlyAnEmptyFolder()
     QVERIFY(!again.create());
     QVERIFY2(again.error().contains(QStringLiteral("not an empty folder")), qPrintable(again.error()));
     QCOMPARE(entries(target), QStringList{QStringLiteral("frame-00000.png")});
+}
+
+void PendingOutputTest::newOutputNeverReplacesWhatStandsUnderItsName_data()
+{
+    QTest::addColumn<bool>("existed");
+    QTest::newRow("a free name") << false;
+    QTest::newRow("a name taken while it was written") << true;
+}
+
+void PendingOutputTest::newOutputNeverReplacesWhatStandsUnderItsName()
+{
+    QFETCH(bool, existed);
+    const QString target = m_dir->filePath(QStringLiteral("shot-0001.png"));
+
+    std::optional<PendingOutput> output(std::in_place, target);
+    QVERIFY2(output->create(), qPrintable(output->error()));
+    QVERIFY(write(output->path(), "new"));
+    if (existed)
+        QVERIFY(write(target, "someone else's"));
+
+    QCOMPARE(output->commitAsNew(), !existed);
+    QCOMPARE(output->isCommitted(), !existed);
+    QCOMPARE(contents(target), existed ? QByteArray("someone else's") : QByteArray("new"));
+    if (existed) {
+        QCOMPARE(output->error(), target + QStringLiteral(": is there already"));
+        // Still pending under its hidden name, until it is abandoned.
+        QCOMPARE(contents(output->path()), QByteArray("new"));
+    }
+    output.reset();
+    QCOMPARE(entries(m_dir->path()), QStringList{QStringLiteral("shot-0001.png")});
 }
 
 void PendingOutputTest::outputsThatCannotBeWrittenAreRefusedAtTheStart_data()
