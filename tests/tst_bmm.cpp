@@ -122,6 +122,12 @@ private slots:
     void infoSaysWhatIsWrongWithTheFile();
     void synthMakesA38SecondTrackWithAKickOnEveryBeat();
     void detectedBeatsFallOnTheKicks();
+    void helpTellsTheCommandsAndEachCommandsLine_data();
+    void helpTellsTheCommandsAndEachCommandsLine();
+    void optionsGoAnywhereAmongTheArguments_data();
+    void optionsGoAnywhereAmongTheArguments();
+    void badCommandLineExitsWithTwoAndOneLine_data();
+    void badCommandLineExitsWithTwoAndOneLine();
     void badInputFailsNamingTheFileAndLeavesNoOutput_data();
     void badInputFailsNamingTheFileAndLeavesNoOutput();
 
@@ -336,6 +342,124 @@ void BmmTest::detectedBeatsFallOnTheKicks()
     }
     // Within 40 ms of a kick, the tracker's first guesses aside.
     QVERIFY2(onAKick >= detected.size() * 8 / 10, qPrintable(QStringLiteral("%1 of %2").arg(onAKick).arg(detected.size())));
+}
+
+void BmmTest::helpTellsTheCommandsAndEachCommandsLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("says");
+
+    const QStringList commands{"  pack ", "  info ", "  unpack ", "  synth ", "bmm COMMAND --help"};
+    QTest::newRow("--help") << QStringList{"--help"} << commands;
+    QTest::newRow("-h") << QStringList{"-h"} << commands;
+    QTest::newRow("pack --help")
+        << QStringList{"pack", "--help"} << QStringList{"Usage: bmm pack [options] AUDIO OUT.bmm\n", "--beats <FILE>", "--detect-beats"};
+    QTest::newRow("--help before the command")
+        << QStringList{"--help", "pack"} << QStringList{"Usage: bmm pack [options] AUDIO OUT.bmm\n"};
+    QTest::newRow("info -h") << QStringList{"info", "-h"} << QStringList{"Usage: bmm info [options] FILE.bmm\n"};
+    QTest::newRow("unpack --help among its arguments")
+        << QStringList{"unpack", "song.bmm", "--help", "out.wav"}
+        << QStringList{"Usage: bmm unpack [options] FILE.bmm OUT.wav\n", "--beats <OUT.txt>"};
+    QTest::newRow("synth --help") << QStringList{"synth", "--help"} << QStringList{"Usage: bmm synth [options] OUT.bmm\n"};
+}
+
+void BmmTest::helpTellsTheCommandsAndEachCommandsLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, says);
+
+    const Run run = bmm(arguments, m_dir->path());
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.err, QString());
+    for (const QString &part : says)
+        QVERIFY2(run.out.contains(part), qPrintable(run.out));
+    // Asking for help does nothing else.
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+}
+
+void BmmTest::optionsGoAnywhereAmongTheArguments_data()
+{
+    QTest::addColumn<QStringList>("packArguments");
+    QTest::addColumn<QStringList>("unpackArguments");
+
+    QTest::newRow("options last")
+        << QStringList{"pack", "in.wav", "out.bmm", "--beats", "beats.txt"}
+        << QStringList{"unpack", "out.bmm", "back.wav", "--beats", "back.txt"};
+    QTest::newRow("options first")
+        << QStringList{"pack", "--beats", "beats.txt", "in.wav", "out.bmm"}
+        << QStringList{"unpack", "--beats", "back.txt", "out.bmm", "back.wav"};
+    QTest::newRow("options between, with =")
+        << QStringList{"pack", "in.wav", "--beats=beats.txt", "out.bmm"}
+        << QStringList{"unpack", "out.bmm", "--beats=back.txt", "back.wav"};
+    QTest::newRow("a file named like an option, after --")
+        << QStringList{"pack", "--beats", "beats.txt", "--", "in.wav", "-out.bmm"}
+        << QStringList{"unpack", "--beats", "back.txt", "--", "-out.bmm", "back.wav"};
+}
+
+void BmmTest::optionsGoAnywhereAmongTheArguments()
+{
+    QFETCH(QStringList, packArguments);
+    QFETCH(QStringList, unpackArguments);
+
+    QVERIFY(writeSound(path(QStringLiteral("in.wav")), SF_FORMAT_WAV | SF_FORMAT_FLOAT, 2, 44100, tone(4410, 2, 44100)));
+    QVERIFY(writeText(QStringLiteral("beats.txt"), "0.5\n1.0\n"));
+    const QString packed = path(packArguments.last().startsWith('-') ? "-out.bmm" : "out.bmm");
+
+    Run run = bmm(packArguments, m_dir->path());
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    const Music music = readMusic(packed);
+    QCOMPARE(music.beats, (QList<int>{250, 500}));
+    QCOMPARE(music.samples.size(), 4410 * 2);
+
+    run = bmm(unpackArguments, m_dir->path());
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    SF_INFO info;
+    QCOMPARE(readSound(path(QStringLiteral("back.wav")), info), music.samples);
+    QFile text(path(QStringLiteral("back.txt")));
+    QVERIFY(text.open(QIODevice::ReadOnly));
+    QVERIFY(text.readAll().endsWith("0.500\n1.000\n"));
+}
+
+void BmmTest::badCommandLineExitsWithTwoAndOneLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("no command") << QStringList{} << "bmm: give a command: pack, info, unpack, synth (bmm --help";
+    QTest::newRow("an unknown command") << QStringList{"play", "song.bmm"} << "bmm: no command 'play'";
+    QTest::newRow("an option before the command") << QStringList{"--beats", "b.txt", "pack"} << "bmm: no command '--beats'";
+    QTest::newRow("an unknown option") << QStringList{"pack", "in.wav", "out.bmm", "--loud"}
+                                       << "bmm: unknown option 'loud' (bmm pack --help";
+    QTest::newRow("an option of another command") << QStringList{"info", "song.bmm", "--detect-beats"}
+                                                  << "bmm: unknown option 'detect-beats' (bmm info --help";
+    QTest::newRow("an option without its value") << QStringList{"unpack", "song.bmm", "out.wav", "--beats"}
+                                                 << "bmm: missing value after '--beats' (bmm unpack --help";
+    QTest::newRow("a value for an option that takes none")
+        << QStringList{"pack", "in.wav", "out.bmm", "--detect-beats=yes"} << "bmm: unexpected value after '--detect-beats'";
+    QTest::newRow("both sources of beats") << QStringList{"pack", "in.wav", "out.bmm", "--detect-beats", "--beats", "b.txt"}
+                                           << "bmm: give --beats FILE or --detect-beats, not both (bmm pack --help";
+    QTest::newRow("too few arguments") << QStringList{"pack", "in.wav"}
+                                       << "bmm: pack wants AUDIO OUT.bmm; 1 argument given (bmm pack --help";
+    QTest::newRow("too many arguments") << QStringList{"info", "a.bmm", "b.bmm"}
+                                        << "bmm: info wants FILE.bmm; 2 arguments given (bmm info --help";
+    QTest::newRow("synth with nothing to write") << QStringList{"synth"} << "bmm: synth wants OUT.bmm; 0 arguments given";
+}
+
+void BmmTest::badCommandLineExitsWithTwoAndOneLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, message);
+
+    QVERIFY(writeSound(path(QStringLiteral("in.wav")), SF_FORMAT_WAV | SF_FORMAT_FLOAT, 2, 44100, tone(441, 2, 44100)));
+    const QStringList before = QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+
+    const Run run = bmm(arguments, m_dir->path());
+    QCOMPARE(run.exitCode, 2);
+    QCOMPARE(run.out, QString());
+    QCOMPARE(run.err.count(QLatin1Char('\n')), 1);
+    QVERIFY2(run.err.startsWith(message), qPrintable(run.err));
+    QVERIFY2(run.err.contains(QLatin1String("--help tells more)")), qPrintable(run.err));
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
 }
 
 void BmmTest::badInputFailsNamingTheFileAndLeavesNoOutput_data()
