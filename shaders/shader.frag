@@ -53,7 +53,8 @@ mat3 createRotationY(float rotation)
                 -s, 0.0, c);
 }
 
-vec2 map(vec3 pos)
+// The nine walls, clipped by the bounding box: (distance, material).
+vec2 mapWalls(vec3 pos)
 {
     // The walls rise out of the ground over the first five seconds.
     float h = min(0.5, iGlobalTime / 10.0);
@@ -91,20 +92,53 @@ vec2 map(vec3 pos)
 
     // The clip takes the material along with the distance.
     float bounds = sdBox(q, BOUNDS);
-    vec2 clipped = vec2(max(res.x, bounds), max(res.y, bounds));
+    return vec2(max(res.x, bounds), max(res.y, bounds));
+}
 
-    // Every turn was about y, so q.y is the query point's own height.
-    return opU(vec2(sdPlane(q), GROUND_MAT), clipped);
+vec2 map(vec3 pos)
+{
+    // The ground first, so that on equal distances the walls win. Every turn
+    // in mapWalls is about y, so the ground is the query point's own height.
+    return opU(vec2(sdPlane(pos), GROUND_MAT), mapWalls(pos));
 }
 
 // ---------------------------------------------------------------------------
 // Ray casting and shading. At most 105 map calls per ray: 64 march steps,
 // 4 normal samples, 5 occlusion samples and two shadow rays of 16 steps.
+//
+// Most samples lie where the ground is certainly nearer than any wall. There
+// map is the ground's height alone, exactly, and the samples take that
+// without evaluating the walls. The walls are evaluated only where a bound of
+// their distance does not settle it; the bound comes from the walls' value
+// at the point last evaluated, from the bounding box and from the walls'
+// height. A sample of the walls takes its loop's turn: its loop goes on with
+// the samples that need none, so that neighbouring pixels, shaded together,
+// evaluate the walls together.
 
 const float SLAB_TOP = 1.6;         // every wall lies between the ground and this plane
+const float WALLS_SLOPE = 2.0;      // mapWalls changes at most twice as fast as its point
+                                    // moves: walls 2 and 5 grow their ends' distance twice
+                                    // as fast as the way to them
+const float UNKNOWN = -1e30;        // a walls' distance that bounds nothing
 
-// Returns (distance along the ray, material), the material -1.0 for a miss.
-vec2 castRay(vec3 ro, vec3 rd)
+float wallHeight()
+{
+    return min(0.5, iGlobalTime / 10.0);
+}
+
+// A lower bound of mapWalls(p).x, knowing its value at a point `apart` away.
+// The tolerance covers the rounding of the ten turns in mapWalls.
+float wallsAtLeast(vec3 p, float known, float apart)
+{
+    float fromKnown = known - WALLS_SLOPE * apart;
+    float fromBox = max(abs(p.x) - BOUNDS.z, abs(p.z) - BOUNDS.x);  // seen from above
+    float fromHeight = abs(p.y) - wallHeight();
+    float tolerance = 0.001 + 1e-5 * (abs(p.x) + abs(p.z));
+    return max(max(fromKnown, fromBox), fromHeight) - tolerance;
+}
+
+// castRay, telling also a lower bound of the walls' distance where it stops.
+vec2 march(vec3 ro, vec3 rd, out float clearance)
 {
     float tmin = 1.0;
     float tmax = 20.0;
@@ -123,9 +157,33 @@ vec2 castRay(vec3 ro, vec3 rd)
 
     float t = tmin;
     float m = -1.0;
-    for (int i = 0; i < 64; i++) {
+    float speed = length(rd);
+    float known = UNKNOWN;  // mapWalls at ro + rd * tKnown
+    float tKnown = t;
+    bool done = false;
+    int i = 0;
+    for (int round = 0; round < 64 && !done; round++) {
+        for (; i < 64; i++) {
+            vec3 p = ro + rd * t;
+            if (!(p.y < wallsAtLeast(p, known, speed * (t - tKnown))))
+                break;
+            if (p.y < 0.0005 * t || t > tmax) {
+                done = true;
+                break;
+            }
+            t += p.y;
+            m = GROUND_MAT;
+        }
+        if (done || i == 64)
+            break;
+
         float precis = 0.0005 * t;  // the hit tolerance grows with distance
-        vec2 res = map(ro + rd * t);
+        vec3 p = ro + rd * t;
+        vec2 walls = mapWalls(p);
+        known = walls.x;
+        tKnown = t;
+        vec2 res = opU(vec2(sdPlane(p), GROUND_MAT), walls);
+        i++;
         if (res.x < precis || t > tmax)
             break;
         t += res.x;
@@ -135,63 +193,167 @@ vec2 castRay(vec3 ro, vec3 rd)
 
     if (t > tmax)
         m = -1.0;
+    clearance = known - WALLS_SLOPE * speed * (t - tKnown);
     return vec2(t, m);
 }
 
-// 1 is fully lit.
-float softshadow(vec3 ro, vec3 rd, float mint, float tmax)
+// Returns (distance along the ray, material), the material -1.0 for a miss.
+vec2 castRay(vec3 ro, vec3 rd)
+{
+    float clearance;
+    return march(ro, rd, clearance);
+}
+
+// softshadow, knowing a lower bound of the walls' distance at ro.
+float shadowFrom(vec3 ro, vec3 rd, float mint, float tmax, float clearance)
 {
     float res = 1.0;
     float t = mint;
-    for (int i = 0; i < 16; i++) {
-        float h = map(ro + rd * t).x;
+    float speed = length(rd);
+    float known = clearance;  // mapWalls at ro + rd * tKnown
+    float tKnown = 0.0;
+
+    // Once the walls' tops lie far enough below the ray for every later
+    // sample to stay farther than res * t / 8, nothing can darken it more.
+    float above = ro.y - max(wallHeight(), 0.0) - 0.001;
+    float tLast = mint + 1.51;  // where the 16th sample lies at most
+
+    bool done = false;
+    int i = 0;
+    for (int round = 0; round < 16 && !done; round++) {
+        for (; i < 16; i++) {
+            if (res <= 0.0 || (t > 0.0 && 8.0 * min(above / t, above / tLast) + 8.0 * rd.y >= res)) {
+                done = true;
+                break;
+            }
+            // With the walls no nearer than the ground, the sample is the
+            // ground's height; with both at least `least` away, a sample
+            // that changes neither res nor the step is as good as the true one.
+            vec3 p = ro + rd * t;
+            float walls = wallsAtLeast(p, known, speed * (t - tKnown));
+            float least = min(p.y, walls);
+            if (!(p.y < walls) && !(least >= 0.10 && 8.0 * least / t >= res))
+                break;
+            float h = p.y;
+            res = min(res, 8.0 * h / t);
+            t += clamp(h, 0.02, 0.10);
+            if (h < 0.001 || t > tmax) {
+                done = true;
+                break;
+            }
+        }
+        if (done || i == 16)
+            break;
+
+        vec3 p = ro + rd * t;
+        vec2 walls = mapWalls(p);
+        known = walls.x;
+        tKnown = t;
+        float h = opU(vec2(sdPlane(p), GROUND_MAT), walls).x;
         res = min(res, 8.0 * h / t);
         t += clamp(h, 0.02, 0.10);
+        i++;
         if (h < 0.001 || t > tmax)
             break;
     }
     return clamp(res, 0.0, 1.0);
 }
 
+// 1 is fully lit.
+float softshadow(vec3 ro, vec3 rd, float mint, float tmax)
+{
+    return shadowFrom(ro, rd, mint, tmax, UNKNOWN);
+}
+
+// The normal's sample points: pos plus the corners of a small tetrahedron.
+vec3 tetrahedronCorner(int k)
+{
+    vec2 e = vec2(1.0, -1.0) * 0.5773 * 0.0005;
+    // e.xyy, e.yyx, e.yxy, e.xxx
+    return vec3(k == 0 || k == 3 ? e.x : e.y, k >= 2 ? e.x : e.y, k == 1 || k == 3 ? e.x : e.y);
+}
+
+// calcNormal, knowing a lower bound of the walls' distance at pos.
+vec3 normalFrom(vec3 pos, float clearance)
+{
+    vec4 d = vec4(0.0);  // the field at the four corners
+    int k = 0;
+    for (; k < 4; k++) {
+        vec3 p = pos + tetrahedronCorner(k);
+        if (!(p.y < wallsAtLeast(p, clearance, 0.0005)))
+            break;
+        d = vec4(k == 0 ? p.y : d.x, k == 1 ? p.y : d.y, k == 2 ? p.y : d.z, p.y);
+    }
+    for (; k < 4; k++) {
+        float h = map(pos + tetrahedronCorner(k)).x;
+        d = vec4(k == 0 ? h : d.x, k == 1 ? h : d.y, k == 2 ? h : d.z, h);
+    }
+    vec2 e = vec2(1.0, -1.0) * 0.5773 * 0.0005;
+    return normalize(e.xyy * d.x + e.yyx * d.y + e.yxy * d.z + e.xxx * d.w);
+}
+
 // The field's gradient, sampled at the corners of a small tetrahedron.
 vec3 calcNormal(vec3 pos)
 {
-    vec2 e = vec2(1.0, -1.0) * 0.5773 * 0.0005;
-    return normalize(e.xyy * map(pos + e.xyy).x +
-                     e.yyx * map(pos + e.yyx).x +
-                     e.yxy * map(pos + e.yxy).x +
-                     e.xxx * map(pos + e.xxx).x);
+    return normalFrom(pos, UNKNOWN);
+}
+
+// calcAO, knowing a lower bound of the walls' distance at pos.
+float occlusionFrom(vec3 pos, vec3 nor, float clearance)
+{
+    float occ = 0.0;
+    float sca = 1.0;
+    float speed = length(nor);
+    float known = clearance;  // mapWalls at nor * hKnown + pos
+    float hKnown = 0.0;
+    int i = 0;
+    for (int round = 0; round < 5 && i < 5; round++) {
+        for (; i < 5; i++) {
+            float hr = 0.01 + 0.12 * float(i) / 4.0;
+            vec3 p = nor * hr + pos;
+            if (!(p.y < wallsAtLeast(p, known, speed * (hr - hKnown))))
+                break;
+            occ = occ - (p.y - hr) * sca;
+            sca *= 0.95;
+        }
+        if (i == 5)
+            break;
+
+        float hr = 0.01 + 0.12 * float(i) / 4.0;
+        vec3 p = nor * hr + pos;
+        vec2 walls = mapWalls(p);
+        known = walls.x;
+        hKnown = hr;
+        float dd = opU(vec2(sdPlane(p), GROUND_MAT), walls).x;
+        occ = occ - (dd - hr) * sca;
+        sca *= 0.95;
+        i++;
+    }
+    return clamp(1.0 - 3.0 * occ, 0.0, 1.0);
 }
 
 // 1 is unoccluded: surfaces nearer than the samples along the normal darken.
 float calcAO(vec3 pos, vec3 nor)
 {
-    float occ = 0.0;
-    float sca = 1.0;
-    for (int i = 0; i < 5; i++) {
-        float hr = 0.01 + 0.12 * float(i) / 4.0;
-        float dd = map(nor * hr + pos).x;
-        occ = occ - (dd - hr) * sca;
-        sca *= 0.95;
-    }
-    return clamp(1.0 - 3.0 * occ, 0.0, 1.0);
+    return occlusionFrom(pos, nor, UNKNOWN);
 }
 
 vec3 render(vec3 ro, vec3 rd)
 {
     vec3 col = vec3(0.7, 0.9, 1.0) + rd.y * 0.8;  // sky
-    vec2 res = castRay(ro, rd);
+    float clearance;
+    vec2 res = march(ro, rd, clearance);
     float t = res.x;
     float m = res.y;
     if (m > -0.5) {
         vec3 pos = ro + t * rd;
-        vec3 nor = calcNormal(pos);
+        vec3 nor = normalFrom(pos, clearance);
         vec3 ref = reflect(rd, nor);
 
         // Any material value gives a colour.
         col = 0.45 + 0.35 * sin(vec3(0.05, 0.08, 0.10) * (m - 1.0));
 
-        float occ = calcAO(pos, nor);
+        float occ = occlusionFrom(pos, nor, clearance);
         vec3 lig = normalize(vec3(-0.4, 0.7, -0.6));  // towards the light
         float amb = clamp(0.5 + 0.5 * nor.y, 0.0, 1.0);
         float dif = clamp(dot(nor, lig), 0.0, 1.0);
@@ -200,8 +362,11 @@ vec3 render(vec3 ro, vec3 rd)
         float fre = pow(clamp(1.0 + dot(nor, rd), 0.0, 1.0), 2.0);
         float spe = pow(clamp(dot(ref, lig), 0.0, 1.0), 16.0);
 
-        dif *= softshadow(pos, lig, 0.02, 2.5);
-        dom *= softshadow(pos, ref, 0.02, 2.5);
+        // A shadow darkens a term that is 0 already: it need not be taken.
+        if (dif > 0.0)
+            dif *= shadowFrom(pos, lig, 0.02, 2.5, clearance);
+        if (dom > 0.0)
+            dom *= shadowFrom(pos, ref, 0.02, 2.5, clearance);
 
         //      weight  term  colour                          further factor
         vec3 lin = vec3(0.0);
@@ -319,24 +484,33 @@ float getAlpha()
     return 0.0;
 }
 
+// One sub-sample's colour, o its whole-pixel offset.
+vec3 subSample(mat4 camera, vec2 o)
+{
+    // Ray starts lie on the plane z = DISTANCE, spread over -1..1 of the
+    // height; the directions meet behind it in one pinhole. The direction
+    // takes the pixel itself, without the offset.
+    vec2 p = (-iResolution.xy + 2.0 * (gl_FragCoord.xy + o)) / iResolution.y;
+    vec4 rayStart = vec4(p.x, p.y, DISTANCE, 1.0) * camera;
+    vec4 rayDir = createRay(45.0, iResolution.xy, gl_FragCoord.xy) * camera;
+    vec3 col = render(rayStart.xyz, rayDir.xyz);
+    return pow(col, vec3(0.4545, 0.4545, 0.4545));  // gamma
+}
+
 void main()
 {
     mat4 camera = getCameraMatrix();
-    vec3 tot = vec3(0.0);
-    for (int m = 0; m < AA; m++) {
-        for (int n = 0; n < AA; n++) {
-            vec2 o = vec2(float(m), float(n));
-            // Ray starts lie on the plane z = DISTANCE, spread over -1..1 of
-            // the height; the directions meet behind it in one pinhole. The
-            // direction takes the pixel itself, without the offset.
-            vec2 p = (-iResolution.xy + 2.0 * (gl_FragCoord.xy + o)) / iResolution.y;
-            vec4 rayStart = vec4(p.x, p.y, DISTANCE, 1.0) * camera;
-            vec4 rayDir = createRay(45.0, iResolution.xy, gl_FragCoord.xy) * camera;
-            vec3 col = render(rayStart.xyz, rayDir.xyz);
-            col = pow(col, vec3(0.4545, 0.4545, 0.4545));  // gamma
-            tot += col;
-        }
+    vec3 tot;
+    if (AA == 1) {
+        // No loop around a single sub-sample: llvmpipe runs everything
+        // inside a loop, even one that runs once, at half the speed.
+        tot = subSample(camera, vec2(0.0));
+    } else {
+        tot = vec3(0.0);
+        for (int m = 0; m < AA; m++)
+            for (int n = 0; n < AA; n++)
+                tot += subSample(camera, vec2(float(m), float(n)));
+        tot /= float(AA * AA);
     }
-    tot /= float(AA * AA);
     result = vec4(tot, 1.0) * getAlpha();  // the fade takes alpha down too
 }
