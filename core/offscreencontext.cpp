@@ -15,9 +15,18 @@ OffscreenContext::~OffscreenContext()
     doneCurrent();
 }
 
+bool OffscreenContext::isValid() const
+{
+    // Some platforms fall back to an older context where the one asked for
+    // cannot be had.
+    const QSurfaceFormat wanted = ShowGL::surfaceFormat();
+    const QSurfaceFormat got = m_context.format();
+    return m_context.isValid() && got.version() >= wanted.version() && got.profile() == wanted.profile();
+}
+
 bool OffscreenContext::makeCurrent()
 {
-    return m_context.isValid() && m_context.makeCurrent(&m_surface);
+    return isValid() && m_context.makeCurrent(&m_surface);
 }
 
 void OffscreenContext::doneCurrent()

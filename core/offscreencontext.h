@@ -16,6 +16,11 @@ public:
     OffscreenContext(const OffscreenContext &) = delete;
     OffscreenContext &operator=(const OffscreenContext &) = delete;
 
+    // True when the driver gave the show's GL (4.1 core or later).
+    bool isValid() const;
+    // What the driver gave, for saying why it is not enough.
+    QSurfaceFormat format() const { return m_context.format(); }
+
     // False when no context could be made current.
     bool makeCurrent();
     void doneCurrent();

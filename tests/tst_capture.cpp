@@ -100,6 +100,23 @@ QImage opaque(QImage image)
     return image.convertToFormat(QImage::Format_RGB888);
 }
 
+// The environment of a machine with no display server at all.
+QProcessEnvironment withoutDisplay(QProcessEnvironment environment = QProcessEnvironment::systemEnvironment())
+{
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QLatin1String(name));
+    return environment;
+}
+
+// The PNG frames of a folder by name, as pixels.
+QMap<QString, QImage> framesIn(const QString &folder)
+{
+    QMap<QString, QImage> frames;
+    for (const QString &name : QDir(folder).entryList({"*.png"}, QDir::Files))
+        frames.insert(name, opaque(QImage(QDir(folder).filePath(name))));
+    return frames;
+}
+
 } // namespace
 
 class CaptureTest : public QObject
@@ -115,6 +132,10 @@ private slots:
     void videoHasTheFramesLengthAndSoundOfItsStretch();
     void soundTrackIsTheMusicFromTheFirstFramesMoment();
     void wholeShowEndsWithTheLastFrameNotPastTheEnd();
+
+    void framesWithoutADisplayAreTheFramesUnderX();
+    void noUsableOpenGLIsOneLineAndNothingWritten_data();
+    void noUsableOpenGLIsOneLineAndNothingWritten();
 
     void badOptionsFailWithoutOutput_data();
     void badOptionsFailWithoutOutput();
@@ -290,6 +311,62 @@ void CaptureTest::wholeShowEndsWithTheLastFrameNotPastTheEnd()
     QCOMPARE(picture.value("nb_read_frames").toString(), QStringLiteral("192"));
     QCOMPARE(number(picture, "duration"), 38.4);
     QVERIFY2(std::abs(number(sound, "duration") - 38.4) < 0.05, qPrintable(sound.value("duration").toString()));
+}
+
+void CaptureTest::framesWithoutADisplayAreTheFramesUnderX()
+{
+    // Frames of every shot: show times 2.4 to 27.2.
+    const QStringList frames{"--size", "64x36", "--fps", "1", "--from", "2", "--to", "28"};
+    const QString underX = m_dir.filePath(QStringLiteral("under-x"));
+    const QString headless = m_dir.filePath(QStringLiteral("headless"));
+    const Run x = runCapture(frames + QStringList{"--png", underX}, m_dir.path());
+    QVERIFY2(x.exitCode == 0, qPrintable(x.errors));
+    const Run alone = runCapture(frames + QStringList{"--png", headless}, m_dir.path(), withoutDisplay());
+    QVERIFY2(alone.exitCode == 0, qPrintable(alone.errors));
+
+    const QMap<QString, QImage> expected = framesIn(underX);
+    const QMap<QString, QImage> drawn = framesIn(headless);
+    QCOMPARE(drawn.keys(), expected.keys());
+    QCOMPARE(drawn.size(), 32);
+    for (const QString &name : expected.keys())
+        QVERIFY2(drawn[name] == expected[name], qPrintable(name));
+    QVERIFY(drawn.first().pixel(32, 18) != qRgb(0, 0, 0));
+}
+
+void CaptureTest::noUsableOpenGLIsOneLineAndNothingWritten_data()
+{
+    QTest::addColumn<bool>("display");
+    QTest::addColumn<QString>("variable");   // what takes the GL away
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("tried");
+    // libglvnd finds no EGL driver at all.
+    QTest::newRow("no EGL driver") << false << "__EGL_VENDOR_LIBRARY_FILENAMES" << "/nonexistent/egl.json"
+                                   << "surfaceless";
+    // Mesa then offers no more than OpenGL 3.3.
+    QTest::newRow("older GL without a display") << false << "MESA_GL_VERSION_OVERRIDE" << "3.3" << "surfaceless";
+    QTest::newRow("older GL under X") << true << "MESA_GL_VERSION_OVERRIDE" << "3.3" << "xcb";
+}
+
+void CaptureTest::noUsableOpenGLIsOneLineAndNothingWritten()
+{
+    QFETCH(bool, display);
+    QFETCH(QString, variable);
+    QFETCH(QString, value);
+    QFETCH(QString, tried);
+
+    QTemporaryDir folder;
+    QVERIFY(QFile::copy(m_music, folder.filePath(QStringLiteral("music.bmm"))));
+    QProcessEnvironment environment = display ? QProcessEnvironment::systemEnvironment() : withoutDisplay();
+    environment.insert(variable, value);
+    for (const QStringList &output : {QStringList{"out.mp4"}, QStringList{"--png", "frames"}}) {
+        const Run run = runCapture(QStringList{"--size", "64x36", "--fps", "5", "--to", "1"} + output,
+                                   folder.path(), environment);
+        QCOMPARE(run.exitCode, 1);
+        const QStringList lines = run.errors.trimmed().split(QLatin1Char('\n'));
+        QVERIFY2(lines.size() == 1 && lines.first().startsWith(QLatin1String("capture: no OpenGL 4.1 core context"))
+                 && lines.first().contains(tried), qPrintable(run.errors));
+        QCOMPARE(contents(folder.path()), QStringList{"music.bmm"});
+    }
 }
 
 void CaptureTest::badOptionsFailWithoutOutput_data()

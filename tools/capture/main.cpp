@@ -4,16 +4,22 @@
 #include "capture.h"
 #include "captureoptions.h"
 #include "frameschedule.h"
+#include "offscreencontext.h"
 #include "offscreenscene.h"
 #include "pngsequence.h"
 #include "quitonsignals.h"
+#include "showgl.h"
+#include "surfacelessplatform.h"
 #include "videoencoder.h"
 
 #include <QGuiApplication>
 #include <QTextStream>
+#include <QtPlugin>
 
 #include <cmath>
 #include <memory>
+
+Q_IMPORT_PLUGIN(SurfacelessPlugin)
 
 namespace {
 
@@ -32,6 +38,27 @@ QString capture(QGuiApplication &app, OffscreenScene &scene, const FrameSchedule
     if (capture.isComplete())
         return {};
     return capture.error().isEmpty() ? QStringLiteral("stopped") : capture.error();
+}
+
+// One line on why there is no GL to draw with: what was tried, and what it gave.
+QString noOpenGL(const OffscreenContext &context)
+{
+    const QSurfaceFormat wanted = ShowGL::surfaceFormat();
+    const QString want = QStringLiteral("no OpenGL %1.%2 core context").arg(wanted.majorVersion()).arg(wanted.minorVersion());
+    const QString platform = QGuiApplication::platformName();
+    if (platform == SurfacelessPlatform::name()) {
+        const QString failure = SurfacelessPlatform::failure();
+        return QStringLiteral("%1: tried EGL without a display server (Mesa's surfaceless platform): %2")
+                .arg(want, failure.isEmpty() ? QStringLiteral("it gave none") : failure);
+    }
+    const QSurfaceFormat got = context.format();
+    const QString gave = got.majorVersion() > 0
+            ? QStringLiteral("it gave OpenGL %1.%2%3").arg(got.majorVersion()).arg(got.minorVersion())
+              .arg(got.profile() == QSurfaceFormat::CoreProfile ? QStringLiteral(" core") : QString())
+            : QStringLiteral("it gave none");
+    const QString display = qEnvironmentVariable("DISPLAY");
+    return QStringLiteral("%1: tried Qt's %2 platform%3: %4")
+            .arg(want, platform, display.isEmpty() ? QString() : QStringLiteral(" on display ") + display, gave);
 }
 
 } // namespace
@@ -58,11 +85,23 @@ int main(int argc, char *argv[])
                         .arg(options.fps).arg(options.from)
                         .arg(std::isinf(options.to) ? QStringLiteral("its end") : QString::number(options.to)), 2);
 
+    // Without a display server the GL comes from EGL alone.
+    SurfacelessPlatform::offer();
     QGuiApplication app(argc, argv);
     // From here on Ctrl-C and SIGTERM end the event loop, at once or as soon
     // as it runs, between two frames; the sink then takes its partial output
     // away.
     const QuitOnSignals quitOnSignals;
+
+    {
+        const OffscreenContext context;
+        if (!context.isValid())
+            return failWith(noOpenGL(context), 1);
+    }
+    OffscreenScene scene(options.size);
+    if (!scene.isValid())
+        return failWith(QStringLiteral("cannot draw the scene at %1x%2: no framebuffer or scene program")
+                        .arg(options.size.width()).arg(options.size.height()), 1);
 
     std::unique_ptr<FrameSink> sink;
     if (!options.pngDirectory.isEmpty())
@@ -72,12 +111,6 @@ int main(int argc, char *argv[])
                 VideoEncoder::Stretch{options.fps, schedule.first(), schedule.count()}, options.music);
     if (!sink->open())
         return failWith(sink->error(), 1);
-
-    OffscreenScene scene(options.size);
-    if (!scene.isValid())
-        return failWith(QStringLiteral("cannot draw the scene at %1x%2: no OpenGL 4.1 core context, "
-                                       "framebuffer or scene program")
-                        .arg(options.size.width()).arg(options.size.height()), 1);
 
     const QString failure = capture(app, scene, schedule, *sink);
     if (!failure.isEmpty())
