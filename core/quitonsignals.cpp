@@ -12,22 +12,33 @@ namespace {
 // Where the handler writes; -1 while no QuitOnSignals lives.
 volatile sig_atomic_t s_writeEnd = -1;
 
-std::array<int, 2> makePipe()
+struct sigaction actionOf(void (*handler)(int))
 {
-    std::array<int, 2> ends{-1, -1};
-    // Non-blocking, so that a handler never waits on a full pipe.
-    if (pipe2(ends.data(), O_CLOEXEC | O_NONBLOCK) != 0)
-        qWarning("QuitOnSignals: no pipe: %s", strerror(errno));
-    return ends;
+    struct sigaction action = {};
+    action.sa_handler = handler;
+    // Neither signal interrupts the handler of the other: a second one waits
+    // until the first has put the default action back, and then takes it.
+    sigemptyset(&action.sa_mask);
+    sigaddset(&action.sa_mask, SIGINT);
+    sigaddset(&action.sa_mask, SIGTERM);
+    action.sa_flags = SA_RESTART;
+    return action;
 }
 
 } // namespace
 
 QuitOnSignals::QuitOnSignals()
-    : m_pipe(makePipe())
-    , m_notifier(m_pipe[0], QSocketNotifier::Read)
 {
-    QObject::connect(&m_notifier, &QSocketNotifier::activated, [this] {
+    // Non-blocking, so that a handler never waits on a full pipe.
+    if (pipe2(m_pipe.data(), O_CLOEXEC | O_NONBLOCK) != 0) {
+        qWarning("cannot take Ctrl-C and SIGTERM in order (no pipe: %s): they end the program at once",
+                 strerror(errno));
+        m_pipe = {-1, -1};
+        return;
+    }
+
+    m_notifier.emplace(m_pipe[0], QSocketNotifier::Read);
+    QObject::connect(&*m_notifier, &QSocketNotifier::activated, [this] {
         char drained[16];
         while (read(m_pipe[0], drained, sizeof drained) > 0) {
         }
@@ -35,21 +46,19 @@ QuitOnSignals::QuitOnSignals()
     });
 
     s_writeEnd = m_pipe[1];
-
-    struct sigaction action = {};
-    action.sa_handler = &QuitOnSignals::handle;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
+    const struct sigaction action = actionOf(&QuitOnSignals::handle);
     sigaction(SIGINT, &action, &m_previousInterrupt);
     sigaction(SIGTERM, &action, &m_previousTerminate);
 }
 
 QuitOnSignals::~QuitOnSignals()
 {
-    sigaction(SIGINT, &m_previousInterrupt, nullptr);
-    sigaction(SIGTERM, &m_previousTerminate, nullptr);
-    s_writeEnd = -1;
-    m_notifier.setEnabled(false);
+    if (m_notifier) {
+        sigaction(SIGINT, &m_previousInterrupt, nullptr);
+        sigaction(SIGTERM, &m_previousTerminate, nullptr);
+        s_writeEnd = -1;
+        m_notifier.reset();
+    }
     for (const int end : m_pipe)
         if (end >= 0)
             close(end);
@@ -58,6 +67,9 @@ QuitOnSignals::~QuitOnSignals()
 void QuitOnSignals::handle(int)
 {
     const int savedErrno = errno;
+    const struct sigaction byDefault = actionOf(SIG_DFL);
+    sigaction(SIGINT, &byDefault, nullptr);
+    sigaction(SIGTERM, &byDefault, nullptr);
     const int end = s_writeEnd;
     if (end >= 0) {
         const char byte = 1;
