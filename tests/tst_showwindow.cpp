@@ -68,9 +68,11 @@ void ShowWindowTest::sceneProgramLinksFromTheCompiledInShaders()
     QVERIFY(probe.shader().uniformLocation("iGlobalTime") >= 0);
     QVERIFY(probe.shader().uniformLocation("iResolution") >= 0);
 
-    // Only the missing font image may be complained about.
+    // Only the missing font image, and the sound this test runs without,
+    // may be complained about.
     for (const QString &warning : log.warnings())
-        QVERIFY2(warning.contains(QLatin1String("null image")), qPrintable(warning));
+        QVERIFY2(warning.contains(QLatin1String("null image")) || warning.contains(QLatin1String("runs silent")),
+                 qPrintable(warning));
 }
 
 void ShowWindowTest::quadCoversEveryPixel()
