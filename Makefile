@@ -9,6 +9,11 @@ WITH_X     := scripts/with-x
 
 .PHONY: run test deps build build-asan build-fuzz assets test-normal test-asan test-fuzz fuzz bench clean
 
+# One step at a time, even under make -j: each build runs its own jobs in
+# parallel already, and two test suites (or the fuzzer beside a suite) at once
+# would share the machine's cores and its time-bound tests' slack.
+.NOTPARALLEL:
+
 deps:
 	@scripts/install-deps
 

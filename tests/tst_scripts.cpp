@@ -1,0 +1,216 @@
+// The project's scripts and Makefile as a developer runs them: the virtual
+// X server that every test runs on, the show's launcher on a machine without
+// a sound card, and `make -j test` taking one step at a time. Programs they
+// start are stood in for by small scripts found first on the PATH.
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+const QString scripts = QStringLiteral(SCRIPTS_DIR);
+const QString repository = QStringLiteral(REPOSITORY_DIR);
+
+bool writeScript(const QString &path, const QByteArray &body)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write("#!/bin/sh\n" + body + '\n') < 0)
+        return false;
+    file.close();
+    return file.setPermissions(file.permissions() | QFile::ExeOwner);
+}
+
+struct Run
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+Run run(const QString &program, const QStringList &arguments, const QProcessEnvironment &environment,
+        const QString &workingDirectory = {})
+{
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(workingDirectory);
+    process.start(program, arguments);
+    Run result;
+    if (process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit)
+        result.exitCode = process.exitCode();
+    result.out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    result.err = QString::fromLocal8Bit(process.readAllStandardError());
+    return result;
+}
+
+// The test's own environment, with a folder of stand-ins first on the PATH.
+// The sanitizer runtime stays out: the scripts and their tools are not built
+// with it.
+QProcessEnvironment withStandIns(const QString &folder)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("LD_PRELOAD"));
+    environment.insert(QStringLiteral("PATH"), folder + QLatin1Char(':') + environment.value(QStringLiteral("PATH")));
+    return environment;
+}
+
+bool hasSoundCard()
+{
+    QFile cards(QStringLiteral("/proc/asound/cards"));
+    return cards.open(QIODevice::ReadOnly)
+            && QString::fromLatin1(cards.readAll()).contains(QRegularExpression(QStringLiteral("(?m)^ *\\d")));
+}
+
+} // namespace
+
+class ScriptsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void withXRunsTheCommandOnItsOwnScreenAndPassesOnItsStatus();
+    void withXSaysWhenTheServerOrTheWindowManagerDoesNotComeUp_data();
+    void withXSaysWhenTheServerOrTheWindowManagerDoesNotComeUp();
+    void runShowSendsTheSoundToAFileWithoutASoundCard_data();
+    void runShowSendsTheSoundToAFileWithoutASoundCard();
+    void makeTakesOneStepAtATimeUnderJobs();
+};
+
+void ScriptsTest::withXRunsTheCommandOnItsOwnScreenAndPassesOnItsStatus()
+{
+    QTemporaryDir standIns;
+    const Run x = run(scripts + QStringLiteral("/with-x"),
+                      {"--size", "320x200", "sh", "-c", "xdpyinfo | grep dimensions; xprop -root _NET_SUPPORTING_WM_CHECK; exit 7"},
+                      withStandIns(standIns.path()));
+    QCOMPARE(x.exitCode, 7);
+    QVERIFY2(x.out.contains(QLatin1String("320x200 pixels")), qPrintable(x.out + x.err));
+    QVERIFY2(x.out.contains(QLatin1String("window id")), qPrintable(x.out + x.err)); // a window manager runs
+}
+
+void ScriptsTest::withXSaysWhenTheServerOrTheWindowManagerDoesNotComeUp_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QByteArray>("standIn");
+    QTest::addColumn<QString>("says");
+
+    QTest::newRow("an X server that does not start")
+        << "Xvfb" << QByteArray("echo 'no screens here' >&2; exit 1")
+        << "with-x: Xvfb did not start: no screens here";
+    QTest::newRow("an X server that names its display and never answers on it")
+        << "Xvfb" << QByteArray("echo 64999; exec sleep 600")
+        << "with-x: the X server on :64999 did not answer within 2 s";
+    QTest::newRow("a window manager that does not start")
+        << "openbox" << QByteArray("exit 1") << "with-x: the window manager (openbox) did not start";
+    QTest::newRow("a window manager that never takes over the screen")
+        << "openbox" << QByteArray("exec sleep 600") << "with-x: the window manager (openbox) did not take over :";
+}
+
+void ScriptsTest::withXSaysWhenTheServerOrTheWindowManagerDoesNotComeUp()
+{
+    QFETCH(QString, program);
+    QFETCH(QByteArray, standIn);
+    QFETCH(QString, says);
+
+    QTemporaryDir standIns;
+    QVERIFY(writeScript(standIns.filePath(program), standIn));
+    QProcessEnvironment environment = withStandIns(standIns.path());
+    environment.insert(QStringLiteral("WITH_X_WAIT"), QStringLiteral("2"));
+
+    const QString marker = standIns.filePath(QStringLiteral("ran"));
+    const Run x = run(scripts + QStringLiteral("/with-x"), {"touch", marker}, environment);
+    QCOMPARE(x.exitCode, 1);
+    QCOMPARE(x.err.count(QLatin1Char('\n')), 1);
+    QVERIFY2(x.err.startsWith(says), qPrintable(x.err));
+    QVERIFY(!QFile::exists(marker)); // the command never ran
+}
+
+void ScriptsTest::runShowSendsTheSoundToAFileWithoutASoundCard_data()
+{
+    QTest::addColumn<bool>("desktop");
+    QTest::addColumn<QString>("driver");
+
+    QTest::newRow("on a desktop") << true << QString();
+    QTest::newRow("without a display") << false << QString();
+    QTest::newRow("on a desktop, with a driver asked for") << true << "dummy";
+}
+
+void ScriptsTest::runShowSendsTheSoundToAFileWithoutASoundCard()
+{
+    QFETCH(bool, desktop);
+    QFETCH(QString, driver);
+    if (hasSoundCard())
+        QSKIP("this machine has a sound card");
+
+    // A show that notes how it was started and plays a tenth of a second.
+    QTemporaryDir build;
+    QVERIFY(writeScript(build.filePath(QStringLiteral("show")),
+                        "env | grep '^SDL_' > show-env.txt\n"
+                        "if [ -n \"$SDL_DISKAUDIOFILE\" ]; then head -c 35280 /dev/zero > \"$SDL_DISKAUDIOFILE\"; fi\n"
+                        "exit 0"));
+    QProcessEnvironment environment = withStandIns(build.path());
+    environment.remove(QStringLiteral("SDL_AUDIODRIVER"));
+    environment.remove(QStringLiteral("SDL_DISKAUDIOFILE"));
+    if (!driver.isEmpty())
+        environment.insert(QStringLiteral("SDL_AUDIODRIVER"), driver);
+    if (!desktop) {
+        environment.remove(QStringLiteral("DISPLAY"));
+        environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    }
+    QVERIFY(desktop == environment.contains(QStringLiteral("DISPLAY")));
+
+    const Run show = run(scripts + QStringLiteral("/run-show"), {build.path()}, environment);
+    QVERIFY2(show.exitCode == 0, qPrintable(show.out + show.err));
+
+    QFile noted(build.filePath(QStringLiteral("show-env.txt")));
+    QVERIFY(noted.open(QIODevice::ReadOnly));
+    const QString started = QString::fromLocal8Bit(noted.readAll());
+    const QString soundtrack = build.filePath(QStringLiteral("soundtrack"));
+    if (driver.isEmpty()) {
+        QVERIFY2(started.contains(QLatin1String("SDL_AUDIODRIVER=disk\n")), qPrintable(started));
+        QVERIFY2(started.contains(QStringLiteral("SDL_DISKAUDIOFILE=%1.f32\n").arg(soundtrack)), qPrintable(started));
+        QVERIFY2(show.out.contains(QStringLiteral("goes to %1.wav").arg(soundtrack)), qPrintable(show.out));
+        // A tenth of a second, at 16 bits or more a sample.
+        QVERIFY2(QFileInfo(soundtrack + QStringLiteral(".wav")).size() > 17640, qPrintable(show.out + show.err));
+        QVERIFY(!QFile::exists(soundtrack + QStringLiteral(".f32")));
+    } else {
+        QCOMPARE(started, QStringLiteral("SDL_AUDIODRIVER=%1\n").arg(driver));
+        QVERIFY(!QFile::exists(soundtrack + QStringLiteral(".wav")));
+    }
+}
+
+void ScriptsTest::makeTakesOneStepAtATimeUnderJobs()
+{
+    // Every step of `make test` stood in for: each build does nothing, and
+    // each suite and the fuzzer note when they start and end.
+    QTemporaryDir work;
+    QVERIFY(QDir(work.path()).mkpath(QStringLiteral("bin")));
+    QVERIFY(QDir(work.path()).mkpath(QStringLiteral("scripts")));
+    QVERIFY(QDir(work.path()).mkpath(QStringLiteral("build-fuzz")));
+    const QString steps = work.filePath(QStringLiteral("steps.log"));
+    const QByteArray note = "echo \"start $0 $*\" >> " + steps.toLocal8Bit() + "\nsleep 1\necho \"end $0\" >> "
+            + steps.toLocal8Bit() + '\n';
+    QVERIFY(writeScript(work.filePath(QStringLiteral("bin/cmake")), "exit 0"));
+    QVERIFY(writeScript(work.filePath(QStringLiteral("scripts/install-deps")), "exit 0"));
+    QVERIFY(writeScript(work.filePath(QStringLiteral("scripts/with-x")), note));
+    QVERIFY(writeScript(work.filePath(QStringLiteral("build-fuzz/fuzz_beatlist")), note + "echo 'Done 1 runs' >&2"));
+
+    const Run make = run(QStringLiteral("make"),
+                         {"-f", repository + QStringLiteral("/Makefile"), "-j4", "test"},
+                         withStandIns(work.filePath(QStringLiteral("bin"))), work.path());
+    QVERIFY2(make.exitCode == 0, qPrintable(make.out + make.err));
+
+    QFile log(steps);
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromLocal8Bit(log.readAll()).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 6); // the fuzzer and the two suites
+    for (int i = 0; i < lines.size(); i += 2) {
+        QVERIFY2(lines[i].startsWith(QLatin1String("start ")), qPrintable(lines.join('\n')));
+        QVERIFY2(lines[i + 1].startsWith(QLatin1String("end ")), qPrintable(lines.join('\n')));
+    }
+    QVERIFY(lines[0].contains(QLatin1String("fuzz_beatlist")));
+    QVERIFY(lines[2].contains(QLatin1String("--test-dir build ")));
+    QVERIFY(lines[4].contains(QLatin1String("--test-dir build-asan ")));
+}
+
+QTEST_GUILESS_MAIN(ScriptsTest)
+#include "tst_scripts.moc"
