@@ -3,8 +3,12 @@
 // framebuffer, the quad and the uniforms, each frame timed from the draw call
 // to the end of glFinish.
 //
-// barebench WxH [TIMES]: draws every show time listed in the file TIMES (one
-// a line), or five evenly spaced show times per camera segment.
+// barebench [--reference] WxH [TIMES]: draws every show time listed in the
+// file TIMES (one a line), or evenly spaced show times, five per camera
+// segment (nine with --reference). With --reference it draws each show time
+// twice, in turns, with the scene's fragment stage as first written (kept in
+// tests/reference) and with the show's own, and prints the frame times of
+// both and how many times faster the show's is.
 
 #include "benchrows.h"
 #include "showgl.h"
@@ -17,10 +21,12 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
+#include <QStringList>
 
 #include <array>
 #include <cstdio>
 #include <ctime>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -94,11 +100,15 @@ private:
     bool m_current = false;
 };
 
-// The scene program, the quad and a framebuffer of the size asked.
+// The scene's fragment stage as first written, compiled into this benchmark
+// from tests/reference.
+const QString referenceStage = QStringLiteral(":/reference/scene.frag");
+
+// A scene program, the quad and a framebuffer of the size asked.
 class BareScene
 {
 public:
-    explicit BareScene(int width, int height)
+    BareScene(int width, int height, const QByteArray &fragmentStage)
         : m_width(width), m_height(height)
     {
         glGenFramebuffers(1, &m_fbo);
@@ -110,7 +120,7 @@ public:
 
         m_program = glCreateProgram();
         const GLuint vertex = compile(GL_VERTEX_SHADER, ShowGL::stageSource(ShowGL::vertexShader()));
-        const GLuint fragment = compile(GL_FRAGMENT_SHADER, ShowGL::stageSource(ShowGL::fragmentShader()));
+        const GLuint fragment = compile(GL_FRAGMENT_SHADER, fragmentStage);
         glAttachShader(m_program, vertex);
         glAttachShader(m_program, fragment);
         glLinkProgram(m_program);
@@ -146,6 +156,7 @@ public:
 
     bool isValid() const
     {
+        use();
         GLint linked = GL_FALSE;
         glGetProgramiv(m_program, GL_LINK_STATUS, &linked);
         return linked && glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
@@ -159,6 +170,7 @@ public:
 
     Cost draw(float showTime)
     {
+        use();
         const double cpu = processCpuMs();
         QElapsedTimer clock;
         clock.start();
@@ -169,6 +181,15 @@ public:
     }
 
 private:
+    // Another scene may have drawn since.
+    void use() const
+    {
+        glBindFramebuffer(GL_FRAMEBUFFER, m_fbo);
+        glUseProgram(m_program);
+        glBindVertexArray(m_vao);
+        glViewport(0, 0, m_width, m_height);
+    }
+
     int m_width;
     int m_height;
     GLuint m_fbo = 0;
@@ -179,11 +200,10 @@ private:
     GLint m_time = -1;
 };
 
-std::vector<float> showTimes(const QString &path)
+std::vector<float> showTimes(const QString &path, int perSegment)
 {
     std::vector<float> times;
     if (path.isEmpty()) {
-        constexpr int perSegment = 5;
         for (int shot = 1; shot <= ShowTime::shots; ++shot) {
             const float from = ShowTime::shotStart(shot);
             const float to = ShowTime::shotEnd(shot);
@@ -204,47 +224,124 @@ std::vector<float> showTimes(const QString &path)
     return times;
 }
 
-} // namespace
-
-int main(int argc, char *argv[])
+// Median and worst ms by camera segment, the last entry over all of them.
+class SegmentFigures
 {
-    const QRegularExpressionMatch size = QRegularExpression(QStringLiteral("^(\\d+)x(\\d+)$"))
-            .match(QString::fromLocal8Bit(argc > 1 ? argv[1] : ""));
-    if (!size.hasMatch() || argc > 3) {
-        std::fprintf(stderr, "usage: barebench WxH [TIMES]\n");
-        return 2;
+public:
+    void add(float showTime, double value)
+    {
+        m_values[size_t(BenchRows::segmentOf(showTime) - 1)].push_back(value);
+        m_values[size_t(BenchRows::segments)].push_back(value);
     }
-    const int width = size.captured(1).toInt();
-    const int height = size.captured(2).toInt();
-    const std::vector<float> times = showTimes(argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString());
-    if (times.empty())
-        return fail("no show times to draw");
+    BenchRows::Figures of(int segment) const { return BenchRows::figuresOf(m_values[size_t(segment)]); }
 
-    SurfacelessContext context;
-    if (!context.isCurrent())
-        return fail("no OpenGL 4.1 core context on EGL's surfaceless platform");
-    BareScene scene(width, height);
+private:
+    std::vector<std::vector<double>> m_values = std::vector<std::vector<double>>(BenchRows::segments + 1);
+};
+
+QString segmentText(int segment)
+{
+    return segment < BenchRows::segments ? QString::number(segment + 1) : QStringLiteral("all");
+}
+
+void printRows(const QString &measure, const QString &sizeText, const SegmentFigures &figures)
+{
+    for (int s = 0; s <= BenchRows::segments; ++s)
+        BenchRows::print(measure, sizeText, segmentText(s), figures.of(s));
+}
+
+// The show's stage alone.
+int drawShowStage(int width, int height, const std::vector<float> &times)
+{
+    BareScene scene(width, height, ShowGL::stageSource(ShowGL::fragmentShader()));
     if (!scene.isValid())
         return fail("no scene program or framebuffer");
 
     // The first draw builds the driver's code for the program.
     scene.draw(times.front());
 
-    std::vector<std::vector<double>> ms(BenchRows::segments + 1);   // the last: all
-    std::vector<std::vector<double>> cpuMs(BenchRows::segments + 1);
+    SegmentFigures ms, cpuMs;
     for (const float t : times) {
         const BareScene::Cost cost = scene.draw(t);
-        for (const size_t row : {size_t(BenchRows::segmentOf(t) - 1), size_t(BenchRows::segments)}) {
-            ms[row].push_back(cost.ms);
-            cpuMs[row].push_back(cost.cpuMs);
-        }
+        ms.add(t, cost.ms);
+        cpuMs.add(t, cost.cpuMs);
     }
     const QString sizeText = BenchRows::sizeText(width, height);
-    for (const auto &[measure, figures] : {std::pair{QStringLiteral("bare draw"), &ms},
-                                           std::pair{QStringLiteral("bare draw, CPU"), &cpuMs}}) {
-        for (int s = 0; s <= BenchRows::segments; ++s)
-            BenchRows::print(measure, sizeText, s < BenchRows::segments ? QString::number(s + 1) : QStringLiteral("all"),
-                             BenchRows::figuresOf((*figures)[size_t(s)]));
+    printRows(QStringLiteral("bare draw"), sizeText, ms);
+    printRows(QStringLiteral("bare draw, CPU"), sizeText, cpuMs);
+    return 0;
+}
+
+// The reference stage and the show's, each show time drawn by both in turns
+// (which one first alternates), so that a change in the machine's load
+// meets both alike.
+int drawAgainstReference(int width, int height, const std::vector<float> &times)
+{
+    BareScene reference(width, height, ShowGL::stageSource(referenceStage));
+    BareScene show(width, height, ShowGL::stageSource(ShowGL::fragmentShader()));
+    if (!reference.isValid() || !show.isValid())
+        return fail("no scene program or framebuffer");
+    reference.draw(times.front());
+    show.draw(times.front());
+
+    SegmentFigures referenceMs, showMs, referenceCpuMs, showCpuMs;
+    for (size_t i = 0; i < times.size(); ++i) {
+        const float t = times[i];
+        BareScene::Cost referenceCost{}, showCost{};
+        if (i % 2 == 0) {
+            referenceCost = reference.draw(t);
+            showCost = show.draw(t);
+        } else {
+            showCost = show.draw(t);
+            referenceCost = reference.draw(t);
+        }
+        referenceMs.add(t, referenceCost.ms);
+        showMs.add(t, showCost.ms);
+        referenceCpuMs.add(t, referenceCost.cpuMs);
+        showCpuMs.add(t, showCost.cpuMs);
+    }
+
+    const QString sizeText = BenchRows::sizeText(width, height);
+    printRows(QStringLiteral("reference stage"), sizeText, referenceMs);
+    printRows(QStringLiteral("show's stage"), sizeText, showMs);
+    for (const auto &[measure, slow, fast] :
+         {std::tuple{QStringLiteral("reference / show's stage, medians"), &referenceMs, &showMs},
+          std::tuple{QStringLiteral("reference / show's stage, CPU, medians"), &referenceCpuMs, &showCpuMs}}) {
+        for (int s = 0; s <= BenchRows::segments; ++s) {
+            const double shown = fast->of(s).median;
+            if (shown > 0.0)
+                BenchRows::printOne(measure, sizeText, segmentText(s), slow->of(s).median / shown);
+        }
     }
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const bool againstReference = !arguments.isEmpty() && arguments.first() == QStringLiteral("--reference");
+    if (againstReference)
+        arguments.removeFirst();
+
+    const QRegularExpressionMatch size = QRegularExpression(QStringLiteral("^(\\d+)x(\\d+)$"))
+            .match(arguments.value(0));
+    if (!size.hasMatch() || arguments.size() > 2) {
+        std::fprintf(stderr, "usage: barebench [--reference] WxH [TIMES]\n");
+        return 2;
+    }
+    const int width = size.captured(1).toInt();
+    const int height = size.captured(2).toInt();
+    // The ratio of two stages wants more frames for a steady median.
+    const std::vector<float> times = showTimes(arguments.value(1), againstReference ? 9 : 5);
+    if (times.empty())
+        return fail("no show times to draw");
+
+    SurfacelessContext context;
+    if (!context.isCurrent())
+        return fail("no OpenGL 4.1 core context on EGL's surfaceless platform");
+    return againstReference ? drawAgainstReference(width, height, times) : drawShowStage(width, height, times);
 }
