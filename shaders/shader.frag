@@ -60,45 +60,42 @@ vec2 mapWalls(vec3 pos)
     float h = min(0.5, iGlobalTime / 10.0);
     vec2 res = vec2(FAR, FAR);
 
-    // Each wall is placed relative to the running point q, which is turned in
-    // place before the wall. A z half-extent taken from q itself makes a wall
-    // endless along z: both ways (abs) or from q.z = 0 on (signed).
-    vec3 q = pos;
-    //                        box point                    half-extents                    material     wall
-    q = q * createRotationY(DEG_TO_RAD *  40.0);
-    res = opU(res, vec2(sdBox(q,                           vec3(HALF_THICK, h, abs(q.z))), CROSS_MAT));  // 1
-    q = q * createRotationY(DEG_TO_RAD * -90.0);
-    res = opU(res, vec2(sdBox(q,                           vec3(HALF_THICK, h, q.z)),      CROSS_MAT));  // 2
-    res = opU(res, vec2(sdBox(q - vec3( 1.0,  0.0,  3.25), vec3(HALF_THICK, h, 2.5)),      WALL_MAT));   // 3
-    q = q * createRotationY(DEG_TO_RAD *  90.0);
-    res = opU(res, vec2(sdBox(q - vec3( 0.95, 0.0, -3.0),  vec3(HALF_THICK, h, 2.0)),      WALL_MAT));   // 4
-    q = q * createRotationY(DEG_TO_RAD *  50.0);
-    res = opU(res, vec2(sdBox(q - vec3(-2.8,  0.0, -7.0),  vec3(HALF_THICK, h, abs(q.z))), WALL_MAT));   // 5
-    q = q * createRotationY(DEG_TO_RAD *  90.0);
-    res = opU(res, vec2(sdBox(q - vec3(-5.2,  0.0, -2.0),  vec3(HALF_THICK, h, 4.0)),      WALL_MAT));   // 6
-    q = q * createRotationY(DEG_TO_RAD * -90.0);
-    res = opU(res, vec2(sdBox(q - vec3(-1.8,  0.0, -7.0),  vec3(HALF_THICK, h, 3.0)),      WALL_MAT));   // 7
-    q = q * createRotationY(DEG_TO_RAD * -50.0);
-    res = opU(res, vec2(sdBox(q - vec3( 1.98, 0.0, -3.0),  vec3(HALF_THICK, h, 1.1)),      WALL_MAT));   // 8
-    q = q * createRotationY(DEG_TO_RAD *  90.0);
+    // The layout turns a running point about y before each wall, by +40,
+    // -90, 0, +90, +50, +90, -90, -50 and +90 degrees, and by -40 before the
+    // clip. Each wall here takes the query point turned once by the sum of
+    // the turns up to it, its running angle: the same frames, rounded a
+    // little differently. A z half-extent taken from the turned point itself
+    // makes a wall endless along z: both ways (abs) or from z = 0 on (signed).
+    vec3 q40 = pos * createRotationY(DEG_TO_RAD * 40.0);
+    vec3 qMinus50 = pos * createRotationY(DEG_TO_RAD * -50.0);
+    vec3 q90 = vec3(pos.z, pos.y, -pos.x);              // a quarter turn, exactly
+    vec3 q130 = vec3(-qMinus50.x, pos.y, -qMinus50.z);  // -50 and a half turn
+    vec3 q180 = vec3(-pos.x, pos.y, -pos.z);
+    //                        box point                           half-extents                       material     wall  running angle
+    res = opU(res, vec2(sdBox(q40,                                vec3(HALF_THICK, h, abs(q40.z))),  CROSS_MAT));  // 1    40
+    res = opU(res, vec2(sdBox(qMinus50,                           vec3(HALF_THICK, h, qMinus50.z)),  CROSS_MAT));  // 2   -50
+    res = opU(res, vec2(sdBox(qMinus50 - vec3( 1.0,  0.0,  3.25), vec3(HALF_THICK, h, 2.5)),         WALL_MAT));   // 3   -50
+    res = opU(res, vec2(sdBox(q40      - vec3( 0.95, 0.0, -3.0),  vec3(HALF_THICK, h, 2.0)),         WALL_MAT));   // 4    40
+    res = opU(res, vec2(sdBox(q90      - vec3(-2.8,  0.0, -7.0),  vec3(HALF_THICK, h, abs(q90.z))),  WALL_MAT));   // 5    90
+    res = opU(res, vec2(sdBox(q180     - vec3(-5.2,  0.0, -2.0),  vec3(HALF_THICK, h, 4.0)),         WALL_MAT));   // 6   180
+    res = opU(res, vec2(sdBox(q90      - vec3(-1.8,  0.0, -7.0),  vec3(HALF_THICK, h, 3.0)),         WALL_MAT));   // 7    90
+    res = opU(res, vec2(sdBox(q40      - vec3( 1.98, 0.0, -3.0),  vec3(HALF_THICK, h, 1.1)),         WALL_MAT));   // 8    40
 
     // Wall 9 is the part of a thin box that lies inside a wider one, turned
-    // 50 degrees further; that turn does not move the running point.
-    float thin = sdBox(q - vec3(-2.0, 0.0, -2.88), vec3(HALF_THICK, h, 1.1));
-    float wide = sdBox(q * createRotationY(DEG_TO_RAD * 50.0) - vec3(-3.2, 0.0, 0.0), vec3(1.0, h, 1.5));
+    // 50 degrees further.
+    float thin = sdBox(q130 - vec3(-2.0, 0.0, -2.88), vec3(HALF_THICK, h, 1.1));
+    float wide = sdBox(q180 - vec3(-3.2, 0.0, 0.0), vec3(1.0, h, 1.5));
     res = opU(res, vec2(max(thin, wide), WALL_MAT));
 
-    q = q * createRotationY(DEG_TO_RAD * -40.0);
-
-    // The clip takes the material along with the distance.
-    float bounds = sdBox(q, BOUNDS);
+    // The clip, at running angle 90, takes the material along with the distance.
+    float bounds = sdBox(q90, BOUNDS);
     return vec2(max(res.x, bounds), max(res.y, bounds));
 }
 
 vec2 map(vec3 pos)
 {
     // The ground first, so that on equal distances the walls win. Every turn
-    // in mapWalls is about y, so the ground is the query point's own height.
+    // in mapWalls is about y and keeps the height the ground's distance is.
     return opU(vec2(sdPlane(pos), GROUND_MAT), mapWalls(pos));
 }
 
@@ -108,12 +105,12 @@ vec2 map(vec3 pos)
 //
 // Most samples lie where the ground is certainly nearer than any wall. There
 // map is the ground's height alone, exactly, and the samples take that
-// without evaluating the walls. The walls are evaluated only where a bound of
-// their distance does not settle it; the bound comes from the walls' value
-// at the point last evaluated, from the bounding box and from the walls'
-// height. A sample of the walls takes its loop's turn: its loop goes on with
-// the samples that need none, so that neighbouring pixels, shaded together,
-// evaluate the walls together.
+// without evaluating the walls. The walls are evaluated only where a lower
+// bound of their distance does not settle it; the bound comes from their
+// value at the point last evaluated, from the bounding box and from their
+// height. A sample of the walls takes its loop's turn, and the loop goes on
+// with the samples that need none: neighbouring pixels, which llvmpipe
+// shades together in one loop, evaluate the walls together.
 
 const float SLAB_TOP = 1.6;         // every wall lies between the ground and this plane
 const float WALLS_SLOPE = 2.0;      // mapWalls changes at most twice as fast as its point
@@ -127,18 +124,18 @@ float wallHeight()
 }
 
 // A lower bound of mapWalls(p).x, knowing its value at a point `apart` away.
-// The tolerance covers the rounding of the ten turns in mapWalls.
-float wallsAtLeast(vec3 p, float known, float apart)
+// The tolerance covers the rounding in mapWalls.
+float wallsAtLeast(vec3 p, float known, float apart, float height)
 {
     float fromKnown = known - WALLS_SLOPE * apart;
     float fromBox = max(abs(p.x) - BOUNDS.z, abs(p.z) - BOUNDS.x);  // seen from above
-    float fromHeight = abs(p.y) - wallHeight();
+    float fromHeight = abs(p.y) - height;
     float tolerance = 0.001 + 1e-5 * (abs(p.x) + abs(p.z));
     return max(max(fromKnown, fromBox), fromHeight) - tolerance;
 }
 
-// castRay, telling also a lower bound of the walls' distance where it stops.
-vec2 march(vec3 ro, vec3 rd, out float clearance)
+// Returns (distance along the ray, material), the material -1.0 for a miss.
+vec2 castRay(vec3 ro, vec3 rd)
 {
     float tmin = 1.0;
     float tmax = 20.0;
@@ -158,6 +155,7 @@ vec2 march(vec3 ro, vec3 rd, out float clearance)
     float t = tmin;
     float m = -1.0;
     float speed = length(rd);
+    float height = wallHeight();
     float known = UNKNOWN;  // mapWalls at ro + rd * tKnown
     float tKnown = t;
     bool done = false;
@@ -165,7 +163,7 @@ vec2 march(vec3 ro, vec3 rd, out float clearance)
     for (int round = 0; round < 64 && !done; round++) {
         for (; i < 64; i++) {
             vec3 p = ro + rd * t;
-            if (!(p.y < wallsAtLeast(p, known, speed * (t - tKnown))))
+            if (!(p.y < wallsAtLeast(p, known, speed * (t - tKnown), height)))
                 break;
             if (p.y < 0.0005 * t || t > tmax) {
                 done = true;
@@ -193,15 +191,7 @@ vec2 march(vec3 ro, vec3 rd, out float clearance)
 
     if (t > tmax)
         m = -1.0;
-    clearance = known - WALLS_SLOPE * speed * (t - tKnown);
     return vec2(t, m);
-}
-
-// Returns (distance along the ray, material), the material -1.0 for a miss.
-vec2 castRay(vec3 ro, vec3 rd)
-{
-    float clearance;
-    return march(ro, rd, clearance);
 }
 
 // softshadow, knowing a lower bound of the walls' distance at ro.
@@ -210,29 +200,42 @@ float shadowFrom(vec3 ro, vec3 rd, float mint, float tmax, float clearance)
     float res = 1.0;
     float t = mint;
     float speed = length(rd);
+    float height = wallHeight();
     float known = clearance;  // mapWalls at ro + rd * tKnown
     float tKnown = 0.0;
-
-    // Once the walls' tops lie far enough below the ray for every later
-    // sample to stay farther than res * t / 8, nothing can darken it more.
-    float above = ro.y - max(wallHeight(), 0.0) - 0.001;
     float tLast = mint + 1.51;  // where the 16th sample lies at most
+    float aboveWalls = ro.y - max(height, 0.0) - 0.001;
 
     bool done = false;
     int i = 0;
     for (int round = 0; round < 16 && !done; round++) {
         for (; i < 16; i++) {
-            if (res <= 0.0 || (t > 0.0 && 8.0 * min(above / t, above / tLast) + 8.0 * rd.y >= res)) {
+            // Nothing can darken the ray more once every later sample, up to
+            // tLast, is certainly farther than res * t / 8: the ground, and
+            // the walls by their value last known or by their tops. Each of
+            // these bounds runs straight along the ray.
+            float slope = res / 8.0;
+            float ground = ro.y - 0.0001;
+            bool groundClear = ground + (rd.y - slope) * t >= 0.0 && ground + (rd.y - slope) * tLast >= 0.0;
+            float known0 = known - WALLS_SLOPE * speed * (t - tKnown) - slope * t - 0.001;
+            float knownOut = t + known0 / (WALLS_SLOPE * speed + slope);  // where that bound runs out
+            float topsOut = aboveWalls + (rd.y - slope) * clamp(knownOut, t, tLast);
+            float tops0 = aboveWalls + (rd.y - slope) * t;
+            float tops1 = aboveWalls + (rd.y - slope) * tLast;
+            bool wallsClear = (known0 >= 0.0 && (knownOut >= tLast || (topsOut >= 0.0 && tops1 >= 0.0)))
+                || (tops0 >= 0.0 && tops1 >= 0.0);
+            if (res <= 0.0 || (t > 0.0 && groundClear && wallsClear)) {
                 done = true;
                 break;
             }
-            // With the walls no nearer than the ground, the sample is the
+
+            // With the walls farther than the ground, the sample is the
             // ground's height; with both at least `least` away, a sample
             // that changes neither res nor the step is as good as the true one.
             vec3 p = ro + rd * t;
-            float walls = wallsAtLeast(p, known, speed * (t - tKnown));
+            float walls = wallsAtLeast(p, known, speed * (t - tKnown), height);
             float least = min(p.y, walls);
-            if (!(p.y < walls) && !(least >= 0.10 && 8.0 * least / t >= res))
+            if (!(p.y < walls) && !(least >= 0.10 && 8.0 * least >= 1.00001 * res * t))
                 break;
             float h = p.y;
             res = min(res, 8.0 * h / t);
@@ -277,10 +280,11 @@ vec3 tetrahedronCorner(int k)
 vec3 normalFrom(vec3 pos, float clearance)
 {
     vec4 d = vec4(0.0);  // the field at the four corners
+    float height = wallHeight();
     int k = 0;
     for (; k < 4; k++) {
         vec3 p = pos + tetrahedronCorner(k);
-        if (!(p.y < wallsAtLeast(p, clearance, 0.0005)))
+        if (!(p.y < wallsAtLeast(p, clearance, 0.0005, height)))
             break;
         d = vec4(k == 0 ? p.y : d.x, k == 1 ? p.y : d.y, k == 2 ? p.y : d.z, p.y);
     }
@@ -304,6 +308,7 @@ float occlusionFrom(vec3 pos, vec3 nor, float clearance)
     float occ = 0.0;
     float sca = 1.0;
     float speed = length(nor);
+    float height = wallHeight();
     float known = clearance;  // mapWalls at nor * hKnown + pos
     float hKnown = 0.0;
     int i = 0;
@@ -311,7 +316,7 @@ float occlusionFrom(vec3 pos, vec3 nor, float clearance)
         for (; i < 5; i++) {
             float hr = 0.01 + 0.12 * float(i) / 4.0;
             vec3 p = nor * hr + pos;
-            if (!(p.y < wallsAtLeast(p, known, speed * (hr - hKnown))))
+            if (!(p.y < wallsAtLeast(p, known, speed * (hr - hKnown), height)))
                 break;
             occ = occ - (p.y - hr) * sca;
             sca *= 0.95;
@@ -341,12 +346,13 @@ float calcAO(vec3 pos, vec3 nor)
 vec3 render(vec3 ro, vec3 rd)
 {
     vec3 col = vec3(0.7, 0.9, 1.0) + rd.y * 0.8;  // sky
-    float clearance;
-    vec2 res = march(ro, rd, clearance);
+    vec2 res = castRay(ro, rd);
     float t = res.x;
     float m = res.y;
     if (m > -0.5) {
         vec3 pos = ro + t * rd;
+        // The walls' distance at the hit, for the samples around it.
+        float clearance = mapWalls(pos).x;
         vec3 nor = normalFrom(pos, clearance);
         vec3 ref = reflect(rd, nor);
 
