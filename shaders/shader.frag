@@ -95,7 +95,8 @@ vec2 mapWalls(vec3 pos)
 vec2 map(vec3 pos)
 {
     // The ground first, so that on equal distances the walls win. Every turn
-    // in mapWalls is about y and keeps the height the ground's distance is.
+    // in mapWalls is about y, so the point's own height is the ground's
+    // distance.
     return opU(vec2(sdPlane(pos), GROUND_MAT), mapWalls(pos));
 }
 
@@ -508,8 +509,8 @@ void main()
     mat4 camera = getCameraMatrix();
     vec3 tot;
     if (AA == 1) {
-        // No loop around a single sub-sample: llvmpipe runs everything
-        // inside a loop, even one that runs once, at half the speed.
+        // No loop around a single sub-sample: llvmpipe runs the code inside
+        // any loop, even one that runs once, far slower.
         tot = subSample(camera, vec2(0.0));
     } else {
         tot = vec3(0.0);
