@@ -34,6 +34,11 @@ protected:
     void resizeGL(int w, int h) override;
     void paintGL() override;
 
+    // What one of the window's two timers reads now, in milliseconds: every
+    // reading of them goes through here. The show reads the real clock; a
+    // test puts its own clock in its place to set exact times.
+    virtual qint64 readTimer(const QElapsedTimer &timer) const { return timer.elapsed(); }
+
 private:
     friend struct WindowProbe; // lets the tests look at the show state
     friend void effect(void *data, Uint8 *stream, int length);

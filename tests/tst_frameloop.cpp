@@ -4,6 +4,7 @@
 #include "logcapture.h"
 #include "windowprobe.h"
 
+#include <QKeyEvent>
 #include <QtTest>
 
 class FrameLoopTest : public QObject
@@ -16,21 +17,24 @@ private slots:
     void beatsFireInListOrderOnceEach();
     void beatPulseDecaysToZeroOnTheTenthFrame();
     void beatLinesCarryTheFrameLoopAsCallSite();
-    void frameRateLineIsFollowedBySecondsAndCountsTheReportingFrame();
+    void frameRateLineComesOnceASecondAndCountsTheReportingFrame();
     void showTimeFollowsTheTimerAndTheAdjustments_data();
     void showTimeFollowsTheTimerAndTheAdjustments();
+    void showEndsOnTheFirstFramePast38200Milliseconds_data();
+    void showEndsOnTheFirstFramePast38200Milliseconds();
     void noBeatMeansNoPulse();
 
 private:
-    // The fresh window every test starts from, shown and with its first frame drawn.
+    // The fresh window every test starts from, shown and with its first
+    // frame drawn, its clock at 0.
     bool freshWindow();
 
-    std::unique_ptr<Window> m_window;
+    std::unique_ptr<ClockedWindow> m_window;
 };
 
 bool FrameLoopTest::freshWindow()
 {
-    m_window = std::make_unique<Window>();
+    m_window = std::make_unique<ClockedWindow>();
     return WindowProbe::showAndWaitForFirstFrame(*m_window);
 }
 
@@ -140,60 +144,60 @@ void FrameLoopTest::beatLinesCarryTheFrameLoopAsCallSite()
     QVERIFY(line.file.endsWith(QLatin1String("window.cpp")));
 }
 
-void FrameLoopTest::frameRateLineIsFollowedBySecondsAndCountsTheReportingFrame()
+void FrameLoopTest::frameRateLineComesOnceASecondAndCountsTheReportingFrame()
 {
     QVERIFY(freshWindow());
     WindowProbe probe(*m_window);
-    probe.fps() = 0.0f;
+    probe.fps() = 0.0f; // frames the event loop ran while the window came up
+
+    // Return at 250 ms restarts the show timer, not the frame-rate timer: the
+    // report's seconds are the show timer's.
+    m_window->advance(250);
+    probe.frame();
+    QKeyEvent returnKey(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    probe.keyPress(&returnKey);
 
     LogCapture log;
-    QList<int> framesPerReport;
-    QElapsedTimer wall;
-    wall.start();
-    int frames = 0;
-    while (framesPerReport.size() < 2 && wall.elapsed() < 10000) {
-        const int linesBefore = log.lines().size();
+    const auto reportAt = [&](qint64 ms) {
+        m_window->advance(ms - m_window->now());
+        log.clear();
         probe.frame();
-        ++frames;
-        if (log.lines().size() > linesBefore) {
-            framesPerReport << frames;
-            frames = 0;
-            QCOMPARE(probe.fps(), 0.0f); // the counter starts again from 0
-        }
-        QTest::qSleep(40);
-    }
-    QCOMPARE(framesPerReport.size(), 2);
+        return log.debugFrom(QStringLiteral("Window::paintGL"));
+    };
+    QCOMPARE(reportAt(500), QStringList());
+    QCOMPARE(reportAt(999), QStringList());
+    // The report's frame counts itself: the frames at 250, 500, 999 and 1000.
+    QCOMPARE(reportAt(1000), (QStringList{QStringLiteral("4"), QStringLiteral("0.75")}));
+    QCOMPARE(probe.fps(), 0.0f); // the count starts again from 0
+    QCOMPARE(probe.fpsTimerMs(), qint64(0));
 
-    // Each report is two lines of one frame: the count, printed like 60, then
-    // the show timer's seconds, printed like 12.016.
-    const QStringList lines = log.debugFrom("Window::paintGL");
-    QCOMPARE(lines.size(), 4);
-    QCOMPARE(lines[0], QString::number(framesPerReport[0]));
-    QCOMPARE(lines[2], QString::number(framesPerReport[1]));
-
-    bool ok = false;
-    const double firstSeconds = lines[1].toDouble(&ok);
-    QVERIFY(ok);
-    const double secondSeconds = lines[3].toDouble(&ok);
-    QVERIFY(ok);
-    QVERIFY2(firstSeconds >= 1.0 && firstSeconds < 3.0, qPrintable(lines[1]));
-    QVERIFY2(secondSeconds - firstSeconds >= 1.0 && secondSeconds - firstSeconds < 1.5,
-             qPrintable(lines[1] + " then " + lines[3]));
+    QCOMPARE(reportAt(1999), QStringList());
+    QCOMPARE(reportAt(2016), (QStringList{QStringLiteral("2"), QStringLiteral("1.766")}));
+    // A frame late by more than a second reports once, and the next second
+    // counts from it.
+    QCOMPARE(reportAt(5000), (QStringList{QStringLiteral("1"), QStringLiteral("4.75")}));
+    QCOMPARE(reportAt(5999), QStringList());
+    QCOMPARE(reportAt(6000), (QStringList{QStringLiteral("2"), QStringLiteral("5.75")}));
 }
 
 void FrameLoopTest::showTimeFollowsTheTimerAndTheAdjustments_data()
 {
+    QTest::addColumn<qint64>("timerMs");
     QTest::addColumn<float>("timeAdjustment");
     QTest::addColumn<float>("pauseAdjustment");
 
-    QTest::newRow("no adjustment") << 0.0f << 0.0f;
-    QTest::newRow("ten seconds on") << 10.0f << 0.0f;
-    QTest::newRow("before the start") << -3.0f << 0.0f;
-    QTest::newRow("after a hold") << 2.0f << 1.5f;
+    QTest::newRow("at the start") << qint64(0) << 0.0f << 0.0f;
+    QTest::newRow("one millisecond") << qint64(1) << 0.0f << 0.0f;
+    QTest::newRow("one show second: 1250 ms") << qint64(1250) << 0.0f << 0.0f;
+    QTest::newRow("ten seconds on") << qint64(12345) << 10.0f << 0.0f;
+    QTest::newRow("before the start") << qint64(700) << -3.0f << 0.0f;
+    QTest::newRow("after a hold") << qint64(20000) << 2.0f << 1.5f;
+    QTest::newRow("the show's last frame") << qint64(38200) << 0.0f << 0.0f;
 }
 
 void FrameLoopTest::showTimeFollowsTheTimerAndTheAdjustments()
 {
+    QFETCH(qint64, timerMs);
     QFETCH(float, timeAdjustment);
     QFETCH(float, pauseAdjustment);
 
@@ -201,18 +205,34 @@ void FrameLoopTest::showTimeFollowsTheTimerAndTheAdjustments()
     WindowProbe probe(*m_window);
     probe.timeAdjustment() = timeAdjustment;
     probe.pauseAdjustment() = pauseAdjustment;
+    m_window->advance(timerMs);
+    probe.frame();
 
-    for (int frame = 0; frame < 3; ++frame) {
-        const qint64 before = probe.timerMs();
-        probe.frame();
-        const qint64 after = probe.timerMs();
-        const float shown = probe.showTime();
-        const float earliest = float(before) / 1250.0f + timeAdjustment - pauseAdjustment;
-        const float latest = float(after) / 1250.0f + timeAdjustment - pauseAdjustment;
-        QVERIFY2(shown >= earliest - 1e-5f && shown <= latest + 1e-5f,
-                 qPrintable(QString("%1 not in [%2, %3]").arg(shown).arg(earliest).arg(latest)));
-        QTest::qSleep(30);
-    }
+    // Show time runs at 0.8 of the show timer, all in float.
+    QCOMPARE(probe.showTime(), float(timerMs) / 1250.0f + timeAdjustment - pauseAdjustment);
+}
+
+void FrameLoopTest::showEndsOnTheFirstFramePast38200Milliseconds_data()
+{
+    QTest::addColumn<qint64>("timerMs");
+    QTest::addColumn<bool>("ends");
+
+    QTest::newRow("at the start") << qint64(0) << false;
+    QTest::newRow("at 38200 ms the show still runs") << qint64(38200) << false;
+    QTest::newRow("at 38201 ms it ends") << qint64(38201) << true;
+    QTest::newRow("a frame long after") << qint64(90000) << true;
+}
+
+void FrameLoopTest::showEndsOnTheFirstFramePast38200Milliseconds()
+{
+    QFETCH(qint64, timerMs);
+    QFETCH(bool, ends);
+
+    QVERIFY(freshWindow());
+    WindowProbe probe(*m_window);
+    probe.timeAdjustment() = -20.0f; // seeking does not move the end
+    m_window->advance(timerMs);
+    QCOMPARE(probe.frameEndsTheEventLoop(), ends);
 }
 
 QTEST_MAIN(FrameLoopTest)
