@@ -191,7 +191,9 @@ void Window::paintGL()
 
     m_beat = float(double(m_beat) - beatDecayPerFrame);
 
-    // The resolution is in framebuffer pixels, which the fragment stage measures in.
+    // iBeat (the pulse, clamped at 0) and iFont (texture unit 0) are fed
+    // every frame, though the scene reads neither today. The resolution is
+    // in framebuffer pixels, which the fragment stage measures in.
     SceneRenderer::setUniforms(m_shader, qMax(0.0f, m_beat), QSizeF(size()) * devicePixelRatio(),
                                ShowTime::at(now, m_timeAdjustment, m_pauseAdjustment));
 

@@ -43,25 +43,27 @@ private:
     friend struct WindowProbe; // lets the tests look at the show state
     friend void effect(void *data, Uint8 *stream, int length);
 
-    QOpenGLTexture m_font{QOpenGLTexture::Target2D};
-    QOpenGLShaderProgram m_shader;
-    QOpenGLVertexArrayObject m_vao;
-    QOpenGLBuffer m_vbo;
-    QElapsedTimer m_timer;
-    QElapsedTimer m_fpsTimer;
-    QList<int> m_beats;
-    QFile m_file{QStringLiteral("music.bmm")};
-    float m_last = -1.0f;
-    // Written by the audio thread, read by the frame loop: only whole values cross.
+    QOpenGLTexture m_font{QOpenGLTexture::Target2D}; // the font, from text.png: bound on unit 0, unread by the scene
+    QOpenGLShaderProgram m_shader;  // the scene program: the two compiled-in stages, linked
+    QOpenGLVertexArrayObject m_vao; // the full-screen quad's vertex array
+    QOpenGLBuffer m_vbo;            // the full-screen quad's six vertices
+    QElapsedTimer m_timer;          // the show timer: since the start or the last Return; ends the show
+    QElapsedTimer m_fpsTimer;       // since the last frame-rate report
+    QList<int> m_beats;             // the beat times from the music file's head, in file order
+    QFile m_file{QStringLiteral("music.bmm")}; // the music file, open at the audio still to play
+    float m_last = -1.0f;           // the last beat fired; only larger ones fire after it
+    // The audio clock: 10 more every audio callback. Written by the audio
+    // thread, read by the frame loop: only whole values cross.
     std::atomic<float> m_elapsed{0.0f};
-    // Closed first on the way out, so that no callback outlives the file or the window.
+    // The open audio device, 0 without one. Closed first on the way out, so
+    // that no callback outlives the file or the window.
     SDL_AudioDeviceID m_device = 0;
-    float m_beat = 0.0f;
-    float m_fps = 0.0f;
-    float m_timeAdjustment = 0.0f;
-    float m_pauseAdjustment = 0.0f;
-    float m_snapshot = 0.0f;
-    bool m_paused = false;
+    float m_beat = 0.0f;            // the beat pulse: 1 when a beat fires, 0.1 less every frame, unclamped
+    float m_fps = 0.0f;             // frames since the last frame-rate report
+    float m_timeAdjustment = 0.0f;  // show seconds the arrow keys have added
+    float m_pauseAdjustment = 0.0f; // show seconds the holds have taken away
+    float m_snapshot = 0.0f;        // where this hold began: the timer in show seconds, less the holds before
+    bool m_paused = false;          // whether Space holds the show time
 };
 
 #endif // WINDOW_H
