@@ -188,6 +188,12 @@ void BmmTest::packInfoUnpackKeepSamplesAndBeats()
                QStringLiteral("--beats"), path(QStringLiteral("out.txt"))});
     QVERIFY2(run.exitCode == 0, qPrintable(run.err));
     const QVector<float> unpacked = readSound(path(QStringLiteral("out.wav")), info);
+    // A WAV (RIFF) file, as the payload fits in one, of float samples.
+    QFile wav(path(QStringLiteral("out.wav")));
+    QVERIFY(wav.open(QIODevice::ReadOnly));
+    const QByteArray riff = wav.read(12);
+    QVERIFY2(riff.startsWith("RIFF") && riff.endsWith("WAVE"), riff.constData());
+    QCOMPARE(info.format & SF_FORMAT_SUBMASK, SF_FORMAT_FLOAT);
     QCOMPARE(info.samplerate, 44100);
     QCOMPARE(info.channels, 2);
     QCOMPARE(unpacked, music.samples);
@@ -488,6 +494,14 @@ void BmmTest::badInputFailsNamingTheFileAndLeavesNoOutput_data()
     QTest::newRow("unpack of a truncated list")
         << QStringList{"unpack", "truncated.bmm", "out.wav", "--beats", "out.txt"}
         << "bmm: truncated.bmm: truncated list: the count says 5 beats, the file holds 2;";
+    QTest::newRow("unpack onto its own music file") << QStringList{"unpack", "song.bmm", "./song.bmm"}
+                                                    << "bmm: ./song.bmm: is the music file being unpacked";
+    QTest::newRow("unpack's beats onto its own music file")
+        << QStringList{"unpack", "song.bmm", "out.wav", "--beats", "song.bmm"}
+        << "bmm: song.bmm: is the music file being unpacked";
+    QTest::newRow("unpack's WAV and beats into one file")
+        << QStringList{"unpack", "song.bmm", "out.wav", "--beats", "out.wav"}
+        << "bmm: out.wav: given for both the WAV and the beats";
     QTest::newRow("unpack of a count far beyond the file")
         << QStringList{"unpack", "beyond.bmm", "out.wav"}
         << "bmm: beyond.bmm: truncated list: the count says 4294967295 beats, the file holds 3;";
@@ -528,6 +542,9 @@ void BmmTest::badInputFailsNamingTheFileAndLeavesNoOutput()
     QFile old(path(QStringLiteral("out.bmm")));
     QVERIFY(old.open(QIODevice::ReadOnly));
     QCOMPARE(old.readAll(), QByteArray("old"));
+    QFile song(path(QStringLiteral("song.bmm")));
+    QVERIFY(song.open(QIODevice::ReadOnly));
+    QCOMPARE(song.readAll(), head(1, {250}) + MusicFiles::payload(100));
 }
 
 QTEST_GUILESS_MAIN(BmmTest)

@@ -9,16 +9,43 @@
 #include "soundfile.h"
 
 #include <QDataStream>
+#include <QDir>
 #include <QFileInfo>
 #include <QTextStream>
 
 #include <optional>
 #include <vector>
 
+namespace {
+
+// Where a path leads: links followed where the file is there already.
+QString place(const QString &path)
+{
+    const QFileInfo info(path);
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
+}
+
+// Each output must be a file of its own: one taking the name of the other,
+// or of the music file, would leave only one of them whole.
+void checkOutputsApart(const QString &path, const QString &wavPath, const QString &beatsPath)
+{
+    const QString music = place(path);
+    for (const QString &output : {wavPath, beatsPath})
+        if (!output.isEmpty() && place(output) == music)
+            throw Failure(QStringLiteral("%1: is the music file being unpacked; give the output another name")
+                                  .arg(output));
+    if (!beatsPath.isEmpty() && place(wavPath) == place(beatsPath))
+        throw Failure(QStringLiteral("%1: given for both the WAV and the beats").arg(beatsPath));
+}
+
+} // namespace
+
 void unpack(const QString &path, const QString &wavPath, const QString &beatsPath)
 {
     QFile file(path);
     openInput(file);
+    checkOutputsApart(path, wavPath, beatsPath);
     // A head the show cannot read holds no beats and no audio: there is
     // nothing to take apart, and empty outputs would pass for a silent track.
     const MusicHead head = readMusicHead(file);
@@ -38,8 +65,12 @@ void unpack(const QString &path, const QString &wavPath, const QString &beatsPat
     SF_INFO format = {};
     format.samplerate = MusicFile::sampleRate;
     format.channels = MusicFile::channels;
-    format.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+    // A plain WAV counts its bytes in 32 bits and libsndfile wraps the count
+    // past 4 GiB without a word: such a payload goes out as RF64, the WAV
+    // with 64-bit sizes, and every shorter one as a plain WAV.
+    format.format = SF_FORMAT_RF64 | SF_FORMAT_FLOAT;
     SoundFile wav(wavFile.file().handle(), format, wavPath);
+    sf_command(wav.handle(), SFC_RF64_AUTO_DOWNGRADE, nullptr, SF_TRUE);
 
     QDataStream payload(&file);
     payload.setByteOrder(QDataStream::LittleEndian);
