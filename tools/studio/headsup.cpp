@@ -1,0 +1,87 @@
+#include "headsup.h"
+#include "showtime.h"
+
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QPainter>
+
+namespace {
+
+const QColor boxColour(0, 0, 0, 180);
+const QColor lineColour(255, 255, 255);
+const QColor messageColour(255, 190, 170);
+constexpr int margin = 6;
+constexpr int padding = 4;
+
+} // namespace
+
+HeadsUp::HeadsUp()
+    : m_font(QFontDatabase::systemFont(QFontDatabase::FixedFont))
+{
+    m_font.setPixelSize(14);
+}
+
+QString HeadsUp::line(const Status &status)
+{
+    QStringList parts;
+    parts << QStringLiteral("%1 s").arg(status.showTime, 0, 'f', 2)
+          << QStringLiteral("shot %1").arg(ShowTime::shotAt(float(status.showTime)));
+    if (status.frameMs > 0.0)
+        parts << QStringLiteral("%1 ms %2 fps").arg(status.frameMs, 0, 'f', 1).arg(1000.0 / status.frameMs, 0, 'f', 1);
+    parts << QStringLiteral("scale %1").arg(status.scale, 0, 'f', 3)
+          << QStringLiteral("beat %1").arg(double(status.beat), 0, 'f', 1);
+    if (status.held)
+        parts << QStringLiteral("held");
+    if (status.loop)
+        parts << QStringLiteral("loop %1-%2").arg(status.loop->first, 0, 'f', 2).arg(status.loop->second, 0, 'f', 2);
+    if (status.building)
+        parts << QStringLiteral("building");
+    if (!status.stageInError.isEmpty())
+        parts << QStringLiteral("%1 stage in error").arg(status.stageInError);
+    if (!status.note.isEmpty())
+        parts << status.note;
+    return parts.join(QStringLiteral("  |  "));
+}
+
+void HeadsUp::paint(QPainter &painter, const QRect &area, const Status &status, const QStringList &messages) const
+{
+    painter.setFont(m_font);
+    const QFontMetrics metrics(m_font);
+    const int lineHeight = metrics.lineSpacing();
+    const int widest = area.width() - 2 * margin - 2 * padding;
+    int top = area.top() + margin;
+
+    if (m_on) {
+        const QString text = metrics.elidedText(line(status), Qt::ElideRight, widest);
+        const QRect box(area.left() + margin, top, metrics.horizontalAdvance(text) + 2 * padding,
+                        lineHeight + 2 * padding);
+        painter.fillRect(box, boxColour);
+        painter.setPen(lineColour);
+        painter.drawText(box.adjusted(padding, padding, -padding, -padding), Qt::AlignLeft | Qt::AlignVCenter, text);
+        top = box.bottom() + 1 + margin;
+    }
+
+    m_messagesBox = QRect();
+    if (messages.isEmpty())
+        return;
+    const int fits = qMax(1, (area.bottom() - margin - top - 2 * padding) / lineHeight);
+    QStringList shown = messages;
+    if (shown.size() > fits) {
+        const int more = shown.size() - (fits - 1);
+        shown = shown.mid(0, fits - 1);
+        shown << QStringLiteral("... %1 more on standard error").arg(more);
+    }
+    int width = 0;
+    for (QString &text : shown) {
+        text = metrics.elidedText(text, Qt::ElideRight, widest);
+        width = qMax(width, metrics.horizontalAdvance(text));
+    }
+    m_messagesBox = QRect(area.left() + margin, top, width + 2 * padding, int(shown.size()) * lineHeight + 2 * padding);
+    painter.fillRect(m_messagesBox, boxColour);
+    painter.setPen(messageColour);
+    int y = top + padding;
+    for (const QString &text : qAsConst(shown)) {
+        painter.drawText(QRect(m_messagesBox.left() + padding, y, width, lineHeight), Qt::AlignLeft | Qt::AlignVCenter, text);
+        y += lineHeight;
+    }
+}

@@ -1,0 +1,52 @@
+#ifndef HEADSUP_H
+#define HEADSUP_H
+
+#include <QFont>
+#include <QRect>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+class QPainter;
+
+// The studio's text over the picture: the heads-up line at the top, and the
+// compiler's messages under it, each in a dark translucent box so that it
+// reads on any picture.
+class HeadsUp
+{
+public:
+    struct Status
+    {
+        double showTime = 0.0;
+        double frameMs = 0.0; // 0 when no frame has been timed yet
+        double scale = 1.0;
+        float beat = 0.0f;
+        bool held = false;
+        std::optional<std::pair<double, double>> loop;
+        bool building = false;
+        QString stageInError; // "vertex", "fragment", "link" or empty
+        QString note;         // the last thing a key did, for a moment
+    };
+
+    HeadsUp();
+
+    static QString line(const Status &status);
+
+    bool isOn() const { return m_on; }
+    void toggle() { m_on = !m_on; }
+
+    // Paints over the whole of area (device-independent pixels). Messages
+    // that do not fit end in a line that says how many more there are.
+    void paint(QPainter &painter, const QRect &area, const Status &status, const QStringList &messages) const;
+
+    // Where the messages' box went at the last paint; empty when none.
+    QRect messagesBox() const { return m_messagesBox; }
+
+private:
+    bool m_on = true;
+    QFont m_font;
+    mutable QRect m_messagesBox;
+};
+
+#endif // HEADSUP_H

@@ -1,0 +1,58 @@
+#ifndef MUSICPLAYER_H
+#define MUSICPLAYER_H
+
+#include "musicstream.h"
+
+#include <SDL.h>
+
+#include <atomic>
+
+// Plays the music file on the default audio device through SDL, streamed
+// from the file, from whatever frame it is told: before the payload and
+// past its end it plays silence. The device pulls buffers on its own thread;
+// seeking and pausing come from the GUI thread.
+class MusicPlayer
+{
+public:
+    MusicPlayer();
+    ~MusicPlayer();
+    MusicPlayer(const MusicPlayer &) = delete;
+    MusicPlayer &operator=(const MusicPlayer &) = delete;
+
+    // Opens the music file. Returns why it could not, or an empty string;
+    // without a file the player plays silence.
+    QString open(const QString &path);
+    const QList<int> &beats() const { return m_stream.beats(); }
+    qint64 frames() const { return m_stream.frames(); }
+
+    // Opens and starts the default device, paused. Returns why it could
+    // not, or an empty string; without a device nothing plays and the
+    // position moves only by seeks.
+    QString startDevice();
+    bool isStreaming() const { return m_device != 0; }
+    void closeDevice();
+
+    // The frame the device gets next; negative before the payload.
+    qint64 position() const { return m_position.load(std::memory_order_relaxed); }
+    void seek(qint64 frame);
+    bool isPlaying() const { return m_playing.load(std::memory_order_relaxed); }
+    void setPlaying(bool playing);
+
+    // One buffer of the device: the music from the position on, or silence
+    // while paused. The device's callback; the tests call it themselves to
+    // play the device's part with exact buffers.
+    void fill(Uint8 *stream, int length);
+
+private:
+    static void callback(void *player, Uint8 *stream, int length);
+
+    MusicStream m_stream;
+    SDL_AudioDeviceID m_device = 0;
+    bool m_audioStarted = false;
+    // Written by the callback and by seek(), which holds the device's lock
+    // (the callback runs under it); read anywhere, whole.
+    std::atomic<qint64> m_position{0};
+    std::atomic<bool> m_playing{false};
+};
+
+#endif // MUSICPLAYER_H

@@ -1,0 +1,114 @@
+#include "studiooptions.h"
+
+#include <QCommandLineParser>
+#include <QRegularExpression>
+
+#include <cmath>
+
+namespace {
+
+// Beyond this a window is larger than any screen and GL drivers commonly allow.
+constexpr int maxSide = 16384;
+
+// The options, shared by the reading and the help text.
+struct Parser
+{
+    Parser()
+    {
+        parser.setApplicationDescription(QStringLiteral(
+                "Runs the show's two shader stages from files in a window, rebuilds them whenever either is "
+                "saved, and plays the music in step with the picture, for working on the show live."));
+        parser.addOptions({help, shaders, music, font, size, scale, fullScreen});
+    }
+
+    QCommandLineParser parser;
+    const QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show this help.")};
+    const QCommandLineOption shaders{QStringLiteral("shaders"),
+            QStringLiteral("Folder holding shader.vert and shader.frag, watched for saves (default: shaders "
+                           "when it holds both, else the stages compiled in)."), QStringLiteral("DIR")};
+    const QCommandLineOption music{QStringLiteral("music"),
+            QStringLiteral("The show's music file (default music.bmm)."), QStringLiteral("FILE")};
+    const QCommandLineOption font{QStringLiteral("font"),
+            QStringLiteral("Image for the font texture iFont (default text.png)."), QStringLiteral("FILE")};
+    const QCommandLineOption size{QStringLiteral("size"),
+            QStringLiteral("Window size (default 1280x720)."), QStringLiteral("WxH")};
+    const QCommandLineOption scale{QStringLiteral("scale"),
+            QStringLiteral("Render scale from 0.25 to 1: the scene is drawn at that fraction of the window "
+                           "and stretched to it (default 1)."), QStringLiteral("S")};
+    const QCommandLineOption fullScreen{QStringLiteral("full-screen"), QStringLiteral("Start full screen.")};
+};
+
+} // namespace
+
+QString StudioOptions::parse(const QStringList &arguments)
+{
+    Parser options;
+    QCommandLineParser &parser = options.parser;
+    if (!parser.parse(arguments))
+        return parser.errorText();
+    helpAsked = parser.isSet(options.help);
+    if (helpAsked)
+        return {};
+
+    if (!parser.positionalArguments().isEmpty())
+        return QStringLiteral("the studio takes options only, not '%1'")
+                .arg(parser.positionalArguments().join(QStringLiteral("' '")));
+
+    if (parser.isSet(options.shaders)) {
+        shaders = parser.value(options.shaders);
+        if (shaders.isEmpty())
+            return QStringLiteral("--shaders wants a folder");
+    }
+    musicGiven = parser.isSet(options.music);
+    if (musicGiven) {
+        music = parser.value(options.music);
+        if (music.isEmpty())
+            return QStringLiteral("--music wants a file");
+    }
+    fontGiven = parser.isSet(options.font);
+    if (fontGiven) {
+        font = parser.value(options.font);
+        if (font.isEmpty())
+            return QStringLiteral("--font wants a file");
+    }
+
+    if (parser.isSet(options.size)) {
+        const QRegularExpressionMatch match = QRegularExpression(QStringLiteral("^(\\d{1,5})x(\\d{1,5})$"))
+                .match(parser.value(options.size));
+        size = match.hasMatch() ? QSize(match.captured(1).toInt(), match.captured(2).toInt()) : QSize();
+        if (size.width() < 1 || size.height() < 1 || size.width() > maxSide || size.height() > maxSide)
+            return QStringLiteral("--size wants WIDTHxHEIGHT in pixels, each from 1 to %1, not '%2'")
+                    .arg(maxSide).arg(parser.value(options.size));
+    }
+
+    if (parser.isSet(options.scale)) {
+        bool ok = false;
+        scale = parser.value(options.scale).toDouble(&ok);
+        if (!ok || !std::isfinite(scale) || scale < minScale || scale > maxScale)
+            return QStringLiteral("--scale wants a number from %1 to %2, not '%3'")
+                    .arg(minScale).arg(maxScale).arg(parser.value(options.scale));
+    }
+
+    fullScreen = parser.isSet(options.fullScreen);
+    return {};
+}
+
+QString StudioOptions::helpText()
+{
+    QString text = Parser().parser.helpText();
+    text += QStringLiteral(
+            "\nKeys:\n"
+            "  Up / Down        show time 10 s on / back (the music follows)\n"
+            "  Right / Left     show time 1 s on / back\n"
+            "  Space            hold picture and music; again to go on\n"
+            "  Return           back to show time 0, picture and music\n"
+            "  [ / ]            mark the loop's start / end at the show time\n"
+            "  L                loop between the marks (the shot on screen without them)\n"
+            "  + / -            render scale up / down\n"
+            "  H                heads-up line on / off\n"
+            "  F11              full screen on / off\n"
+            "  F12              save the frame as studio-NNNN.png in the working folder\n"
+            "  Escape           quit\n");
+    return text;
+}

@@ -1,0 +1,36 @@
+#ifndef STUDIOOPTIONS_H
+#define STUDIOOPTIONS_H
+
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+// How the studio starts, from the command line.
+struct StudioOptions
+{
+    // The folder of the two stages; empty for the default: ./shaders when it
+    // holds both, else the compiled-in stages.
+    QString shaders;
+    QString music = QStringLiteral("music.bmm");
+    QString font = QStringLiteral("text.png");
+    // Given on the command line: then a missing file is an error, not a note.
+    bool musicGiven = false;
+    bool fontGiven = false;
+    QSize size{1280, 720};
+    double scale = 1.0;
+    bool fullScreen = false;
+
+    bool helpAsked = false;
+
+    // Render scales: the scene is drawn at this fraction of the window.
+    static constexpr double minScale = 0.25;
+    static constexpr double maxScale = 1.0;
+
+    // Reads the arguments (the program name first). Returns what is wrong
+    // with them, or an empty string when they are good.
+    QString parse(const QStringList &arguments);
+    // Needs the application object, for the program's name.
+    static QString helpText();
+};
+
+#endif // STUDIOOPTIONS_H

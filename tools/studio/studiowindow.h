@@ -1,0 +1,106 @@
+#ifndef STUDIOWINDOW_H
+#define STUDIOWINDOW_H
+
+#include "headsup.h"
+#include "musicplayer.h"
+#include "programbuilder.h"
+#include "scenerenderer.h"
+#include "screenshot.h"
+#include "studiooptions.h"
+#include "transport.h"
+
+#include <QElapsedTimer>
+#include <QImage>
+#include <QOpenGLFramebufferObject>
+#include <QOpenGLTexture>
+#include <QOpenGLWindow>
+#include <QTimer>
+
+#include <memory>
+#include <optional>
+
+class StageWatcher;
+
+// The studio: the scene drawn from the stages on disk, rebuilt on every
+// save, with the music on the same timeline, and the keys to move about.
+//
+// The scene is drawn into a framebuffer at the render scale of the window
+// and stretched onto it, with the heads-up line and the compiler's messages
+// over it. While the show time stands still nothing asks for frames, and a
+// frame that is painted all the same (a key, an expose) shows the scene
+// drawn last without drawing it again.
+class StudioWindow : public QOpenGLWindow
+{
+    Q_OBJECT
+
+public:
+    explicit StudioWindow(const StudioOptions &options);
+    ~StudioWindow() override;
+
+    // Why the studio cannot start as asked (a file given on the command
+    // line that cannot be used); empty when it can.
+    QString startupError() const { return m_startupError; }
+    // Shows the window as the options ask.
+    void start();
+
+protected:
+    void initializeGL() override;
+    void paintGL() override;
+    void keyPressEvent(QKeyEvent *event) override;
+    bool event(QEvent *event) override;
+
+private:
+    friend struct StudioProbe; // lets the tests look inside
+
+    void useStages(const QByteArray &vertex, const QByteArray &fragment);
+    void useBuild(const std::shared_ptr<ProgramBuilder::Result> &result);
+    void drawScene(qint64 nowMs, double showTime);
+    void paintText(double showTime);
+    QSize drawnSize() const;
+    void setScale(double scale);
+    void saveFrame();
+    QImage sceneImage();
+    void showNote(const QString &note);
+    void releaseGL();
+
+    // The stage files as the messages name them.
+    QString m_vertexName;
+    QString m_fragmentName;
+    QString m_startupError;
+    StudioOptions m_options;
+
+    MusicPlayer m_player;
+    Transport m_transport{m_player};
+    std::unique_ptr<StageWatcher> m_watcher;
+    QImage m_fontImage;
+
+    // GL: made in initializeGL, released with the context current.
+    std::unique_ptr<ProgramBuilder> m_builder;
+    std::optional<SceneRenderer> m_renderer;
+    std::optional<QOpenGLFramebufferObject> m_scene;
+    std::optional<QOpenGLTexture> m_font;
+
+    HeadsUp m_headsUp;
+    Screenshot m_screenshot;
+    QElapsedTimer m_clock;
+    double m_scale = 1.0;
+
+    // What the scene framebuffer holds, and whether it must be drawn again.
+    std::optional<double> m_drawnTime;
+    bool m_sceneDirty = true;
+    float m_beatPulse = 0.0f;
+    int m_sceneDraws = 0;
+    int m_programs = 0;      // programs that linked and took over
+    int m_drawnProgram = 0;  // the one the scene framebuffer was drawn with
+
+    // Frame time over the last frames that followed one another.
+    qint64 m_lastFrameMs = -1;
+    double m_frameMs = 0.0;
+
+    QStringList m_messages;
+    QString m_stageInError;
+    QString m_note;
+    QTimer m_noteTimer;
+};
+
+#endif // STUDIOWINDOW_H

@@ -1,0 +1,123 @@
+#include "timeline.h"
+#include "showtime.h"
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// The shot that ends at t (shots run up to, not including, their end).
+int shotEndingAt(double t)
+{
+    return ShowTime::shotAt(float(std::nextafter(t, -std::numeric_limits<double>::infinity())));
+}
+
+} // namespace
+
+void Timeline::start(qint64 nowMs)
+{
+    m_held = false;
+    anchor(0.0, nowMs);
+}
+
+double Timeline::at(qint64 nowMs) const
+{
+    if (m_held)
+        return m_anchorTime;
+    return m_anchorTime + double(nowMs - m_anchorMs) / double(ShowTime::msPerSecond);
+}
+
+void Timeline::anchor(double showTime, qint64 nowMs)
+{
+    m_anchorTime = showTime;
+    m_anchorMs = nowMs;
+}
+
+void Timeline::seek(double seconds, qint64 nowMs)
+{
+    anchor(at(nowMs) + seconds, nowMs);
+}
+
+void Timeline::restart(qint64 nowMs)
+{
+    anchor(0.0, nowMs);
+}
+
+void Timeline::toggleHold(qint64 nowMs)
+{
+    anchor(at(nowMs), nowMs);
+    m_held = !m_held;
+}
+
+bool Timeline::markLoopStart(qint64 nowMs)
+{
+    m_startMark = at(nowMs);
+    return markChanged(nowMs);
+}
+
+bool Timeline::markLoopEnd(qint64 nowMs)
+{
+    m_endMark = at(nowMs);
+    return markChanged(nowMs);
+}
+
+// A running loop takes the new marks at once, and stops when they leave
+// nothing to loop.
+bool Timeline::markChanged(qint64 nowMs)
+{
+    if (!m_loop)
+        return false;
+    m_loop.reset();
+    bool jumped = false;
+    toggleLoop(nowMs, &jumped);
+    return jumped;
+}
+
+std::optional<Timeline::Range> Timeline::loopRange(qint64 nowMs) const
+{
+    Range range{};
+    if (m_startMark && m_endMark) {
+        range = {std::min(*m_startMark, *m_endMark), std::max(*m_startMark, *m_endMark)};
+    } else if (m_startMark) {
+        range = {*m_startMark, ShowTime::shotEnd(ShowTime::shotAt(float(*m_startMark)))};
+    } else if (m_endMark) {
+        range = {ShowTime::shotStart(shotEndingAt(*m_endMark)), *m_endMark};
+    } else {
+        const int shot = ShowTime::shotAt(float(at(nowMs)));
+        range = {ShowTime::shotStart(shot), ShowTime::shotEnd(shot)};
+    }
+    if (range.end - range.start < shortestLoop)
+        return std::nullopt;
+    return range;
+}
+
+bool Timeline::toggleLoop(qint64 nowMs, bool *jumped)
+{
+    if (jumped)
+        *jumped = false;
+    if (m_loop) {
+        m_loop.reset();
+        return true;
+    }
+    m_loop = loopRange(nowMs);
+    if (!m_loop)
+        return false;
+    const double now = at(nowMs);
+    if (now < m_loop->start || now >= m_loop->end) {
+        anchor(m_loop->start, nowMs);
+        if (jumped)
+            *jumped = true;
+    }
+    return true;
+}
+
+bool Timeline::wrap(qint64 nowMs)
+{
+    if (!m_loop)
+        return false;
+    const double now = at(nowMs);
+    if (now < m_loop->end)
+        return false;
+    anchor(m_loop->start + std::fmod(now - m_loop->end, m_loop->end - m_loop->start), nowMs);
+    return true;
+}

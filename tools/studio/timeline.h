@@ -1,0 +1,67 @@
+#ifndef TIMELINE_H
+#define TIMELINE_H
+
+#include <QtGlobal>
+
+#include <optional>
+
+// The studio's show time as a function of a wall clock in milliseconds,
+// given to every call, so that it can be driven with exact times. It runs at
+// the show's pace (0.8 s of show time a second) from where the keys put it:
+// seeks, hold, restart, and a loop between two marks.
+class Timeline
+{
+public:
+    struct Range
+    {
+        double start;
+        double end;
+    };
+
+    // A loop shorter than this cannot be looped.
+    static constexpr double shortestLoop = 0.1;
+
+    // Show time 0 at nowMs, running.
+    void start(qint64 nowMs);
+    double at(qint64 nowMs) const;
+    bool isHeld() const { return m_held; }
+
+    void seek(double seconds, qint64 nowMs);
+    // Back to 0; a hold stays.
+    void restart(qint64 nowMs);
+    void toggleHold(qint64 nowMs);
+
+    // The loop's marks, set at the show time of nowMs. These and the loop's
+    // calls return whether the show time jumped (rather than going on from
+    // where it was), which is when the music has to follow.
+    bool markLoopStart(qint64 nowMs);
+    bool markLoopEnd(qint64 nowMs);
+    std::optional<double> loopStartMark() const { return m_startMark; }
+    std::optional<double> loopEndMark() const { return m_endMark; }
+    // Between the marks, in either order. A mark alone loops from it to its
+    // shot's end (or from its shot's start to it); without marks, the shot
+    // on screen. Empty when that is shorter than shortestLoop.
+    std::optional<Range> loopRange(qint64 nowMs) const;
+    // Loops, or stops looping; a loop starts at its start when the show
+    // time is outside it. Turning on fails (returns false and stays off)
+    // when there is nothing to loop; jumped tells whether the time moved.
+    bool toggleLoop(qint64 nowMs, bool *jumped = nullptr);
+    std::optional<Range> loop() const { return m_loop; }
+
+    // Past the loop's end the show time goes back to its start, the
+    // overshoot carried over. Returns whether it did.
+    bool wrap(qint64 nowMs);
+
+private:
+    void anchor(double showTime, qint64 nowMs);
+    bool markChanged(qint64 nowMs);
+
+    qint64 m_anchorMs = 0;
+    double m_anchorTime = 0.0;
+    bool m_held = false;
+    std::optional<double> m_startMark;
+    std::optional<double> m_endMark;
+    std::optional<Range> m_loop;
+};
+
+#endif // TIMELINE_H
