@@ -37,6 +37,32 @@ inline QByteArray payload(int frames)
     return bytes;
 }
 
+// Stereo float frames that tell where they are: frame i holds i + 1 on the
+// left and -(i + 1) on the right (whole numbers are exact in a float up to
+// 2^24, over six minutes), so that no frame is silence.
+inline QByteArray countingPayload(int frames)
+{
+    QByteArray bytes(frames * 8, '\0');
+    for (int i = 0; i < frames; ++i) {
+        qToLittleEndian(float(i + 1), bytes.data() + 8 * i);
+        qToLittleEndian(-float(i + 1), bytes.data() + 8 * i + 4);
+    }
+    return bytes;
+}
+
+// The frame of a counting payload that the bytes at offset hold; -1 for
+// silence, -2 for anything else.
+inline qint64 countedFrame(const QByteArray &bytes, qint64 offset)
+{
+    const float left = qFromLittleEndian<float>(bytes.constData() + offset);
+    const float right = qFromLittleEndian<float>(bytes.constData() + offset + 4);
+    if (left == 0.0f && right == 0.0f)
+        return -1;
+    if (left < 1.0f || right != -left || left != float(qint64(left)))
+        return -2;
+    return qint64(left) - 1;
+}
+
 // One callback's buffer on the show's device: 882 stereo float frames.
 constexpr int bufferBytes = 882 * 8;
 

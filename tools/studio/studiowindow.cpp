@@ -185,7 +185,6 @@ void StudioWindow::useBuild(const std::shared_ptr<ProgramBuilder::Result> &resul
         return;
     makeCurrent();
     const SceneRenderer::Failure failure = result->build.failure;
-    const QString log = result->build.log;
     if (m_renderer->use(std::move(result->build))) {
         ++m_programs;
         m_messages.clear();
@@ -196,10 +195,10 @@ void StudioWindow::useBuild(const std::shared_ptr<ProgramBuilder::Result> &resul
                 : m_vertexName + QStringLiteral(" + ") + m_fragmentName;
         m_messages = stageMessages(m_renderer->log(), file);
         m_stageInError = stageName(failure);
+        ++m_failedBuilds;
         for (const QString &message : qAsConst(m_messages))
             report(message);
     }
-    Q_UNUSED(log);
     m_sceneDirty = true;
     // The show time and the music start with the first picture (or the
     // first messages).

@@ -91,6 +91,7 @@ private:
     float m_beatPulse = 0.0f;
     int m_sceneDraws = 0;
     int m_programs = 0;      // programs that linked and took over
+    int m_failedBuilds = 0;
     int m_drawnProgram = 0;  // the one the scene framebuffer was drawn with
 
     // Frame time over the last frames that followed one another.

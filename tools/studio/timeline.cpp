@@ -9,7 +9,7 @@ namespace {
 // The shot that ends at t (shots run up to, not including, their end).
 int shotEndingAt(double t)
 {
-    return ShowTime::shotAt(float(std::nextafter(t, -std::numeric_limits<double>::infinity())));
+    return ShowTime::shotAt(std::nextafter(float(t), -std::numeric_limits<float>::infinity()));
 }
 
 } // namespace
@@ -21,6 +21,14 @@ void Timeline::start(qint64 nowMs)
 }
 
 double Timeline::at(qint64 nowMs) const
+{
+    const double now = unwrapped(nowMs);
+    if (!m_loop || now < m_loop->end)
+        return now;
+    return m_loop->start + std::fmod(now - m_loop->end, m_loop->end - m_loop->start);
+}
+
+double Timeline::unwrapped(qint64 nowMs) const
 {
     if (m_held)
         return m_anchorTime;
@@ -67,6 +75,7 @@ bool Timeline::markChanged(qint64 nowMs)
 {
     if (!m_loop)
         return false;
+    anchor(at(nowMs), nowMs);
     m_loop.reset();
     bool jumped = false;
     toggleLoop(nowMs, &jumped);
@@ -96,13 +105,15 @@ bool Timeline::toggleLoop(qint64 nowMs, bool *jumped)
     if (jumped)
         *jumped = false;
     if (m_loop) {
+        // On from where the loop has the show time.
+        anchor(at(nowMs), nowMs);
         m_loop.reset();
         return true;
     }
     m_loop = loopRange(nowMs);
     if (!m_loop)
         return false;
-    const double now = at(nowMs);
+    const double now = unwrapped(nowMs);
     if (now < m_loop->start || now >= m_loop->end) {
         anchor(m_loop->start, nowMs);
         if (jumped)
@@ -113,11 +124,8 @@ bool Timeline::toggleLoop(qint64 nowMs, bool *jumped)
 
 bool Timeline::wrap(qint64 nowMs)
 {
-    if (!m_loop)
+    if (!m_loop || unwrapped(nowMs) < m_loop->end)
         return false;
-    const double now = at(nowMs);
-    if (now < m_loop->end)
-        return false;
-    anchor(m_loop->start + std::fmod(now - m_loop->end, m_loop->end - m_loop->start), nowMs);
+    anchor(at(nowMs), nowMs);
     return true;
 }

@@ -23,6 +23,7 @@ public:
 
     // Show time 0 at nowMs, running.
     void start(qint64 nowMs);
+    // The show time, round the loop if it has passed the loop's end.
     double at(qint64 nowMs) const;
     bool isHeld() const { return m_held; }
 
@@ -49,10 +50,12 @@ public:
     std::optional<Range> loop() const { return m_loop; }
 
     // Past the loop's end the show time goes back to its start, the
-    // overshoot carried over. Returns whether it did.
+    // overshoot carried over: the jump that at() already shows, made for
+    // good. Returns whether it did.
     bool wrap(qint64 nowMs);
 
 private:
+    double unwrapped(qint64 nowMs) const;
     void anchor(double showTime, qint64 nowMs);
     bool markChanged(qint64 nowMs);
 

@@ -1,0 +1,92 @@
+#ifndef STUDIOPROBE_H
+#define STUDIOPROBE_H
+
+#include "showgl.h"
+#include "studiowindow.h"
+
+#include <QFile>
+#include <QOpenGLContext>
+#include <QOpenGLFunctions>
+#include <QSignalSpy>
+#include <QTest>
+
+// The tests' view into the studio window: its state, and what it drew.
+struct StudioProbe
+{
+    explicit StudioProbe(StudioWindow &window) : window(window) {}
+
+    // Stages that paint one colour, and one that breaks on its fourth line.
+    static QByteArray vertexStage() { return ShowGL::stageSource(ShowGL::vertexShader()); }
+    static QByteArray plainStage(const char *colour)
+    {
+        return QByteArray("#version 330 core\nuniform vec2 iResolution;\nuniform float iGlobalTime;\n"
+                          "out vec4 result;\nvoid main()\n{\n    result = vec4(")
+                + colour + ") + 0.0 * vec4(iResolution, iGlobalTime, 0.0);\n}\n";
+    }
+    static QByteArray brokenStage()
+    {
+        return "#version 330 core\nout vec4 result;\nvoid main()\n{ result = vec4(undeclaredName); }\n";
+    }
+
+    // Writes a file in place, as an editor that overwrites it does.
+    static bool writeInPlace(const QString &path, const QByteArray &bytes)
+    {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+    }
+
+    // Shows the window and waits for the first build to be drawn or reported.
+    bool startAndWaitForFirstBuild()
+    {
+        window.start();
+        return QTest::qWaitForWindowExposed(&window)
+                && QTest::qWaitFor([this] { return builds() > 0 && sceneDraws() > 0; }, 60000);
+    }
+
+    // Waits for the window to present frames of its own again.
+    bool waitForFrames(int count, int timeoutMs = 30000)
+    {
+        QSignalSpy swapped(&window, &QOpenGLWindow::frameSwapped);
+        return QTest::qWaitFor([&] { return swapped.count() >= count; }, timeoutMs);
+    }
+
+    // Programs linked, and builds that failed, so far.
+    int programs() const { return window.m_programs; }
+    int builds() const { return window.m_programs + window.m_failedBuilds; }
+    int drawnProgram() const { return window.m_drawnProgram; }
+    int sceneDraws() const { return window.m_sceneDraws; }
+    QStringList messages() const { return window.m_messages; }
+    QString stageInError() const { return window.m_stageInError; }
+    QRect messagesBox() const { return window.m_headsUp.messagesBox(); }
+    bool headsUpOn() const { return window.m_headsUp.isOn(); }
+    double scale() const { return window.m_scale; }
+    QSize drawnSize() const { return window.m_scene ? window.m_scene->size() : QSize(); }
+    Transport &transport() { return window.m_transport; }
+    MusicPlayer &player() { return window.m_player; }
+    qint64 now() const { return window.m_clock.elapsed(); }
+
+    // The scene as last drawn, at the size drawn, and the whole window as
+    // presented (text included).
+    QImage scene() { return window.sceneImage(); }
+    QImage presented() { return window.grabFramebuffer(); }
+
+    // A float uniform of the program that draws, as the last frame left it.
+    QVector<float> uniform(const char *name, int components)
+    {
+        window.makeCurrent();
+        QOpenGLShaderProgram *program = window.m_renderer ? window.m_renderer->program() : nullptr;
+        if (!program)
+            return {};
+        const GLint location = program->uniformLocation(name);
+        if (location < 0)
+            return {};
+        QVector<float> values(4, qQNaN());
+        window.context()->functions()->glGetUniformfv(program->programId(), location, values.data());
+        values.resize(components);
+        return values;
+    }
+
+    StudioWindow &window;
+};
+
+#endif // STUDIOPROBE_H
