@@ -72,6 +72,7 @@ void MusicPlayer::setPlaying(bool playing)
 
 void MusicPlayer::fill(Uint8 *stream, int length)
 {
+    m_buffers.fetch_add(1, std::memory_order_relaxed);
     if (!m_playing.load(std::memory_order_relaxed)) {
         // SDL hands over the buffer as it was left: silence, never stale samples.
         SDL_memset(stream, 0, size_t(length));

@@ -38,6 +38,9 @@ public:
     bool isPlaying() const { return m_playing.load(std::memory_order_relaxed); }
     void setPlaying(bool playing);
 
+    // Buffers filled so far.
+    qint64 buffers() const { return m_buffers.load(std::memory_order_relaxed); }
+
     // One buffer of the device: the music from the position on, or silence
     // while paused. The device's callback; the tests call it themselves to
     // play the device's part with exact buffers.
@@ -53,6 +56,7 @@ private:
     // (the callback runs under it); read anywhere, whole.
     std::atomic<qint64> m_position{0};
     std::atomic<bool> m_playing{false};
+    std::atomic<qint64> m_buffers{0};
 };
 
 #endif // MUSICPLAYER_H

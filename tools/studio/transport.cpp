@@ -92,7 +92,7 @@ double Transport::showTime(qint64 nowMs)
     const double now = m_timeline.at(nowMs);
     if (m_player.isStreaming() && m_player.isPlaying()) {
         const qint64 expected = musicFrame(now);
-        if (std::abs(m_player.position() - expected) > qint64(driftSeconds * MusicFile::sampleRate))
+        if (std::abs(double(m_player.position() - expected)) > m_driftLimit * MusicFile::sampleRate)
             m_player.seek(expected);
     }
     return now;

@@ -17,8 +17,10 @@ public:
     explicit Transport(MusicPlayer &player);
 
     // The music may drift from the picture by this much before it is put
-    // back in step (a device whose clock runs apart from the machine's).
-    static constexpr double driftSeconds = 0.1;
+    // back in step (a device whose clock runs apart from the machine's, or
+    // one that fell behind on a busy machine).
+    static constexpr double defaultDriftLimit = 0.1;
+    void setDriftLimit(double seconds) { m_driftLimit = seconds; }
 
     // Show time 0 and the music from its start, playing, with the beats of
     // the player's music file.
@@ -41,6 +43,8 @@ public:
     float beatPulse(qint64 nowMs);
 
     const Timeline &timeline() const { return m_timeline; }
+    // The last beat fired, in audio-clock units; -1 before any.
+    float lastBeat() const { return m_beats.lastFired(); }
     bool isHeld() const { return m_timeline.isHeld(); }
 
     // Where the music should be for a show time, in frames and in
@@ -59,6 +63,7 @@ private:
     Timeline m_timeline;
     BeatTracker m_beats;
     bool m_started = false;
+    double m_driftLimit = defaultDriftLimit;
 };
 
 #endif // TRANSPORT_H

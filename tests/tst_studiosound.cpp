@@ -1,0 +1,224 @@
+// The studio's music on a real SDL device (the disk driver writes every
+// buffer the device plays into a file): the keys move it with the picture,
+// from the very next buffer; it is silent before 0 and while held; beats
+// fire from what the device was given, again after seeking back; and music
+// that fell behind the picture is put back in step.
+
+#include "musicfiles.h"
+#include "studioprobe.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <optional>
+
+using MusicFiles::bufferBytes;
+using MusicFiles::countedFrame;
+
+namespace {
+
+constexpr int framesPerBuffer = 882;
+constexpr int musicFrames = 44100 * 40;
+
+// A stretch of the device's output: silence, or the music running on from
+// a frame, buffer after buffer.
+struct Run
+{
+    qint64 from; // -1: silence
+    int buffers;
+};
+
+// The device's output as runs, or an empty list with why when a buffer is
+// neither silence nor the music in order.
+QList<Run> runsOf(const QByteArray &output, QString *why)
+{
+    QList<Run> runs;
+    for (qint64 at = 0; at + bufferBytes <= output.size(); at += bufferBytes) {
+        const qint64 first = countedFrame(output, at);
+        for (int i = 1; i < framesPerBuffer; ++i) {
+            const qint64 frame = countedFrame(output, at + 8 * i);
+            if (first == -2 || frame != (first < 0 ? -1 : first + i)) {
+                *why = QStringLiteral("buffer %1 is broken at frame %2").arg(at / bufferBytes).arg(i);
+                return {};
+            }
+        }
+        const bool runsOn = !runs.isEmpty()
+                && (first < 0 ? runs.last().from < 0
+                              : runs.last().from >= 0 && first == runs.last().from + runs.last().buffers * framesPerBuffer);
+        if (runsOn)
+            ++runs.last().buffers;
+        else
+            runs << Run{first, 1};
+    }
+    return runs;
+}
+
+QString describe(const QList<qint64> &starts)
+{
+    QStringList parts;
+    for (const qint64 start : starts)
+        parts << (start < 0 ? QStringLiteral("silence") : QString::number(start));
+    return parts.join(QStringLiteral(", "));
+}
+
+QString describe(const QList<Run> &runs)
+{
+    QStringList parts;
+    for (const Run &run : runs)
+        parts << (run.from < 0 ? QStringLiteral("silence x%1").arg(run.buffers)
+                               : QStringLiteral("%1 x%2").arg(run.from).arg(run.buffers));
+    return parts.join(QStringLiteral(", "));
+}
+
+} // namespace
+
+class StudioSoundTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void keysMoveTheMusicWithThePictureFromTheNextBuffer();
+    void beatFiresFromTheDevicesPositionAndAgainAfterSeekingBack();
+    void musicThatFellBehindIsPutBackInStep();
+
+private:
+    std::unique_ptr<StudioWindow> startStudio(const QList<int> &beats);
+    bool waitForBuffers(StudioProbe &probe, int count);
+    QByteArray output() const;
+
+    std::optional<QTemporaryDir> m_dir;
+    QString m_previousDir;
+};
+
+void StudioSoundTest::init()
+{
+    m_dir.emplace();
+    QVERIFY(m_dir->isValid());
+    m_previousDir = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(m_dir->path()));
+    QVERIFY(QDir().mkdir(QStringLiteral("shaders")));
+    QVERIFY(StudioProbe::writeInPlace(QStringLiteral("shaders/shader.vert"), StudioProbe::vertexStage()));
+    QVERIFY(StudioProbe::writeInPlace(QStringLiteral("shaders/shader.frag"), StudioProbe::plainStage("0.2, 0.4, 0.6, 1.0")));
+    qputenv("SDL_AUDIODRIVER", "disk");
+    qputenv("SDL_DISKAUDIOFILE", QFile::encodeName(m_dir->filePath(QStringLiteral("device.raw"))));
+}
+
+void StudioSoundTest::cleanup()
+{
+    QDir::setCurrent(m_previousDir);
+    m_dir.reset();
+}
+
+std::unique_ptr<StudioWindow> StudioSoundTest::startStudio(const QList<int> &beats)
+{
+    if (!MusicFiles::write(QStringLiteral("music.bmm"),
+                           MusicFiles::head(quint32(beats.size()), beats) + MusicFiles::countingPayload(musicFrames)))
+        return nullptr;
+    StudioOptions options;
+    options.size = QSize(160, 90);
+    auto window = std::make_unique<StudioWindow>(options);
+    StudioProbe probe(*window);
+    if (!window->startupError().isEmpty() || !probe.player().isStreaming() || !probe.startAndWaitForFirstBuild())
+        return nullptr;
+    return window;
+}
+
+bool StudioSoundTest::waitForBuffers(StudioProbe &probe, int count)
+{
+    const qint64 until = probe.player().buffers() + count;
+    return QTest::qWaitFor([&] { return probe.player().buffers() >= until; }, 20000);
+}
+
+QByteArray StudioSoundTest::output() const
+{
+    QFile file(m_dir->filePath(QStringLiteral("device.raw")));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void StudioSoundTest::keysMoveTheMusicWithThePictureFromTheNextBuffer()
+{
+    std::unique_ptr<StudioWindow> window = startStudio({});
+    QVERIFY(window);
+    StudioProbe probe(*window);
+    // Only the keys move the music here: nothing puts it back in step.
+    probe.transport().setDriftLimit(1e6);
+    QVERIFY(waitForBuffers(probe, 5));
+
+    // Each key, and where the music must be from the next buffer on (-1: silence).
+    QList<qint64> expected{0};
+    const auto press = [&](Qt::Key key) {
+        QTest::keyClick(window.get(), key);
+        const qint64 target = probe.player().position();
+        // Before 0 it is silence, which runs on from the silence before.
+        if (target >= 0 || expected.last() >= 0)
+            expected << (target >= 0 && probe.player().isPlaying() ? target : -1);
+        return waitForBuffers(probe, 4);
+    };
+    QVERIFY(press(Qt::Key_Right));  // 1 s on
+    QVERIFY(press(Qt::Key_Up));     // 10 s on
+    QVERIFY(press(Qt::Key_Left));   // 1 s back
+    QVERIFY(press(Qt::Key_Return)); // back to 0
+    QVERIFY(press(Qt::Key_Down));   // 10 s back: before the music
+    QVERIFY(press(Qt::Key_Right));  // still before it
+    QVERIFY(press(Qt::Key_Up));     // into it again
+    QVERIFY(press(Qt::Key_Space));  // held: silence
+    const double heldAt = probe.transport().timeline().at(probe.now());
+    QVERIFY(press(Qt::Key_Space));  // on from exactly where it stood
+    probe.player().closeDevice();
+    QCOMPARE(expected.last(), qint64(std::llround(heldAt * 1.25 * 44100.0)));
+
+    QString why;
+    QList<Run> runs = runsOf(output(), &why);
+    QVERIFY2(!runs.isEmpty(), qPrintable(why));
+    // The device plays silence until the first picture starts the music.
+    if (runs.first().from < 0)
+        runs.removeFirst();
+    QList<qint64> starts;
+    for (const Run &run : qAsConst(runs))
+        starts << run.from;
+    QVERIFY2(starts == expected, qPrintable(QStringLiteral("played %1; expected runs from %2")
+                                            .arg(describe(runs), describe(expected))));
+}
+
+void StudioSoundTest::beatFiresFromTheDevicesPositionAndAgainAfterSeekingBack()
+{
+    // A beat 1.5 s into the music.
+    std::unique_ptr<StudioWindow> window = startStudio({750});
+    QVERIFY(window);
+    StudioProbe probe(*window);
+    probe.transport().setDriftLimit(1e6);
+
+    QVERIFY(QTest::qWaitFor([&] { return probe.transport().lastBeat() == 750.0f; }, 20000));
+    // It fired from what the device had been given by then.
+    QVERIFY(probe.player().position() >= 66150);
+
+    // 2 s of show time back is 2.5 s of music back: before the beat, which fires again.
+    QTest::keyClick(window.get(), Qt::Key_Left);
+    QTest::keyClick(window.get(), Qt::Key_Left);
+    QVERIFY(probe.player().position() < 66150);
+    QVERIFY(probe.transport().lastBeat() < 750.0f);
+    QVERIFY(QTest::qWaitFor([&] { return probe.transport().lastBeat() == 750.0f; }, 20000));
+    QVERIFY(probe.player().position() >= 66150);
+}
+
+void StudioSoundTest::musicThatFellBehindIsPutBackInStep()
+{
+    std::unique_ptr<StudioWindow> window = startStudio({});
+    QVERIFY(window);
+    StudioProbe probe(*window);
+    QVERIFY(waitForBuffers(probe, 3));
+
+    // A second behind the picture, as a stalled device would leave it.
+    probe.player().seek(probe.player().position() - 44100);
+    QVERIFY(probe.waitForFrames(2));
+    const qint64 expected = std::llround(probe.transport().timeline().at(probe.now()) * 1.25 * 44100.0);
+    // Within the limit, and a few buffers the device may have run ahead.
+    QVERIFY2(std::abs(probe.player().position() - expected) <= 4410 + 5 * framesPerBuffer,
+             qPrintable(QStringLiteral("music at %1, picture at %2").arg(probe.player().position()).arg(expected)));
+}
+
+QTEST_MAIN(StudioSoundTest)
+#include "tst_studiosound.moc"
