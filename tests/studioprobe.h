@@ -2,6 +2,7 @@
 #define STUDIOPROBE_H
 
 #include "showgl.h"
+#include "stagewatcher.h"
 #include "studiowindow.h"
 
 #include <QFile>
@@ -15,13 +16,14 @@ struct StudioProbe
 {
     explicit StudioProbe(StudioWindow &window) : window(window) {}
 
-    // Stages that paint one colour, and one that breaks on its fourth line.
+    // Stages that paint one colour (reading the uniforms all the same, so
+    // that they stay in the program), and one that breaks on its fourth line.
     static QByteArray vertexStage() { return ShowGL::stageSource(ShowGL::vertexShader()); }
     static QByteArray plainStage(const char *colour)
     {
         return QByteArray("#version 330 core\nuniform vec2 iResolution;\nuniform float iGlobalTime;\n"
                           "out vec4 result;\nvoid main()\n{\n    result = vec4(")
-                + colour + ") + 0.0 * vec4(iResolution, iGlobalTime, 0.0);\n}\n";
+                + colour + ") + step(1.0e9, iResolution.x + iResolution.y + abs(iGlobalTime)) * vec4(1.0);\n}\n";
     }
     static QByteArray brokenStage()
     {
@@ -35,12 +37,13 @@ struct StudioProbe
         return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
     }
 
-    // Shows the window and waits for the first build to be drawn or reported.
+    // Shows the window and waits for the first build to be drawn, or its
+    // failure to be shown.
     bool startAndWaitForFirstBuild()
     {
         window.start();
         return QTest::qWaitForWindowExposed(&window)
-                && QTest::qWaitFor([this] { return builds() > 0 && sceneDraws() > 0; }, 60000);
+                && QTest::qWaitFor([this] { return builds() > 0 && !window.m_sceneDirty; }, 60000);
     }
 
     // Waits for the window to present frames of its own again.
