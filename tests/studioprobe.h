@@ -53,6 +53,14 @@ struct StudioProbe
         return QTest::qWaitFor([&] { return swapped.count() >= count; }, timeoutMs);
     }
 
+    // Presses a key and waits for the frame that shows what it did.
+    bool press(Qt::Key key)
+    {
+        QSignalSpy swapped(&window, &QOpenGLWindow::frameSwapped);
+        QTest::keyClick(&window, key);
+        return QTest::qWaitFor([&] { return swapped.count() > 0; }, 30000);
+    }
+
     // Programs linked, and builds that failed, so far.
     int programs() const { return window.m_programs; }
     int builds() const { return window.m_programs + window.m_failedBuilds; }

@@ -60,7 +60,8 @@ StudioWindow::StudioWindow(const StudioOptions &options)
     resize(options.size);
 
     // The stages: a folder given must hold both; by default ./shaders when
-    // it does, else the compiled-in ones.
+    // it does, else the compiled-in ones. Files given on the command line
+    // must be usable; the default ones may be missing.
     QString folder = options.shaders;
     if (folder.isEmpty() && StageWatcher::holdsStages(QStringLiteral("shaders")))
         folder = QStringLiteral("shaders");
@@ -69,6 +70,18 @@ StudioWindow::StudioWindow(const StudioOptions &options)
                 .arg(folder, StageWatcher::vertexName(), StageWatcher::fragmentName());
         return;
     }
+    const QString musicProblem = m_player.open(options.music);
+    if (!musicProblem.isEmpty() && options.musicGiven) {
+        m_startupError = musicProblem;
+        return;
+    }
+    if (m_fontImage.load(options.font)) {
+        m_fontImage = m_fontImage.convertToFormat(QImage::Format_RGBA8888);
+    } else if (options.fontGiven) {
+        m_startupError = QStringLiteral("%1: not an image that can be read").arg(options.font);
+        return;
+    }
+
     if (folder.isEmpty()) {
         report(QStringLiteral("studio: no shaders/%1 and shaders/%2 here: drawing the compiled-in stages, "
                               "with nothing to watch")
@@ -83,25 +96,11 @@ StudioWindow::StudioWindow(const StudioOptions &options)
         connect(m_watcher.get(), &StageWatcher::waitingFor, this,
                 [this](const QString &path) { showNote(QStringLiteral("waiting for %1").arg(path)); });
     }
-
-    const QString musicProblem = m_player.open(options.music);
-    if (!musicProblem.isEmpty()) {
-        if (options.musicGiven) {
-            m_startupError = musicProblem;
-            return;
-        }
+    if (!musicProblem.isEmpty())
         report(QStringLiteral("studio: %1: no music").arg(musicProblem));
-    }
     const QString deviceProblem = m_player.startDevice();
     if (!deviceProblem.isEmpty())
         report(QStringLiteral("studio: %1; the beats follow the picture").arg(deviceProblem));
-
-    if (m_fontImage.load(options.font)) {
-        m_fontImage = m_fontImage.convertToFormat(QImage::Format_RGBA8888);
-    } else if (options.fontGiven) {
-        m_startupError = QStringLiteral("%1: not an image that can be read").arg(options.font);
-        return;
-    }
 
     m_noteTimer.setSingleShot(true);
     connect(&m_noteTimer, &QTimer::timeout, this, [this] {

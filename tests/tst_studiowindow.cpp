@@ -1,0 +1,228 @@
+// The studio's window: a held show time costs no scene drawing, the render
+// scale sets the size drawn and the scene's iResolution, F12 saves the frame
+// at that size under a new number each time, H and F11 do what they say.
+
+#include "studioprobe.h"
+
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <optional>
+
+namespace {
+
+const QColor teal(0, 128, 128);
+const char *const tealStage = "0.0, 0.5, 0.5, 1.0";
+
+QColor centre(const QImage &image)
+{
+    return image.pixelColor(image.width() / 2, image.height() / 2);
+}
+
+} // namespace
+
+class StudioWindowTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void heldShowTimeDrawsTheSceneNoMore();
+    void heldShowTimeDrawsAgainAfterAResizeOrABuild();
+    void renderScaleSetsTheDrawnSizeAndIResolution_data();
+    void renderScaleSetsTheDrawnSizeAndIResolution();
+    void f12SavesTheFrameAtTheDrawnSizeUnderANewNumber();
+    void hTurnsTheHeadsUpLineOffAndOn();
+    void f11TogglesFullScreen();
+
+private:
+    std::unique_ptr<StudioWindow> startStudio(double scale = 1.0);
+
+    std::optional<QTemporaryDir> m_dir;
+    QString m_previousDir;
+};
+
+void StudioWindowTest::init()
+{
+    m_dir.emplace();
+    QVERIFY(m_dir->isValid());
+    m_previousDir = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(m_dir->path()));
+    QVERIFY(QDir().mkdir(QStringLiteral("shaders")));
+    QVERIFY(StudioProbe::writeInPlace(QStringLiteral("shaders/shader.vert"), StudioProbe::vertexStage()));
+    QVERIFY(StudioProbe::writeInPlace(QStringLiteral("shaders/shader.frag"), StudioProbe::plainStage(tealStage)));
+}
+
+void StudioWindowTest::cleanup()
+{
+    QDir::setCurrent(m_previousDir);
+    m_dir.reset();
+}
+
+std::unique_ptr<StudioWindow> StudioWindowTest::startStudio(double scale)
+{
+    StudioOptions options;
+    options.size = QSize(320, 180);
+    options.scale = scale;
+    auto window = std::make_unique<StudioWindow>(options);
+    StudioProbe probe(*window);
+    if (!window->startupError().isEmpty() || !probe.startAndWaitForFirstBuild())
+        return nullptr;
+    return window;
+}
+
+void StudioWindowTest::heldShowTimeDrawsTheSceneNoMore()
+{
+    std::unique_ptr<StudioWindow> window = startStudio();
+    QVERIFY(window);
+    StudioProbe probe(*window);
+    QVERIFY(probe.waitForFrames(3));
+
+    QVERIFY(probe.press(Qt::Key_Space));
+    const int draws = probe.sceneDraws();
+    const double held = probe.transport().timeline().at(probe.now());
+
+    // Nothing asks for frames while the time stands still...
+    QSignalSpy swapped(window.get(), &QOpenGLWindow::frameSwapped);
+    QTest::qWait(500);
+    QCOMPARE(swapped.count(), 0);
+    // ...and frames painted all the same (keys, exposes) only show the scene drawn last.
+    QVERIFY(probe.press(Qt::Key_H));
+    QVERIFY(probe.press(Qt::Key_H));
+    QSignalSpy presented(window.get(), &QOpenGLWindow::frameSwapped);
+    window->update();
+    QVERIFY(presented.wait(10000));
+    QCOMPARE(probe.sceneDraws(), draws);
+    QCOMPARE(centre(probe.presented()), teal);
+    QCOMPARE(probe.transport().timeline().at(probe.now()), held);
+
+    // Going on draws again, frame after frame.
+    QTest::keyClick(window.get(), Qt::Key_Space);
+    QVERIFY(probe.waitForFrames(3));
+    QVERIFY(probe.sceneDraws() >= draws + 3);
+}
+
+void StudioWindowTest::heldShowTimeDrawsAgainAfterAResizeOrABuild()
+{
+    std::unique_ptr<StudioWindow> window = startStudio();
+    QVERIFY(window);
+    StudioProbe probe(*window);
+    QVERIFY(probe.press(Qt::Key_Space));
+    int draws = probe.sceneDraws();
+
+    window->resize(240, 160);
+    QVERIFY(QTest::qWaitFor([&] { return probe.drawnSize() == QSize(240, 160) * window->devicePixelRatio(); }, 10000));
+    QCOMPARE(probe.sceneDraws(), draws + 1);
+    draws = probe.sceneDraws();
+
+    QVERIFY(StudioProbe::writeInPlace(QStringLiteral("shaders/shader.frag"), StudioProbe::plainStage("1.0, 1.0, 0.0, 1.0")));
+    QVERIFY(QTest::qWaitFor([&] { return centre(probe.scene()) == QColor(255, 255, 0); }, 30000));
+    QCOMPARE(probe.sceneDraws(), draws + 1);
+    QVERIFY(probe.transport().isHeld());
+}
+
+void StudioWindowTest::renderScaleSetsTheDrawnSizeAndIResolution_data()
+{
+    QTest::addColumn<double>("startScale");
+    QTest::addColumn<QByteArray>("keys"); // '+' and '-'
+    QTest::addColumn<double>("scale");
+
+    QTest::newRow("full size") << 1.0 << QByteArray() << 1.0;
+    QTest::newRow("--scale 0.5") << 0.5 << QByteArray() << 0.5;
+    QTest::newRow("a step down") << 1.0 << QByteArray("-") << 0.875;
+    QTest::newRow("down to the least and no further") << 0.5 << QByteArray("-----") << 0.25;
+    QTest::newRow("up to full size and no further") << 0.5 << QByteArray("+++++") << 1.0;
+    QTest::newRow("from between steps, to the next") << 0.3 << QByteArray("+") << 0.375;
+}
+
+void StudioWindowTest::renderScaleSetsTheDrawnSizeAndIResolution()
+{
+    QFETCH(double, startScale);
+    QFETCH(QByteArray, keys);
+    QFETCH(double, scale);
+
+    std::unique_ptr<StudioWindow> window = startStudio(startScale);
+    QVERIFY(window);
+    StudioProbe probe(*window);
+    for (const char key : keys)
+        QTest::keyClick(window.get(), key == '+' ? Qt::Key_Plus : Qt::Key_Minus);
+    QCOMPARE(probe.scale(), scale);
+
+    const QSize framebuffer = window->size() * window->devicePixelRatio();
+    const QSize drawn(qRound(framebuffer.width() * scale), qRound(framebuffer.height() * scale));
+    QVERIFY(QTest::qWaitFor([&] { return probe.drawnSize() == drawn; }, 10000));
+    QVERIFY(probe.waitForFrames(2));
+    QCOMPARE(probe.uniform("iResolution", 2), (QVector<float>{float(drawn.width()), float(drawn.height())}));
+    // Stretched over the whole window all the same.
+    const QImage shown = probe.presented();
+    QCOMPARE(shown.size(), framebuffer);
+    QCOMPARE(shown.pixelColor(shown.width() - 1, shown.height() - 1), teal);
+}
+
+void StudioWindowTest::f12SavesTheFrameAtTheDrawnSizeUnderANewNumber()
+{
+    // Older ones stay as they are; the new ones come after the highest.
+    QVERIFY(StudioProbe::writeInPlace(QStringLiteral("studio-0002.png"), "two"));
+    QVERIFY(StudioProbe::writeInPlace(QStringLiteral("studio-0007.png"), "seven"));
+    std::unique_ptr<StudioWindow> window = startStudio(0.5);
+    QVERIFY(window);
+    StudioProbe probe(*window);
+
+    QTest::keyClick(window.get(), Qt::Key_F12);
+    QTest::keyClick(window.get(), Qt::Key_F12);
+
+    const QStringList files = QDir().entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    QCOMPARE(files, (QStringList{QStringLiteral("studio-0002.png"), QStringLiteral("studio-0007.png"),
+                                 QStringLiteral("studio-0008.png"), QStringLiteral("studio-0009.png")}));
+    QFile seven(QStringLiteral("studio-0007.png"));
+    QVERIFY(seven.open(QIODevice::ReadOnly));
+    QCOMPARE(seven.readAll(), QByteArray("seven"));
+    for (const QString &name : {QStringLiteral("studio-0008.png"), QStringLiteral("studio-0009.png")}) {
+        const QImage image(name);
+        QCOMPARE(image.size(), probe.drawnSize());
+        QCOMPARE(image.size(), window->size() * window->devicePixelRatio() / 2);
+        QVERIFY(!image.hasAlphaChannel());
+        QCOMPARE(centre(image), teal);
+    }
+}
+
+void StudioWindowTest::hTurnsTheHeadsUpLineOffAndOn()
+{
+    std::unique_ptr<StudioWindow> window = startStudio();
+    QVERIFY(window);
+    StudioProbe probe(*window);
+    QVERIFY(probe.press(Qt::Key_Space)); // a still picture
+    // The line's dark box at the top left, over the teal.
+    const QPoint inLine(10, 10);
+    QVERIFY(probe.headsUpOn());
+    QVERIFY(probe.presented().pixelColor(inLine * window->devicePixelRatio()).green() < 64);
+
+    QVERIFY(probe.press(Qt::Key_H));
+    QVERIFY(!probe.headsUpOn());
+    QCOMPARE(probe.presented().pixelColor(inLine * window->devicePixelRatio()), teal);
+
+    QVERIFY(probe.press(Qt::Key_H));
+    QVERIFY(probe.presented().pixelColor(inLine * window->devicePixelRatio()).green() < 64);
+}
+
+void StudioWindowTest::f11TogglesFullScreen()
+{
+    std::unique_ptr<StudioWindow> window = startStudio();
+    QVERIFY(window);
+    const QSize screen = window->screen()->size();
+    QVERIFY(screen != QSize(320, 180));
+
+    QTest::keyClick(window.get(), Qt::Key_F11);
+    QVERIFY(QTest::qWaitFor([&] { return window->size() == screen; }, 10000));
+    QVERIFY(window->windowStates() & Qt::WindowFullScreen);
+
+    QTest::keyClick(window.get(), Qt::Key_F11);
+    QVERIFY(QTest::qWaitFor([&] { return window->size() == QSize(320, 180); }, 10000));
+    QVERIFY(!(window->windowStates() & Qt::WindowFullScreen));
+}
+
+QTEST_MAIN(StudioWindowTest)
+#include "tst_studiowindow.moc"
