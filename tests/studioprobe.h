@@ -73,6 +73,7 @@ struct StudioProbe
     double scale() const { return window.m_scale; }
     QSize drawnSize() const { return window.m_scene ? window.m_scene->size() : QSize(); }
     Transport &transport() { return window.m_transport; }
+    ProgramBuilder *builder() { return window.m_builder.get(); }
     MusicPlayer &player() { return window.m_player; }
     qint64 now() const { return window.m_clock.elapsed(); }
 
