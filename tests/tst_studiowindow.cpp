@@ -35,6 +35,7 @@ private slots:
     void renderScaleSetsTheDrawnSizeAndIResolution_data();
     void renderScaleSetsTheDrawnSizeAndIResolution();
     void f12SavesTheFrameAtTheDrawnSizeUnderANewNumber();
+    void bracketsAndLLoopTheShowTimeBetweenTheMarks();
     void hTurnsTheHeadsUpLineOffAndOn();
     void f11TogglesFullScreen();
 
@@ -187,6 +188,44 @@ void StudioWindowTest::f12SavesTheFrameAtTheDrawnSizeUnderANewNumber()
         QVERIFY(!image.hasAlphaChannel());
         QCOMPARE(centre(image), teal);
     }
+}
+
+void StudioWindowTest::bracketsAndLLoopTheShowTimeBetweenTheMarks()
+{
+    std::unique_ptr<StudioWindow> window = startStudio();
+    QVERIFY(window);
+    StudioProbe probe(*window);
+    const auto showTime = [&] { return probe.transport().timeline().at(probe.now()); };
+
+    // Marks a second apart, set while held.
+    QVERIFY(probe.press(Qt::Key_Space));
+    QVERIFY(probe.press(Qt::Key_Right));
+    QVERIFY(probe.press(Qt::Key_BracketLeft));
+    const double start = showTime();
+    QVERIFY(probe.press(Qt::Key_Right));
+    QVERIFY(probe.press(Qt::Key_BracketRight));
+    const double end = showTime();
+    QCOMPARE(end - start, 1.0);
+    QVERIFY(probe.press(Qt::Key_L));
+    QVERIFY(probe.transport().timeline().loop());
+
+    // Running, it comes round to the start mark again and again.
+    QVERIFY(probe.press(Qt::Key_Space));
+    double last = showTime();
+    int rounds = 0;
+    QVERIFY(QTest::qWaitFor([&] {
+        const double now = showTime();
+        rounds += now < last;
+        last = now;
+        return rounds >= 2;
+    }, 30000));
+    QVERIFY(probe.waitForFrames(5));
+    QVERIFY(showTime() >= start && showTime() < end);
+
+    // L again: on past the end mark.
+    QVERIFY(probe.press(Qt::Key_L));
+    QVERIFY(!probe.transport().timeline().loop());
+    QVERIFY(QTest::qWaitFor([&] { return showTime() > end + 0.5; }, 30000));
 }
 
 void StudioWindowTest::hTurnsTheHeadsUpLineOffAndOn()

@@ -3,7 +3,6 @@
 #include "stagewatcher.h"
 #include "showgl.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QKeyEvent>
 #include <QOpenGLContext>
@@ -59,28 +58,35 @@ StudioWindow::StudioWindow(const StudioOptions &options)
     setTitle(QStringLiteral("studio"));
     resize(options.size);
 
+    m_startupError = openInputs(options);
+    if (!m_startupError.isEmpty())
+        return;
+
+    m_noteTimer.setSingleShot(true);
+    connect(&m_noteTimer, &QTimer::timeout, this, [this] {
+        m_note.clear();
+        update();
+    });
+}
+
+QString StudioWindow::openInputs(const StudioOptions &options)
+{
     // The stages: a folder given must hold both; by default ./shaders when
     // it does, else the compiled-in ones. Files given on the command line
     // must be usable; the default ones may be missing.
     QString folder = options.shaders;
     if (folder.isEmpty() && StageWatcher::holdsStages(QStringLiteral("shaders")))
         folder = QStringLiteral("shaders");
-    if (!folder.isEmpty() && !StageWatcher::holdsStages(folder)) {
-        m_startupError = QStringLiteral("%1: no %2 and %3 in that folder")
+    if (!folder.isEmpty() && !StageWatcher::holdsStages(folder))
+        return QStringLiteral("%1: no %2 and %3 in that folder")
                 .arg(folder, StageWatcher::vertexName(), StageWatcher::fragmentName());
-        return;
-    }
     const QString musicProblem = m_player.open(options.music);
-    if (!musicProblem.isEmpty() && options.musicGiven) {
-        m_startupError = musicProblem;
-        return;
-    }
-    if (m_fontImage.load(options.font)) {
+    if (!musicProblem.isEmpty() && options.musicGiven)
+        return musicProblem;
+    if (m_fontImage.load(options.font))
         m_fontImage = m_fontImage.convertToFormat(QImage::Format_RGBA8888);
-    } else if (options.fontGiven) {
-        m_startupError = QStringLiteral("%1: not an image that can be read").arg(options.font);
-        return;
-    }
+    else if (options.fontGiven)
+        return QStringLiteral("%1: not an image that can be read").arg(options.font);
 
     if (folder.isEmpty()) {
         report(QStringLiteral("studio: no shaders/%1 and shaders/%2 here: drawing the compiled-in stages, "
@@ -98,15 +104,12 @@ StudioWindow::StudioWindow(const StudioOptions &options)
     }
     if (!musicProblem.isEmpty())
         report(QStringLiteral("studio: %1: no music").arg(musicProblem));
+    if (m_fontImage.isNull())
+        report(QStringLiteral("studio: %1: no image there: iFont is black").arg(options.font));
     const QString deviceProblem = m_player.startDevice();
     if (!deviceProblem.isEmpty())
         report(QStringLiteral("studio: %1; the beats follow the picture").arg(deviceProblem));
-
-    m_noteTimer.setSingleShot(true);
-    connect(&m_noteTimer, &QTimer::timeout, this, [this] {
-        m_note.clear();
-        update();
-    });
+    return {};
 }
 
 StudioWindow::~StudioWindow()

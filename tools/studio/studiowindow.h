@@ -52,6 +52,9 @@ protected:
 private:
     friend struct StudioProbe; // lets the tests look inside
 
+    // Finds the stages, opens the music and the font, starts the sound;
+    // returns why it cannot start as asked.
+    QString openInputs(const StudioOptions &options);
     void useStages(const QByteArray &vertex, const QByteArray &fragment);
     void useBuild(const std::shared_ptr<ProgramBuilder::Result> &result);
     void drawScene(qint64 nowMs, double showTime);
