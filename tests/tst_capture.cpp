@@ -2,15 +2,11 @@
 // the show's length, frames and sound, and it leaves nothing behind when it
 // cannot finish.
 
-#include "musicfiles.h"
+#include "capturerun.h"
 #include "windowprobe.h"
 
 #include "showtime.h"
-#include "systemtool.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QOpenGLFunctions>
 #include <QProcess>
 #include <QRegularExpression>
@@ -18,50 +14,19 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cerrno>
 #include <cmath>
 #include <csignal>
 #include <cstring>
 
 namespace {
 
-struct Run
-{
-    int exitCode = -1;
-    QString errors;
-};
+using namespace CaptureRun;
 
-// Runs the capture tool to its end in a folder.
 Run runCapture(const QStringList &arguments, const QString &folder,
                const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
 {
-    QProcess capture;
-    capture.setWorkingDirectory(folder);
-    capture.setProcessEnvironment(environment);
-    capture.start(QStringLiteral(CAPTURE_EXECUTABLE), arguments);
-    if (!capture.waitForFinished(240000) || capture.exitStatus() != QProcess::NormalExit)
-        capture.kill();
-    return {capture.exitStatus() == QProcess::NormalExit ? capture.exitCode() : -1,
-            QString::fromLocal8Bit(capture.readAllStandardError())};
-}
-
-QJsonObject probe(const QString &video)
-{
-    const ToolResult probed = runSystemTool(QStringLiteral("ffprobe"),
-            {"-v", "error", "-count_frames", "-show_streams", "-show_format", "-of", "json", video});
-    return probed.ok ? QJsonDocument::fromJson(probed.out).object() : QJsonObject();
-}
-
-QJsonObject stream(const QJsonObject &probed, const QString &type)
-{
-    for (const QJsonValue &s : probed.value(QStringLiteral("streams")).toArray())
-        if (s.toObject().value(QStringLiteral("codec_type")).toString() == type)
-            return s.toObject();
-    return {};
-}
-
-double number(const QJsonObject &object, const char *key)
-{
-    return object.value(QLatin1String(key)).toString().toDouble();
+    return CaptureRun::run(arguments, folder, environment);
 }
 
 // The loudest sample of a video's sound, in dB below full scale.
@@ -76,45 +41,44 @@ double loudestSound(const QString &video)
     return match.captured(1) == QLatin1String("-inf") ? -HUGE_VAL : match.captured(1).toDouble();
 }
 
-// A music file: the beat list, then silence, then loud sound.
-bool writeMusic(const QString &path, const QList<int> &beats, double silentSeconds, double loudSeconds)
+// A shell script in a folder standing for ffmpeg.
+bool writeFakeFfmpeg(const QString &folder, const QByteArray &body)
 {
-    return MusicFiles::write(path, MusicFiles::head(quint32(beats.size()), beats)
-                             + QByteArray(int(silentSeconds * 44100) * 8, '\0')
-                             + MusicFiles::payload(int(loudSeconds * 44100)));
+    QFile script(QDir(folder).filePath(QStringLiteral("ffmpeg")));
+    return script.open(QIODevice::WriteOnly) && script.write("#!/bin/sh\n" + body + "\n") > 0
+            && script.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
 }
 
-// Everything in a folder, hidden files included.
-QStringList contents(const QString &folder)
+// An ffmpeg that takes nothing and writes nothing, ever: it leaves its
+// process id in a file and sleeps.
+QProcessEnvironment withStalledFfmpeg(const QString &bin, const QString &pidFile)
 {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-}
-
-QString showSeconds(double seconds)
-{
-    return QString::number(seconds, 'g', 17);
-}
-
-QImage opaque(QImage image)
-{
-    return image.convertToFormat(QImage::Format_RGB888);
-}
-
-// The environment of a machine with no display server at all.
-QProcessEnvironment withoutDisplay(QProcessEnvironment environment = QProcessEnvironment::systemEnvironment())
-{
-    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        environment.remove(QLatin1String(name));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (writeFakeFfmpeg(bin, "echo $$ >" + pidFile.toLocal8Bit() + "\nexec /bin/sleep 600"))
+        environment.insert(QStringLiteral("PATH"), bin);
     return environment;
 }
 
-// The PNG frames of a folder by name, as pixels.
-QMap<QString, QImage> framesIn(const QString &folder)
+// Waits until a running capture's progress line counts a frame done, and
+// keeps what it said.
+bool waitForFramesOut(QProcess &capture, QString &said)
 {
-    QMap<QString, QImage> frames;
-    for (const QString &name : QDir(folder).entryList({"*.png"}, QDir::Files))
-        frames.insert(name, opaque(QImage(QDir(folder).filePath(name))));
-    return frames;
+    const QRegularExpression framesOut(QStringLiteral("frame [1-9]\\d* of"));
+    QElapsedTimer clock;
+    clock.start();
+    while (!framesOut.match(said).hasMatch() && clock.elapsed() < 60000 && capture.state() == QProcess::Running) {
+        capture.waitForReadyRead(1000);
+        said += QString::fromLocal8Bit(capture.readAllStandardError());
+    }
+    return framesOut.match(said).hasMatch();
+}
+
+// Whether the process a file names is gone (reaped by its parent).
+bool processIsGone(const QString &pidFile)
+{
+    QFile file(pidFile);
+    const pid_t pid = file.open(QIODevice::ReadOnly) ? pid_t(file.readAll().trimmed().toInt()) : 0;
+    return pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH;
 }
 
 } // namespace
@@ -142,6 +106,8 @@ private slots:
     void failuresLeaveNothingBehind_data();
     void failuresLeaveNothingBehind();
     void stoppedCaptureLeavesNothingBehind();
+    void stalledEncoderIsGivenUpAfterTheStallLimit();
+    void stopIsTakenWhileTheEncoderStalls();
 
 private:
     QTemporaryDir m_dir;
@@ -236,8 +202,15 @@ void CaptureTest::pngFramesAreNamedAfterTheirFrameInTheShow()
     for (int k = 13; k <= 37; ++k)
         expected << QStringLiteral("frame-%1.png").arg(k, 5, 10, QLatin1Char('0'));
     QCOMPARE(contents(frames), expected);
-    for (const QString &name : qAsConst(expected))
+    qint64 bytes = 0;
+    for (const QString &name : qAsConst(expected)) {
         QCOMPARE(QImage(QDir(frames).filePath(name)).size(), QSize(64, 36));
+        bytes += QFileInfo(QDir(frames).filePath(name)).size();
+    }
+    // The progress line's last word on the output's size.
+    const QString done = QStringLiteral("frame 25 of 25, ");
+    const QString last = run.errors.mid(run.errors.lastIndexOf(done));
+    QVERIFY2(last.contains(QStringLiteral(", %1 kB written").arg(bytes / 1000.0, 0, 'f', 1)), qPrintable(last));
     // Show time 5 (6250 ms) is a cut, black on screen, but it is no frame at
     // 5 a second; frame 25 at 4 a second is.
     const QString cut = m_dir.filePath(QStringLiteral("cut"));
@@ -391,6 +364,26 @@ void CaptureTest::badOptionsFailWithoutOutput_data()
     QTest::newRow("no frame in the stretch") << QStringList{"--fps", "1", "--from", "0.1", "--to", "0.5", "out.mp4"}
                                              << "no frame";
     QTest::newRow("music for frames") << QStringList{"--music", "music.bmm", "--png", "frames"} << "--music";
+    QTest::newRow("codec for frames") << QStringList{"--codec", "h265", "--png", "frames"} << "--codec";
+    QTest::newRow("unknown codec") << QStringList{"--codec", "vp9", "out.mkv"} << "--codec";
+    QTest::newRow("no container") << QStringList{"out"} << ".mp4, .mov or .mkv";
+    QTest::newRow("container not made here") << QStringList{"out.webm"} << ".mp4, .mov or .mkv";
+    QTest::newRow("ffv1 in mp4") << QStringList{"--codec", "ffv1", "out.mp4"} << "cannot hold it";
+    QTest::newRow("ffv1 in mov") << QStringList{"--codec", "ffv1", "out.mov"} << "cannot hold it";
+    QTest::newRow("crf for ffv1") << QStringList{"--codec", "ffv1", "--crf", "10", "out.mkv"} << "lossless";
+    QTest::newRow("crf past 51") << QStringList{"--crf", "52", "out.mp4"} << "--crf";
+    QTest::newRow("crf negative") << QStringList{"--crf", "-1", "out.mp4"} << "--crf";
+    QTest::newRow("odd size for h265") << QStringList{"--codec", "h265", "--size", "64x35", "out.mkv"} << "even";
+    QTest::newRow("supersample 0") << QStringList{"--supersample", "0", "out.mp4"} << "--supersample";
+    QTest::newRow("supersample 5") << QStringList{"--supersample", "5", "out.mp4"} << "--supersample";
+    QTest::newRow("supersample past the largest side") << QStringList{"--size", "8192x4320", "--supersample", "3",
+                                                                      "out.mp4"} << "beyond 16384";
+    QTest::newRow("shutter past 1") << QStringList{"--shutter", "1.5", "out.mp4"} << "--shutter";
+    QTest::newRow("shutter negative") << QStringList{"--shutter", "-0.1", "out.mp4"} << "--shutter";
+    QTest::newRow("subframes without shutter") << QStringList{"--subframes", "4", "out.mp4"} << "--shutter";
+    QTest::newRow("subframes past 64") << QStringList{"--shutter", "0.5", "--subframes", "65", "out.mp4"}
+                                       << "--subframes";
+    QTest::newRow("stall limit 0") << QStringList{"--stall-limit", "0", "out.mp4"} << "--stall-limit";
 }
 
 void CaptureTest::badOptionsFailWithoutOutput()
@@ -415,9 +408,12 @@ void CaptureTest::failuresLeaveNothingBehind_data()
     const QStringList small{"--size", "64x36", "--fps", "5", "--to", "1"};
     QTest::newRow("no ffmpeg") << small + QStringList{"out.mp4"} << "" << "no ffmpeg";
     QTest::newRow("ffmpeg fails") << small + QStringList{"out.mp4"} << "exit 1" << "ffmpeg";
+    // It takes some frames, then fails: noticed at once, with what it said.
+    QTest::newRow("ffmpeg fails midway") << QStringList{"--size", "320x180", "--fps", "50", "out.mp4"}
+                                         << "/usr/bin/head -c 300000 >/dev/null; exit 1" << "cannot encode";
     QTest::newRow("no such folder") << small + QStringList{"missing/out.mp4"} << "real" << "cannot write";
     QTest::newRow("folder that takes no files") << small + QStringList{"/proc/out.mp4"} << "real" << "cannot write";
-    QTest::newRow("output is a folder") << small + QStringList{"taken"} << "real" << "is a folder";
+    QTest::newRow("output is a folder") << small + QStringList{"folder.mp4"} << "real" << "is a folder";
     QTest::newRow("no music file") << small + QStringList{"--music", "none.bmm", "out.mp4"} << "real" << "none.bmm";
     QTest::newRow("music is a folder") << small + QStringList{"--music", "taken", "out.mp4"} << "real" << "taken";
     QTest::newRow("frames into a full folder") << small + QStringList{"--png", "full"} << "real" << "not an empty folder";
@@ -433,6 +429,7 @@ void CaptureTest::failuresLeaveNothingBehind()
     QTemporaryDir folder;
     QVERIFY(QFile::copy(m_music, folder.filePath(QStringLiteral("music.bmm"))));
     QVERIFY(QDir(folder.path()).mkpath(QStringLiteral("taken")));
+    QVERIFY(QDir(folder.path()).mkpath(QStringLiteral("folder.mp4")));
     QVERIFY(QDir(folder.path()).mkpath(QStringLiteral("full")));
     QFile kept(folder.filePath(QStringLiteral("full/kept.png")));
     QVERIFY(kept.open(QIODevice::WriteOnly));
@@ -445,11 +442,7 @@ void CaptureTest::failuresLeaveNothingBehind()
     if (ffmpeg == QLatin1String("real")) {
         QVERIFY(QFile::link(QStandardPaths::findExecutable(QStringLiteral("ffmpeg")), bin.filePath("ffmpeg")));
     } else if (!ffmpeg.isEmpty()) {
-        QFile script(bin.filePath(QStringLiteral("ffmpeg")));
-        QVERIFY(script.open(QIODevice::WriteOnly));
-        script.write("#!/bin/sh\necho 'cannot encode' >&2\n" + ffmpeg.toLatin1() + "\n");
-        script.close();
-        QVERIFY(script.setPermissions(QFile::ReadOwner | QFile::ExeOwner));
+        QVERIFY(writeFakeFfmpeg(bin.path(), "echo 'cannot encode' >&2\n" + ffmpeg.toLatin1()));
     }
     environment.insert(QStringLiteral("PATH"), bin.path());
 
@@ -472,17 +465,9 @@ void CaptureTest::stoppedCaptureLeavesNothingBehind()
         capture.setWorkingDirectory(folder.path());
         capture.start(QStringLiteral(CAPTURE_EXECUTABLE), QStringList{"--size", "320x180", "--fps", "50"} + output);
         QVERIFY(capture.waitForStarted());
-        // Stop it once frames are out: the progress line says so.
-        const QRegularExpression framesOut(QStringLiteral("frame [1-9]\\d* of"));
-        QElapsedTimer clock;
-        clock.start();
+        // Stop it once frames are out.
         QString said;
-        while (!framesOut.match(said).hasMatch() && clock.elapsed() < 60000
-               && capture.state() == QProcess::Running) {
-            capture.waitForReadyRead(1000);
-            said += QString::fromLocal8Bit(capture.readAllStandardError());
-        }
-        QVERIFY2(framesOut.match(said).hasMatch(), qPrintable(said));
+        QVERIFY2(waitForFramesOut(capture, said), qPrintable(said));
         QVERIFY(contents(folder.path()).size() > 1); // the partial output is there
         ::kill(pid_t(capture.processId()), SIGTERM);
         QVERIFY(capture.waitForFinished(60000));
@@ -492,6 +477,52 @@ void CaptureTest::stoppedCaptureLeavesNothingBehind()
         QVERIFY2(said.contains(QLatin1String("stopped; nothing written")), qPrintable(said));
         QCOMPARE(contents(folder.path()), QStringList{"music.bmm"});
     }
+}
+
+void CaptureTest::stalledEncoderIsGivenUpAfterTheStallLimit()
+{
+    QTemporaryDir folder, bin;
+    QVERIFY(QFile::copy(m_music, folder.filePath(QStringLiteral("music.bmm"))));
+    const QString pidFile = bin.filePath(QStringLiteral("pid"));
+    QElapsedTimer clock;
+    clock.start();
+    const Run run = runCapture({"--size", "320x180", "--fps", "50", "--stall-limit", "2", "out.mp4"}, folder.path(),
+                               withStalledFfmpeg(bin.path(), pidFile));
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.errors.contains(QLatin1String("ffmpeg took no frame and wrote nothing for 2 s; nothing written")),
+             qPrintable(run.errors));
+    // Given up on, not waited for: the whole show would take minutes.
+    QVERIFY2(clock.elapsed() < 60000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(processIsGone(pidFile));
+    QCOMPARE(contents(folder.path()), QStringList{"music.bmm"});
+}
+
+void CaptureTest::stopIsTakenWhileTheEncoderStalls()
+{
+    QTemporaryDir folder, bin;
+    QVERIFY(QFile::copy(m_music, folder.filePath(QStringLiteral("music.bmm"))));
+    const QString pidFile = bin.filePath(QStringLiteral("pid"));
+    QProcess capture;
+    capture.setWorkingDirectory(folder.path());
+    capture.setProcessEnvironment(withStalledFfmpeg(bin.path(), pidFile));
+    // The default stall limit, two minutes, is far beyond the wait below.
+    capture.start(QStringLiteral(CAPTURE_EXECUTABLE), {"--size", "320x180", "--fps", "50", "out.mp4"});
+    QVERIFY(capture.waitForStarted());
+
+    // The pipe to ffmpeg holds a frame or so; a moment after the first frame
+    // is out, the capture is waiting on ffmpeg for the next.
+    QString said;
+    QVERIFY2(waitForFramesOut(capture, said), qPrintable(said));
+    QTest::qWait(1000);
+    QVERIFY(capture.state() == QProcess::Running);
+    ::kill(pid_t(capture.processId()), SIGINT);
+    QVERIFY(capture.waitForFinished(60000));
+    said += QString::fromLocal8Bit(capture.readAllStandardError());
+    QCOMPARE(capture.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(capture.exitCode(), 1);
+    QVERIFY2(said.contains(QLatin1String("stopped; nothing written")), qPrintable(said));
+    QVERIFY(processIsGone(pidFile));
+    QCOMPARE(contents(folder.path()), QStringList{"music.bmm"});
 }
 
 QTEST_MAIN(CaptureTest)

@@ -1,52 +1,77 @@
 #include "capture.h"
 
+#include "framerenderer.h"
 #include "framesink.h"
-#include "offscreenscene.h"
 
 #include <QCoreApplication>
-#include <QImage>
 
-Capture::Capture(OffscreenScene &scene, const FrameSchedule &schedule, FrameSink &sink)
-    : m_scene(scene)
+Capture::Capture(FrameRenderer &renderer, const FrameSchedule &schedule, double shutter, int subframes,
+                 FrameSink &sink)
+    : m_renderer(renderer)
     , m_schedule(schedule)
+    , m_shutter(shutter)
+    , m_subframes(subframes)
     , m_sink(sink)
     , m_progress(schedule.count())
-    , m_next(schedule.first())
+    , m_nextDrawn(schedule.first())
+    , m_nextWritten(schedule.first())
 {
+    connect(&m_sink, &FrameSink::ready, this, &Capture::scheduleStep);
+    connect(&m_sink, &FrameSink::failed, this, [this] { stop(m_sink.error()); });
+    connect(&m_sink, &FrameSink::finished, this, [this] {
+        m_complete = true;
+        QCoreApplication::exit(0);
+    });
 }
 
 void Capture::start()
 {
-    m_scene.draw(m_schedule.showTime(m_next));
-    QMetaObject::invokeMethod(this, &Capture::nextFrame, Qt::QueuedConnection);
+    scheduleStep();
 }
 
-void Capture::nextFrame()
+void Capture::scheduleStep()
 {
-    const qint64 k = m_next++;
-    const QImage frame = m_scene.read();
-    if (frame.isNull())
-        return stop(QStringLiteral("the GL gave no frame"));
-    // The GL draws the next frame while this one goes to the sink.
-    const bool more = m_next < m_schedule.first() + m_schedule.count();
-    if (more)
-        m_scene.draw(m_schedule.showTime(m_next));
-    if (!m_sink.write(frame, k))
-        return stop(m_sink.error());
-    m_progress.frameDone();
+    if (m_stepScheduled || m_finishing || !m_error.isEmpty())
+        return;
+    m_stepScheduled = true;
+    QMetaObject::invokeMethod(this, &Capture::step, Qt::QueuedConnection);
+}
 
-    if (more) {
-        QMetaObject::invokeMethod(this, &Capture::nextFrame, Qt::QueuedConnection);
+void Capture::step()
+{
+    m_stepScheduled = false;
+    if (m_finishing || !m_error.isEmpty())
+        return;
+    // The sink's ready() brings the capture back.
+    if (!m_sink.isReady())
+        return;
+
+    const qint64 end = m_schedule.first() + m_schedule.count();
+    const bool moreToDraw = m_nextDrawn < end;
+    if (moreToDraw)
+        m_renderer.draw(m_schedule.showTimes(m_nextDrawn++, m_shutter, m_subframes));
+    // The GL keeps one frame in hand, drawing, while the sink takes the one before.
+    if (m_renderer.pending() > (moreToDraw ? 1 : 0)) {
+        const QByteArray frame = m_renderer.take();
+        if (frame.isEmpty())
+            return stop(QStringLiteral("the GL gave no frame"));
+        if (!m_sink.write(frame, m_nextWritten++))
+            return stop(m_sink.error());
+        m_progress.frameDone(m_sink.bytesWritten());
+    }
+
+    if (m_nextWritten == end) {
+        m_finishing = true;
+        m_sink.finish();
         return;
     }
-    if (!m_sink.commit())
-        return stop(m_sink.error());
-    m_complete = true;
-    QCoreApplication::exit(0);
+    scheduleStep();
 }
 
 void Capture::stop(const QString &error)
 {
+    if (!m_error.isEmpty())
+        return;
     m_error = error;
     QCoreApplication::exit(1);
 }

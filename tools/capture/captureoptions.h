@@ -10,15 +10,31 @@
 // What to capture and where to, from the command line.
 struct CaptureOptions
 {
+    enum class Codec { H264, H265, Ffv1 };
+
     QSize size{1920, 1080};
     int fps = 60;
     // Show seconds; the frames whose show time lies in [from, to).
     double from = 0.0;
     double to = std::numeric_limits<double>::infinity();
+
+    // Each frame drawn at this many times the width and height, and each
+    // block of pixels averaged into one in linear light.
+    int supersample = 1;
+    // The fraction of a frame's duration its sub-frames are spread over, and
+    // how many there are; a shutter of 0 takes the one moment of the frame.
+    double shutter = 0.0;
+    int subframes = 8;
+
     // Exactly one of the two is set.
     QString video;
     QString pngDirectory;
+    Codec codec = Codec::H264;
+    int crf = -1;   // -1: the codec's own default
     QString music = QStringLiteral("music.bmm");
+    bool musicGiven = false;
+    // Seconds ffmpeg may take no frame and write nothing before it counts as stalled.
+    int stallSeconds = 120;
 
     bool helpAsked = false;
 
@@ -27,6 +43,10 @@ struct CaptureOptions
     QString parse(const QStringList &arguments);
     // Needs the application object, for the program's name.
     static QString helpText();
+
+    // The constant rate factor the video is made with.
+    int effectiveCrf() const;
+    static QString codecName(Codec codec);
 };
 
 #endif // CAPTUREOPTIONS_H

@@ -13,3 +13,18 @@ FrameSchedule::FrameSchedule(int fps, double fromSeconds, double toSeconds)
         ++k;
     m_count = k - m_first;
 }
+
+std::vector<float> FrameSchedule::showTimes(qint64 k, double shutter, int subframes) const
+{
+    if (shutter <= 0.0)
+        return {showTime(k)};
+    const double openMs = shutter * 1000.0 / m_fps;
+    std::vector<float> times;
+    for (int j = 0; j < subframes; ++j) {
+        const double ms = double(timerMs(k)) + openMs * (j + 0.5) / subframes;
+        // As the frame loop has it: a sub-frame on a whole millisecond is
+        // exactly the frame the show would draw then.
+        times.push_back(float(ms) / ShowTime::msPerSecond);
+    }
+    return times;
+}

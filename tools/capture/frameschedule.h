@@ -5,6 +5,8 @@
 
 #include <QtGlobal>
 
+#include <vector>
+
 // The frames of the show at a fixed frame rate. Frame k is the one the show
 // draws when its timer reads k / fps seconds; the timer counts whole
 // milliseconds, so the frame's show time comes from the milliseconds the
@@ -27,6 +29,13 @@ public:
     // The show timer's reading and the show time at show frame k.
     qint64 timerMs(qint64 k) const { return k * 1000 / m_fps; }
     float showTime(qint64 k) const { return ShowTime::at(timerMs(k)); }
+
+    // The show times a frame is made of. Without a shutter (0), the frame's
+    // own. With one, sub-frames spread evenly over that fraction of the
+    // frame's duration from the frame's moment on, as a film camera's shutter
+    // opens at the frame and stays open that long: each sub-frame in the
+    // middle of its share of the time.
+    std::vector<float> showTimes(qint64 k, double shutter, int subframes) const;
 
     // Real seconds from the show's start to the first frame, and how long the
     // frames last on screen.

@@ -1,11 +1,12 @@
 // Renders the show offline at a fixed frame rate, every frame as the show
-// draws it for its show time, into an MP4 with the music or PNG frames.
+// draws it for its show time (smoother if asked: supersampled, with motion
+// blur), into a video with the music or PNG frames, with or without a display.
 
 #include "capture.h"
 #include "captureoptions.h"
 #include "frameschedule.h"
+#include "framerenderer.h"
 #include "offscreencontext.h"
-#include "offscreenscene.h"
 #include "pngsequence.h"
 #include "quitonsignals.h"
 #include "showgl.h"
@@ -30,9 +31,10 @@ int failWith(const QString &message, int code)
 }
 
 // Runs the capture in the event loop; returns what went wrong, or nothing.
-QString capture(QGuiApplication &app, OffscreenScene &scene, const FrameSchedule &schedule, FrameSink &sink)
+QString capture(QGuiApplication &app, FrameRenderer &renderer, const FrameSchedule &schedule,
+                const CaptureOptions &options, FrameSink &sink)
 {
-    Capture capture(scene, schedule, sink);
+    Capture capture(renderer, schedule, options.shutter, options.subframes, sink);
     capture.start();
     app.exec();
     if (capture.isComplete())
@@ -93,26 +95,29 @@ int main(int argc, char *argv[])
     // away.
     const QuitOnSignals quitOnSignals;
 
-    {
-        const OffscreenContext context;
-        if (!context.isValid())
-            return failWith(noOpenGL(context), 1);
-    }
-    OffscreenScene scene(options.size);
-    if (!scene.isValid())
-        return failWith(QStringLiteral("cannot draw the scene at %1x%2: no framebuffer or scene program")
-                        .arg(options.size.width()).arg(options.size.height()), 1);
-
     std::unique_ptr<FrameSink> sink;
-    if (!options.pngDirectory.isEmpty())
-        sink = std::make_unique<PngSequence>(options.pngDirectory);
-    else
-        sink = std::make_unique<VideoEncoder>(options.video, options.size,
-                VideoEncoder::Stretch{options.fps, schedule.first(), schedule.count()}, options.music);
+    VideoEncoder *video = nullptr;
+    if (!options.pngDirectory.isEmpty()) {
+        sink = std::make_unique<PngSequence>(options.pngDirectory, options.size);
+    } else {
+        auto encoder = std::make_unique<VideoEncoder>(options, schedule);
+        video = encoder.get();
+        sink = std::move(encoder);
+    }
+
+    const int subframes = options.shutter > 0.0 ? options.subframes : 1;
+    FrameRenderer renderer(options.size, options.supersample, subframes);
+    if (!renderer.context().isValid())
+        return failWith(noOpenGL(renderer.context()), 1);
+    if (!renderer.error().isEmpty())
+        return failWith(renderer.error(), 1);
+
     if (!sink->open())
         return failWith(sink->error(), 1);
+    if (video && !video->warning().isEmpty())
+        QTextStream(stderr) << "capture: warning: " << video->warning() << '\n';
 
-    const QString failure = capture(app, scene, schedule, *sink);
+    const QString failure = capture(app, renderer, schedule, options, *sink);
     if (!failure.isEmpty())
         return failWith(failure + QStringLiteral("; nothing written"), 1);
     return 0;

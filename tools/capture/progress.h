@@ -5,7 +5,8 @@
 #include <QtGlobal>
 
 // One line on standard error, rewritten as frames are done: how many of all,
-// frames per second so far and the time left at that pace.
+// frames per second so far, the time left at that pace and the output's size
+// so far.
 class Progress
 {
 public:
@@ -14,15 +15,17 @@ public:
     Progress(const Progress &) = delete;
     Progress &operator=(const Progress &) = delete;
 
-    void frameDone();
+    void frameDone(qint64 outputBytes);
 
 private:
     void print();
 
     qint64 m_total;
     qint64 m_done = 0;
+    qint64 m_outputBytes = 0;
     QElapsedTimer m_clock;
     qint64 m_printedAt = -1;
+    int m_width = 0;
 };
 
 #endif // PROGRESS_H

@@ -1,31 +1,41 @@
 #include "videoencoder.h"
 
+#include "frameschedule.h"
 #include "inputfile.h"
 #include "musicfile.h"
+#include "yuv420.h"
 
 #include <QFile>
-#include <QImage>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 namespace {
 
-// The colour of the picture survives the trip to YUV best with the matrix
-// players assume for video of this kind written into the file.
-const QString colourMatrix = QStringLiteral("bt709");
+// The colours players assume for video of this kind, written into the file.
+const QString colourStandard = QStringLiteral("bt709");
 
-QString seconds(double value)
-{
-    return QString::number(value, 'f', 6);
-}
+// An ffmpeg that is killed is gone at once; a file system that hangs it is
+// not waited for beyond this.
+constexpr int killWaitMs = 5000;
 
 } // namespace
 
-VideoEncoder::VideoEncoder(const QString &video, const QSize &size, const Stretch &stretch, const QString &music)
-    : m_size(size)
-    , m_stretch(stretch)
-    , m_music(music)
-    , m_output(video)
+VideoEncoder::VideoEncoder(const CaptureOptions &options, const FrameSchedule &schedule)
+    : m_options(options)
+    , m_firstFrame(schedule.first())
+    , m_frames(schedule.count())
+    , m_frameBytes(takesYuv() ? Yuv420::bytes(options.size) : options.size.width() * options.size.height() * 4)
+    , m_output(options.video)
 {
+    connect(&m_ffmpeg, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), this, &VideoEncoder::ffmpegFinished);
+    connect(&m_ffmpeg, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart)
+            ffmpegFailedToStart();
+    });
+    connect(&m_ffmpeg, &QProcess::started, this, &VideoEncoder::ready);
+    connect(&m_ffmpeg, &QProcess::bytesWritten, this, &VideoEncoder::wrote);
+    m_watch.setInterval(1000);
+    connect(&m_watch, &QTimer::timeout, this, &VideoEncoder::watch);
 }
 
 VideoEncoder::~VideoEncoder()
@@ -34,7 +44,7 @@ VideoEncoder::~VideoEncoder()
     // file goes.
     if (m_ffmpeg.state() != QProcess::NotRunning) {
         m_ffmpeg.kill();
-        m_ffmpeg.waitForFinished();
+        m_ffmpeg.waitForFinished(killWaitMs);
     }
 }
 
@@ -50,19 +60,25 @@ bool VideoEncoder::open()
     if (!m_output.create())
         return fail(m_output.error());
 
+    // Started here, seen to start (or not) in the event loop.
     m_ffmpeg.start(ffmpeg, ffmpegArguments());
-    if (!m_ffmpeg.waitForStarted())
-        return fail(QStringLiteral("cannot start %1: %2").arg(ffmpeg, m_ffmpeg.errorString()));
+    m_watch.start();
     return true;
 }
 
 bool VideoEncoder::findMusicPayload()
 {
     // The show reads it the same way: a FIFO or a folder is no music file.
-    QFile music(m_music);
+    QFile music(m_options.music);
     const QString why = openInputFile(music);
-    if (!why.isEmpty())
-        return fail(QStringLiteral("cannot read the music file: %1 (give it with --music FILE)").arg(why));
+    if (!why.isEmpty()) {
+        if (m_options.musicGiven)
+            return fail(QStringLiteral("cannot read the music file: %1").arg(why));
+        // The show runs silent without one; so does its video.
+        m_warning = QStringLiteral("no music file (%1), so the video has no sound track; give one with --music FILE")
+                .arg(why);
+        return true;
+    }
     // The samples begin where the show's own reader leaves the file.
     MusicFile::readBeatList(music);
     m_payloadStart = music.pos();
@@ -71,69 +87,192 @@ bool VideoEncoder::findMusicPayload()
 
 QStringList VideoEncoder::ffmpegArguments() const
 {
-    const double duration = double(m_stretch.frames) / m_stretch.fps;
-    // The sample the show plays when its timer reaches the first frame.
-    const qint64 firstSample = (m_stretch.firstFrame * MusicFile::sampleRate + m_stretch.fps / 2) / m_stretch.fps;
-    const qint64 skip = m_payloadStart + firstSample * MusicFile::bytesPerFrame;
-
-    return {
+    const QString container = QFileInfo(m_options.video).suffix().toLower();
+    QStringList arguments{
         QStringLiteral("-hide_banner"), QStringLiteral("-nostats"), QStringLiteral("-loglevel"), QStringLiteral("error"),
         QStringLiteral("-y"),
-        // The frames, as they come down the pipe; the fourth byte is ignored.
-        QStringLiteral("-f"), QStringLiteral("rawvideo"), QStringLiteral("-pix_fmt"), QStringLiteral("rgb0"),
-        QStringLiteral("-s"), QStringLiteral("%1x%2").arg(m_size.width()).arg(m_size.height()),
-        QStringLiteral("-framerate"), QString::number(m_stretch.fps),
+        // The frames, as they come down the pipe.
+        QStringLiteral("-f"), QStringLiteral("rawvideo"),
+        QStringLiteral("-pix_fmt"), takesYuv() ? QStringLiteral("yuv420p") : QStringLiteral("rgb0"),
+        QStringLiteral("-s"), QStringLiteral("%1x%2").arg(m_options.size.width()).arg(m_options.size.height()),
+        QStringLiteral("-framerate"), QString::number(m_options.fps),
         QStringLiteral("-i"), QStringLiteral("pipe:0"),
-        // The music's samples from the first frame on, no longer than the frames.
+    };
+    // The picture is the first stream, the sound (if any) the second.
+    arguments << soundInput() << videoOutput() << soundOutput();
+    if (container != QLatin1String("mkv"))
+        arguments << QStringLiteral("-movflags") << QStringLiteral("+faststart");
+    // The pending file's name has no extension to go by.
+    arguments << QStringLiteral("-f")
+              << (container == QLatin1String("mkv") ? QStringLiteral("matroska") : container)
+              << m_output.path();
+    return arguments;
+}
+
+QStringList VideoEncoder::videoOutput() const
+{
+    const QString crf = QString::number(m_options.effectiveCrf());
+    switch (m_options.codec) {
+    case CaptureOptions::Codec::Ffv1:
+        // Every frame on its own, each slice with a checksum: made for archives.
+        return {QStringLiteral("-map"), QStringLiteral("0:v"), QStringLiteral("-c:v"), QStringLiteral("ffv1"),
+                QStringLiteral("-level"), QStringLiteral("3"), QStringLiteral("-g"), QStringLiteral("1"),
+                QStringLiteral("-slicecrc"), QStringLiteral("1"), QStringLiteral("-pix_fmt"), QStringLiteral("bgr0"),
+                QStringLiteral("-color_primaries"), colourStandard, QStringLiteral("-color_trc"), colourStandard};
+    case CaptureOptions::Codec::H264:
+    case CaptureOptions::Codec::H265:
+        break;
+    }
+    const bool h265 = m_options.codec == CaptureOptions::Codec::H265;
+    QStringList arguments{QStringLiteral("-map"), QStringLiteral("0:v")};
+    if (h265)
+        // The tag players of .mp4 and .mov look for; x265 talks unless told not to.
+        arguments << QStringLiteral("-c:v") << QStringLiteral("libx265") << QStringLiteral("-preset")
+                  << QStringLiteral("fast") << QStringLiteral("-x265-params") << QStringLiteral("log-level=error")
+                  << QStringLiteral("-tag:v") << QStringLiteral("hvc1");
+    else
+        // The GL's frames take most of the CPU: a fast preset keeps the
+        // encoder's share small, and a low CRF keeps the picture.
+        arguments << QStringLiteral("-c:v") << QStringLiteral("libx264") << QStringLiteral("-preset")
+                  << QStringLiteral("veryfast");
+    // The frames come as the encoder takes them: ffmpeg converts nothing.
+    arguments << QStringLiteral("-crf") << crf << QStringLiteral("-pix_fmt") << QStringLiteral("yuv420p")
+              << QStringLiteral("-colorspace") << colourStandard << QStringLiteral("-color_primaries") << colourStandard
+              << QStringLiteral("-color_trc") << colourStandard << QStringLiteral("-color_range") << QStringLiteral("tv")
+              << QStringLiteral("-chroma_sample_location") << QStringLiteral("left");
+    return arguments;
+}
+
+// The sample the show plays when its timer reaches a frame: the sound of a
+// stretch ends exactly where the next stretch's begins.
+qint64 VideoEncoder::sampleAt(qint64 frame) const
+{
+    return (frame * MusicFile::sampleRate + m_options.fps / 2) / m_options.fps;
+}
+
+QStringList VideoEncoder::soundInput() const
+{
+    if (m_payloadStart < 0)
+        return {};
+    return {
         QStringLiteral("-f"), QStringLiteral("f32le"),
         QStringLiteral("-ar"), QString::number(MusicFile::sampleRate),
         QStringLiteral("-ac"), QString::number(MusicFile::channels),
-        QStringLiteral("-skip_initial_bytes"), QString::number(skip),
-        QStringLiteral("-t"), seconds(duration),
-        QStringLiteral("-i"), m_music,
-        QStringLiteral("-map"), QStringLiteral("0:v"), QStringLiteral("-map"), QStringLiteral("1:a"),
-        QStringLiteral("-vf"), QStringLiteral("scale=out_color_matrix=%1").arg(colourMatrix),
-        // The GL's frames take most of the CPU: a fast preset keeps the
-        // encoder's share small, and a low CRF keeps the picture.
-        QStringLiteral("-c:v"), QStringLiteral("libx264"), QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p"),
-        QStringLiteral("-preset"), QStringLiteral("veryfast"), QStringLiteral("-crf"), QStringLiteral("18"),
-        QStringLiteral("-colorspace"), colourMatrix, QStringLiteral("-color_primaries"), colourMatrix,
-        QStringLiteral("-color_trc"), colourMatrix,
-        // Music shorter than the frames ends in silence, as in the show.
-        QStringLiteral("-af"), QStringLiteral("apad=whole_dur=%1").arg(seconds(duration)),
-        QStringLiteral("-c:a"), QStringLiteral("aac"), QStringLiteral("-b:a"), QStringLiteral("192k"),
-        QStringLiteral("-movflags"), QStringLiteral("+faststart"),
-        QStringLiteral("-f"), QStringLiteral("mp4"), m_output.path(),
+        QStringLiteral("-skip_initial_bytes"),
+        QString::number(m_payloadStart + sampleAt(m_firstFrame) * MusicFile::bytesPerFrame),
+        QStringLiteral("-i"), m_options.music,
     };
 }
 
-bool VideoEncoder::write(const QImage &frame, qint64)
+QStringList VideoEncoder::soundOutput() const
 {
-    Q_ASSERT(frame.size() == m_size && frame.depth() == 32);
-    const qint64 bytes = qint64(frame.bytesPerLine()) * frame.height();
-    m_ffmpeg.write(reinterpret_cast<const char *>(frame.constBits()), bytes);
-    // Keep no more than one frame in flight, however slow the encoder.
-    while (m_ffmpeg.bytesToWrite() > 0) {
-        if (!m_ffmpeg.waitForBytesWritten(-1))
-            return fail(QStringLiteral("ffmpeg stopped taking frames: %1").arg(ffmpegSaid()));
-    }
+    if (m_payloadStart < 0)
+        return {};
+    const qint64 samples = sampleAt(m_firstFrame + m_frames) - sampleAt(m_firstFrame);
+    QStringList arguments{
+        QStringLiteral("-map"), QStringLiteral("1:a"),
+        // Exactly the stretch's samples; music shorter than the frames ends
+        // in silence, as in the show.
+        QStringLiteral("-af"), QStringLiteral("atrim=end_sample=%1,apad=whole_len=%1").arg(samples),
+    };
+    // Matroska keeps the samples as they are, for editing and joining; MP4
+    // and QuickTime files get AAC, which every player takes.
+    if (QFileInfo(m_options.video).suffix().toLower() == QLatin1String("mkv"))
+        arguments << QStringLiteral("-c:a") << QStringLiteral("pcm_f32le");
+    else
+        arguments << QStringLiteral("-c:a") << QStringLiteral("aac") << QStringLiteral("-b:a") << QStringLiteral("192k");
+    return arguments;
+}
+
+bool VideoEncoder::isReady() const
+{
+    // No more than one frame waiting beside what the pipe holds.
+    return m_ffmpeg.state() == QProcess::Running && m_ffmpeg.bytesToWrite() <= m_frameBytes;
+}
+
+bool VideoEncoder::write(const QByteArray &frame, qint64)
+{
+    if (!error().isEmpty())
+        return false;
+    if (m_ffmpeg.state() != QProcess::Running)
+        return fail(QStringLiteral("ffmpeg is not running: %1").arg(ffmpegSaid()));
+    m_ffmpeg.write(takesYuv() ? Yuv420::fromRgba(frame, m_options.size) : frame);
+    m_quiet.start();
     return true;
 }
 
-bool VideoEncoder::commit()
+void VideoEncoder::finish()
 {
+    m_finishing = true;
+    m_quiet.start();
     m_ffmpeg.closeWriteChannel();
-    m_ffmpeg.waitForFinished(-1);
-    if (m_ffmpeg.exitStatus() != QProcess::NormalExit || m_ffmpeg.exitCode() != 0)
-        return fail(QStringLiteral("ffmpeg failed: %1").arg(ffmpegSaid()));
+}
 
+qint64 VideoEncoder::bytesWritten() const
+{
+    return QFileInfo(m_output.path()).size();
+}
+
+void VideoEncoder::wrote()
+{
+    m_quiet.start();
+    if (isReady())
+        emit ready();
+}
+
+void VideoEncoder::watch()
+{
+    // Only while the capture waits on ffmpeg: while the GL draws, ffmpeg may
+    // well have nothing to do.
+    const bool waiting = m_finishing || !isReady();
+    const QFileInfo output(m_output.path());
+    if (output.size() != m_lastSize || output.lastModified() != m_lastModified) {
+        m_lastSize = output.size();
+        m_lastModified = output.lastModified();
+        m_quiet.start();
+    }
+    if (waiting && m_quiet.isValid() && m_quiet.elapsed() >= qint64(m_options.stallSeconds) * 1000)
+        stop(QStringLiteral("ffmpeg took no frame and wrote nothing for %1 s").arg(m_options.stallSeconds));
+}
+
+void VideoEncoder::ffmpegFinished()
+{
+    if (m_done)
+        return;
+    if (!m_finishing)
+        return stop(QStringLiteral("ffmpeg stopped before the last frame: %1").arg(ffmpegSaid()));
+    if (m_ffmpeg.exitStatus() != QProcess::NormalExit || m_ffmpeg.exitCode() != 0)
+        return stop(QStringLiteral("ffmpeg failed: %1").arg(ffmpegSaid()));
+    m_done = true;
+    m_watch.stop();
     if (!m_output.commit())
-        return fail(m_output.error());
-    return true;
+        return stop(m_output.error());
+    emit finished();
+}
+
+void VideoEncoder::ffmpegFailedToStart()
+{
+    stop(QStringLiteral("cannot start ffmpeg: %1").arg(m_ffmpeg.errorString()));
+}
+
+void VideoEncoder::stop(const QString &error)
+{
+    if (m_done && m_output.isCommitted())
+        return;
+    m_done = true;
+    m_watch.stop();
+    if (m_ffmpeg.state() != QProcess::NotRunning)
+        m_ffmpeg.kill();
+    fail(error);
+    emit failed();
 }
 
 QString VideoEncoder::ffmpegSaid()
 {
-    const QString said = QString::fromLocal8Bit(m_ffmpeg.readAllStandardError()).trimmed();
-    return said.isEmpty() ? m_ffmpeg.errorString() : said;
+    const QString said = QString::fromLocal8Bit(m_ffmpeg.readAllStandardError()).simplified();
+    if (!said.isEmpty())
+        return said;
+    if (m_ffmpeg.state() == QProcess::NotRunning && m_ffmpeg.exitStatus() == QProcess::NormalExit)
+        return QStringLiteral("exit status %1").arg(m_ffmpeg.exitCode());
+    return m_ffmpeg.errorString();
 }

@@ -1,0 +1,286 @@
+#include "framerenderer.h"
+
+#include <QOpenGLExtraFunctions>
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+// Light in whole numbers: full light is 2^20, so that the sum of 4 x 4
+// samples of 64 sub-frames still fits in 32 bits.
+constexpr double fullLight = 1 << 20;
+// The scene's gamma: its colour is the light raised to this power.
+constexpr double sceneGamma = 0.4545;
+
+double lightOf(double value)
+{
+    return fullLight * std::pow(value, 1.0 / sceneGamma);
+}
+
+// The light of each 8-bit value.
+std::array<GLuint, 256> lightTable()
+{
+    std::array<GLuint, 256> light{};
+    for (int v = 0; v < 256; ++v)
+        light[v] = GLuint(std::lround(lightOf(v / 255.0)));
+    return light;
+}
+
+// The least light that rounds to each 8-bit value: value v takes the light
+// from that of v - 1/2 up (rounded up to a whole number) to below v + 1/2's.
+std::array<GLuint, 256> lowestTable()
+{
+    std::array<GLuint, 256> lowest{};
+    for (int v = 1; v < 256; ++v)
+        lowest[v] = GLuint(std::ceil(lightOf((v - 0.5) / 255.0)));
+    return lowest;
+}
+
+// Texture units of the passes.
+constexpr int sceneUnit = 0;
+constexpr int sumsUnit = 1;
+
+} // namespace
+
+FrameRenderer::FrameRenderer(const QSize &size, int supersample, int maxSubframes)
+    : m_size(size)
+    , m_supersample(supersample)
+    , m_averages(supersample > 1 || maxSubframes > 1)
+{
+    // The passes' stages, compiled into this library.
+    Q_INIT_RESOURCE(capture);
+    if (!m_context.isValid() || !m_context.makeCurrent()) {
+        m_error = QStringLiteral("no OpenGL 4.1 core context");
+        return;
+    }
+    m_gl = QOpenGLContext::currentContext()->extraFunctions();
+    if (!build())
+        return;
+    m_frameBytes = size.width() * size.height() * 4;
+    m_gl->glGenBuffers(int(m_readBuffers.size()), m_readBuffers.data());
+    for (const GLuint buffer : m_readBuffers) {
+        m_gl->glBindBuffer(GL_PIXEL_PACK_BUFFER, buffer);
+        m_gl->glBufferData(GL_PIXEL_PACK_BUFFER, m_frameBytes, nullptr, GL_STREAM_READ);
+    }
+    m_gl->glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+}
+
+FrameRenderer::~FrameRenderer()
+{
+    // GL objects go with their context current; without one none was made.
+    if (!m_gl || !m_context.makeCurrent())
+        return;
+    m_gl->glDeleteBuffers(int(m_readBuffers.size()), m_readBuffers.data());
+    for (Target *target : {&m_sceneTarget, &m_sums[0], &m_sums[1], &m_averaged})
+        deleteTarget(*target);
+    m_accumulate.reset();
+    m_resolve.reset();
+    m_cover.destroy();
+    m_scene.reset();
+}
+
+bool FrameRenderer::build()
+{
+    const QSize sceneSize = m_size * m_supersample;
+    GLint largest = 0;
+    m_gl->glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
+    if (sceneSize.width() > largest || sceneSize.height() > largest) {
+        m_error = QStringLiteral("cannot draw %1x%2 pixels: this GL draws at most %3 a side")
+                .arg(sceneSize.width()).arg(sceneSize.height()).arg(largest);
+        return false;
+    }
+
+    m_scene.emplace();
+    if (!m_scene->build()) {
+        m_error = QStringLiteral("the scene program did not build: %1").arg(m_scene->log());
+        return false;
+    }
+    if (!m_cover.create()) {
+        m_error = QStringLiteral("no vertex array object");
+        return false;
+    }
+
+    bool made = makeTarget(m_sceneTarget, sceneSize, GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE);
+    if (made && m_averages) {
+        m_accumulate = makePass(QStringLiteral("accumulate.frag"));
+        m_resolve = makePass(QStringLiteral("resolve.frag"));
+        made = m_accumulate && m_resolve
+                && makeTarget(m_sums[0], m_size, GL_RGBA32UI, GL_RGBA_INTEGER, GL_UNSIGNED_INT)
+                && makeTarget(m_sums[1], m_size, GL_RGBA32UI, GL_RGBA_INTEGER, GL_UNSIGNED_INT)
+                && makeTarget(m_averaged, m_size, GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE);
+    }
+    if (!made)
+        return false;
+
+    if (m_averages) {
+        const std::array<GLuint, 256> light = lightTable();
+        const std::array<GLuint, 256> lowest = lowestTable();
+        m_accumulate->bind();
+        m_accumulate->setUniformValue("scene", sceneUnit);
+        m_accumulate->setUniformValue("sums", sumsUnit);
+        m_accumulate->setUniformValue("scale", m_supersample);
+        m_gl->glUniform1uiv(m_accumulate->uniformLocation("light"), int(light.size()), light.data());
+        m_resolve->bind();
+        m_resolve->setUniformValue("sums", sumsUnit);
+        m_gl->glUniform1uiv(m_resolve->uniformLocation("lowest"), int(lowest.size()), lowest.data());
+        m_resolve->release();
+    }
+    return true;
+}
+
+std::unique_ptr<QOpenGLShaderProgram> FrameRenderer::makePass(const QString &fragmentStage)
+{
+    auto pass = std::make_unique<QOpenGLShaderProgram>();
+    if (pass->addShaderFromSourceFile(QOpenGLShader::Vertex, QStringLiteral(":/capture/shaders/cover.vert"))
+        && pass->addShaderFromSourceFile(QOpenGLShader::Fragment, QStringLiteral(":/capture/shaders/") + fragmentStage)
+        && pass->link())
+        return pass;
+    m_error = QStringLiteral("the GL did not build %1: %2").arg(fragmentStage, pass->log().simplified());
+    return nullptr;
+}
+
+bool FrameRenderer::makeTarget(Target &target, const QSize &size, GLenum internalFormat, GLenum format, GLenum type)
+{
+    target.size = size;
+    m_gl->glGenTextures(1, &target.texture);
+    m_gl->glBindTexture(GL_TEXTURE_2D, target.texture);
+    m_gl->glTexImage2D(GL_TEXTURE_2D, 0, GLint(internalFormat), size.width(), size.height(), 0, format, type, nullptr);
+    // Read texel by texel: no filtering, and no mipmaps to be complete without.
+    m_gl->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    m_gl->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    m_gl->glBindTexture(GL_TEXTURE_2D, 0);
+
+    m_gl->glGenFramebuffers(1, &target.framebuffer);
+    m_gl->glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
+    m_gl->glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, target.texture, 0);
+    const bool complete = m_gl->glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    m_gl->glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    if (!complete)
+        m_error = QStringLiteral("no %1x%2 framebuffer of format 0x%3")
+                .arg(size.width()).arg(size.height()).arg(internalFormat, 0, 16);
+    return complete;
+}
+
+void FrameRenderer::deleteTarget(Target &target)
+{
+    m_gl->glDeleteFramebuffers(1, &target.framebuffer);
+    m_gl->glDeleteTextures(1, &target.texture);
+    target = {};
+}
+
+void FrameRenderer::bindTarget(const Target &target)
+{
+    m_gl->glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
+    m_gl->glViewport(0, 0, target.size.width(), target.size.height());
+}
+
+void FrameRenderer::drawPass(QOpenGLShaderProgram &program, const Target &target)
+{
+    bindTarget(target);
+    program.bind();
+    m_cover.bind();
+    m_gl->glDrawArrays(GL_TRIANGLES, 0, 3);
+    m_cover.release();
+    program.release();
+}
+
+void FrameRenderer::draw(const std::vector<float> &showTimes)
+{
+    if (!m_error.isEmpty() || showTimes.empty() || !m_context.makeCurrent())
+        return;
+    const int subframes = int(showTimes.size());
+    if (!m_averages || (subframes == 1 && m_supersample == 1)) {
+        // The scene's own pixels, as the show window has them.
+        bindTarget(m_sceneTarget);
+        m_scene->draw(m_sceneTarget.size, showTimes.front());
+        m_frame = &m_sceneTarget;
+    } else {
+        for (int j = 0; j < subframes; ++j) {
+            bindTarget(m_sceneTarget);
+            m_scene->draw(m_sceneTarget.size, showTimes[size_t(j)]);
+            accumulate(j);
+        }
+        resolve(subframes);
+        m_frame = &m_averaged;
+    }
+    startReadBack();
+    m_gl->glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    // Sets the GL to work now, so that the caller's own work overlaps it.
+    m_gl->glFlush();
+}
+
+void FrameRenderer::accumulate(int subframe)
+{
+    // Sub-frames add into the two sums in turn, each reading the other.
+    m_gl->glActiveTexture(GL_TEXTURE0 + sceneUnit);
+    m_gl->glBindTexture(GL_TEXTURE_2D, m_sceneTarget.texture);
+    m_gl->glActiveTexture(GL_TEXTURE0 + sumsUnit);
+    m_gl->glBindTexture(GL_TEXTURE_2D, m_sums[size_t((subframe + 1) % 2)].texture);
+    m_accumulate->bind();
+    m_accumulate->setUniformValue("first", subframe == 0);
+    drawPass(*m_accumulate, m_sums[size_t(subframe % 2)]);
+    m_gl->glBindTexture(GL_TEXTURE_2D, 0);
+}
+
+void FrameRenderer::resolve(int subframes)
+{
+    m_gl->glActiveTexture(GL_TEXTURE0 + sumsUnit);
+    m_gl->glBindTexture(GL_TEXTURE_2D, m_sums[size_t((subframes - 1) % 2)].texture);
+    m_resolve->bind();
+    m_gl->glUniform1ui(m_resolve->uniformLocation("samples"), GLuint(subframes * m_supersample * m_supersample));
+    drawPass(*m_resolve, m_averaged);
+    m_gl->glBindTexture(GL_TEXTURE_2D, 0);
+}
+
+void FrameRenderer::startReadBack()
+{
+    // Into a pixel buffer: the call returns at once and the copy is the GL's.
+    const GLuint buffer = m_readBuffers[size_t(m_nextReadBuffer)];
+    m_nextReadBuffer = (m_nextReadBuffer + 1) % int(m_readBuffers.size());
+    m_gl->glBindFramebuffer(GL_READ_FRAMEBUFFER, m_frame->framebuffer);
+    m_gl->glBindBuffer(GL_PIXEL_PACK_BUFFER, buffer);
+    // Rows of four-byte pixels need no padding on either side.
+    m_gl->glReadPixels(0, 0, m_size.width(), m_size.height(), GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    m_gl->glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+    m_pending.push_back(buffer);
+}
+
+QByteArray FrameRenderer::take()
+{
+    if (m_pending.empty() || !m_context.makeCurrent())
+        return {};
+    const GLuint buffer = m_pending.front();
+    m_pending.pop_front();
+    m_gl->glBindBuffer(GL_PIXEL_PACK_BUFFER, buffer);
+    QByteArray pixels;
+    if (const void *mapped = m_gl->glMapBufferRange(GL_PIXEL_PACK_BUFFER, 0, m_frameBytes, GL_MAP_READ_BIT)) {
+        // GL's first row is the bottom one.
+        pixels.resize(m_frameBytes);
+        const int rowBytes = m_size.width() * 4;
+        const char *row = static_cast<const char *>(mapped) + m_frameBytes;
+        for (char *to = pixels.data(); to < pixels.data() + m_frameBytes; to += rowBytes)
+            std::memcpy(to, row -= rowBytes, size_t(rowBytes));
+        m_gl->glUnmapBuffer(GL_PIXEL_PACK_BUFFER);
+    }
+    m_gl->glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+    return pixels;
+}
+
+void FrameRenderer::drawScene(float showTime)
+{
+    if (!m_error.isEmpty() || !m_context.makeCurrent())
+        return;
+    bindTarget(m_sceneTarget);
+    m_scene->draw(m_sceneTarget.size, showTime);
+    m_frame = &m_sceneTarget;
+    m_gl->glFinish();
+}
+
+QByteArray FrameRenderer::readBack()
+{
+    if (!m_error.isEmpty() || !m_context.makeCurrent())
+        return {};
+    startReadBack();
+    return take();
+}

@@ -1,0 +1,108 @@
+#ifndef FRAMERENDERER_H
+#define FRAMERENDERER_H
+
+#include "offscreencontext.h"
+#include "scenerenderer.h"
+
+#include <QByteArray>
+#include <QOpenGLShaderProgram>
+#include <QOpenGLVertexArrayObject>
+#include <QSize>
+
+#include <array>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QOpenGLExtraFunctions;
+
+// Draws the capture's frames on the GL and reads them back, RGBA with the
+// top row first.
+//
+// A frame is the scene at one show time, or the average of several
+// (sub-frames, for motion blur), each drawn at `supersample` times the width
+// and height and its blocks of pixels averaged. The averages are taken in
+// linear light: the scene raises its colour to the power 0.4545, so an 8-bit
+// value v stands for the light (v / 255)^(1 / 0.4545). The light is summed
+// in whole numbers (full light 2^20) and the average turned back into the
+// value whose rounding span holds it, so the result is exact and the same
+// on any GL. A frame of one sub-frame at supersample 1 is the scene's own
+// pixels, untouched.
+//
+// Read-back runs in the background: draw() returns while the GL works, and
+// the frame's pixels are taken once the next frame has been started.
+class FrameRenderer
+{
+public:
+    // The frame's size; maxSubframes is the most sub-frames a frame will have.
+    FrameRenderer(const QSize &size, int supersample, int maxSubframes);
+    ~FrameRenderer();
+    FrameRenderer(const FrameRenderer &) = delete;
+    FrameRenderer &operator=(const FrameRenderer &) = delete;
+
+    // Empty when it can draw; else one line saying why it cannot.
+    QString error() const { return m_error; }
+    const OffscreenContext &context() const { return m_context; }
+
+    // Starts one frame from the show times of its sub-frames.
+    void draw(const std::vector<float> &showTimes);
+    // Frames drawn whose pixels have not been taken yet.
+    int pending() const { return int(m_pending.size()); }
+    // The pixels of the oldest frame not yet taken, 4 bytes each, top row
+    // first; alpha holds the fade, which the colour has already. Empty if
+    // the GL failed.
+    QByteArray take();
+    int frameBytes() const { return m_frameBytes; }
+
+    // The steps of draw() one by one, each waiting for the GL, for the
+    // benchmark's account of where the time goes.
+    void drawScene(float showTime);
+    QByteArray readBack();
+
+private:
+    // A texture and the framebuffer that draws into it.
+    struct Target
+    {
+        GLuint texture = 0;
+        GLuint framebuffer = 0;
+        QSize size;
+    };
+
+    bool build();
+    bool makeTarget(Target &target, const QSize &size, GLenum internalFormat, GLenum format, GLenum type);
+    void deleteTarget(Target &target);
+    std::unique_ptr<QOpenGLShaderProgram> makePass(const QString &fragmentStage);
+    void bindTarget(const Target &target);
+    void drawPass(QOpenGLShaderProgram &program, const Target &target);
+    void accumulate(int subframe);
+    void resolve(int subframes);
+    void startReadBack();
+
+    QSize m_size;
+    int m_supersample;
+    bool m_averages;
+    int m_frameBytes = 0;
+    QString m_error;
+
+    OffscreenContext m_context;
+    QOpenGLExtraFunctions *m_gl = nullptr;
+    std::optional<SceneRenderer> m_scene;
+    QOpenGLVertexArrayObject m_cover;
+    std::unique_ptr<QOpenGLShaderProgram> m_accumulate;
+    std::unique_ptr<QOpenGLShaderProgram> m_resolve;
+
+    Target m_sceneTarget;
+    std::array<Target, 2> m_sums;
+    Target m_averaged;
+    // Where the last frame is: the scene's target or the averaged one.
+    const Target *m_frame = &m_sceneTarget;
+
+    // Pixel buffers the read-back goes into, used in turn; the pending ones
+    // hold frames not yet taken, oldest first.
+    std::array<GLuint, 2> m_readBuffers{};
+    int m_nextReadBuffer = 0;
+    std::deque<GLuint> m_pending;
+};
+
+#endif // FRAMERENDERER_H
