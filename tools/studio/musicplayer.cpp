@@ -58,6 +58,7 @@ void MusicPlayer::seek(qint64 frame)
 {
     // Under the device's lock no callback runs: the next buffer starts
     // exactly at the new frame, and no callback's advance overwrites it.
+    m_seekedTo = frame;
     if (m_device != 0)
         SDL_LockAudioDevice(m_device);
     m_position.store(frame, std::memory_order_relaxed);

@@ -35,6 +35,8 @@ public:
     // The frame the device gets next; negative before the payload.
     qint64 position() const { return m_position.load(std::memory_order_relaxed); }
     void seek(qint64 frame);
+    // Where the last seek put the music (the device has moved on since).
+    qint64 seekedTo() const { return m_seekedTo; }
     bool isPlaying() const { return m_playing.load(std::memory_order_relaxed); }
     void setPlaying(bool playing);
 
@@ -52,6 +54,7 @@ private:
     MusicStream m_stream;
     SDL_AudioDeviceID m_device = 0;
     bool m_audioStarted = false;
+    qint64 m_seekedTo = 0;
     // Written by the callback and by seek(), which holds the device's lock
     // (the callback runs under it); read anywhere, whole.
     std::atomic<qint64> m_position{0};
