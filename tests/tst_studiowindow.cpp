@@ -40,7 +40,7 @@ private slots:
     void f11TogglesFullScreen();
 
 private:
-    std::unique_ptr<StudioWindow> startStudio(double scale = 1.0);
+    std::unique_ptr<StudioWindow> startStudio(double scale = 1.0, const QSize &size = QSize(320, 180));
 
     std::optional<QTemporaryDir> m_dir;
     QString m_previousDir;
@@ -63,10 +63,10 @@ void StudioWindowTest::cleanup()
     m_dir.reset();
 }
 
-std::unique_ptr<StudioWindow> StudioWindowTest::startStudio(double scale)
+std::unique_ptr<StudioWindow> StudioWindowTest::startStudio(double scale, const QSize &size)
 {
     StudioOptions options;
-    options.size = QSize(320, 180);
+    options.size = size;
     options.scale = scale;
     auto window = std::make_unique<StudioWindow>(options);
     StudioProbe probe(*window);
@@ -249,17 +249,19 @@ void StudioWindowTest::hTurnsTheHeadsUpLineOffAndOn()
 
 void StudioWindowTest::f11TogglesFullScreen()
 {
-    std::unique_ptr<StudioWindow> window = startStudio();
+    // Smaller than the screen, even at twice the pixels.
+    const QSize size(200, 120);
+    std::unique_ptr<StudioWindow> window = startStudio(1.0, size);
     QVERIFY(window);
     const QSize screen = window->screen()->size();
-    QVERIFY(screen != QSize(320, 180));
+    QVERIFY(screen.width() > size.width() && screen.height() > size.height());
 
     QTest::keyClick(window.get(), Qt::Key_F11);
     QVERIFY(QTest::qWaitFor([&] { return window->size() == screen; }, 10000));
     QVERIFY(window->windowStates() & Qt::WindowFullScreen);
 
     QTest::keyClick(window.get(), Qt::Key_F11);
-    QVERIFY(QTest::qWaitFor([&] { return window->size() == QSize(320, 180); }, 10000));
+    QVERIFY(QTest::qWaitFor([&] { return window->size() == size; }, 10000));
     QVERIFY(!(window->windowStates() & Qt::WindowFullScreen));
 }
 

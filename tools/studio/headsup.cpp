@@ -23,24 +23,25 @@ HeadsUp::HeadsUp()
 
 QString HeadsUp::line(const Status &status)
 {
+    // What matters most first: a narrow window cuts the line's end.
     QStringList parts;
     parts << QStringLiteral("%1 s").arg(status.showTime, 0, 'f', 2)
           << QStringLiteral("shot %1").arg(ShowTime::shotAt(float(status.showTime)));
-    if (status.frameMs > 0.0)
-        parts << QStringLiteral("%1 ms %2 fps").arg(status.frameMs, 0, 'f', 1).arg(1000.0 / status.frameMs, 0, 'f', 1);
-    parts << QStringLiteral("scale %1").arg(status.scale, 0, 'f', 3)
-          << QStringLiteral("beat %1").arg(double(status.beat), 0, 'f', 1);
+    if (!status.stageInError.isEmpty())
+        parts << QStringLiteral("%1 stage in error").arg(status.stageInError);
     if (status.held)
         parts << QStringLiteral("held");
     if (status.loop)
         parts << QStringLiteral("loop %1-%2").arg(status.loop->first, 0, 'f', 2).arg(status.loop->second, 0, 'f', 2);
+    if (status.frameMs > 0.0)
+        parts << QStringLiteral("%1 ms %2 fps").arg(status.frameMs, 0, 'f', 1).arg(1000.0 / status.frameMs, 0, 'f', 1);
+    parts << QStringLiteral("scale %1").arg(status.scale)
+          << QStringLiteral("beat %1").arg(double(status.beat), 0, 'f', 1);
     if (status.building)
         parts << QStringLiteral("building");
-    if (!status.stageInError.isEmpty())
-        parts << QStringLiteral("%1 stage in error").arg(status.stageInError);
     if (!status.note.isEmpty())
         parts << status.note;
-    return parts.join(QStringLiteral("  |  "));
+    return parts.join(QStringLiteral(" | "));
 }
 
 void HeadsUp::paint(QPainter &painter, const QRect &area, const Status &status, const QStringList &messages) const
