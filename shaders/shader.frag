@@ -135,8 +135,9 @@ float wallsAtLeast(vec3 p, float known, float apart, float height)
     return max(max(fromKnown, fromBox), fromHeight) - tolerance;
 }
 
-// Returns (distance along the ray, material), the material -1.0 for a miss.
-vec2 castRay(vec3 ro, vec3 rd)
+// castRay, telling also how many samples it took and a lower bound of the
+// walls' distance where it stopped.
+vec2 march(vec3 ro, vec3 rd, out int samples, out float clearance)
 {
     float tmin = 1.0;
     float tmax = 20.0;
@@ -167,6 +168,7 @@ vec2 castRay(vec3 ro, vec3 rd)
             if (!(p.y < wallsAtLeast(p, known, speed * (t - tKnown), height)))
                 break;
             if (p.y < 0.0005 * t || t > tmax) {
+                i++;  // a sample taken
                 done = true;
                 break;
             }
@@ -192,7 +194,17 @@ vec2 castRay(vec3 ro, vec3 rd)
 
     if (t > tmax)
         m = -1.0;
+    samples = i;
+    clearance = known - WALLS_SLOPE * speed * (t - tKnown);
     return vec2(t, m);
+}
+
+// Returns (distance along the ray, material), the material -1.0 for a miss.
+vec2 castRay(vec3 ro, vec3 rd)
+{
+    int samples;
+    float clearance;
+    return march(ro, rd, samples, clearance);
 }
 
 // softshadow, knowing a lower bound of the walls' distance at ro.
@@ -347,13 +359,17 @@ float calcAO(vec3 pos, vec3 nor)
 vec3 render(vec3 ro, vec3 rd)
 {
     vec3 col = vec3(0.7, 0.9, 1.0) + rd.y * 0.8;  // sky
-    vec2 res = castRay(ro, rd);
+    int samples;
+    float clearance;
+    vec2 res = march(ro, rd, samples, clearance);
     float t = res.x;
     float m = res.y;
     if (m > -0.5) {
         vec3 pos = ro + t * rd;
-        // The walls' distance at the hit, for the samples around it.
-        float clearance = mapWalls(pos).x;
+        // The walls' distance at the hit, for the samples around it, where
+        // the march has left one of its 64 to take it.
+        if (samples < 64)
+            clearance = mapWalls(pos).x;
         vec3 nor = normalFrom(pos, clearance);
         vec3 ref = reflect(rd, nor);
 
