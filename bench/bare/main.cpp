@@ -26,7 +26,7 @@
 #include <array>
 #include <cstdio>
 #include <ctime>
-#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -224,7 +224,7 @@ std::vector<float> showTimes(const QString &path, int perSegment)
     return times;
 }
 
-// Median and worst ms by camera segment, the last entry over all of them.
+// Figures by camera segment, the last entry over all of them.
 class SegmentFigures
 {
 public:
@@ -273,8 +273,9 @@ int drawShowStage(int width, int height, const std::vector<float> &times)
 }
 
 // The reference stage and the show's, each show time drawn by both in turns
-// (which one first alternates), so that a change in the machine's load
-// meets both alike.
+// (which one first alternates). The ratio is the median of the two frame
+// times' ratios at each show time: a change in the machine's load meets both
+// draws of a pair alike.
 int drawAgainstReference(int width, int height, const std::vector<float> &times)
 {
     BareScene reference(width, height, ShowGL::stageSource(referenceStage));
@@ -284,7 +285,7 @@ int drawAgainstReference(int width, int height, const std::vector<float> &times)
     reference.draw(times.front());
     show.draw(times.front());
 
-    SegmentFigures referenceMs, showMs, referenceCpuMs, showCpuMs;
+    SegmentFigures referenceMs, showMs, ratios, cpuRatios;
     for (size_t i = 0; i < times.size(); ++i) {
         const float t = times[i];
         BareScene::Cost referenceCost{}, showCost{};
@@ -297,21 +298,17 @@ int drawAgainstReference(int width, int height, const std::vector<float> &times)
         }
         referenceMs.add(t, referenceCost.ms);
         showMs.add(t, showCost.ms);
-        referenceCpuMs.add(t, referenceCost.cpuMs);
-        showCpuMs.add(t, showCost.cpuMs);
+        ratios.add(t, referenceCost.ms / showCost.ms);
+        cpuRatios.add(t, referenceCost.cpuMs / showCost.cpuMs);
     }
 
     const QString sizeText = BenchRows::sizeText(width, height);
     printRows(QStringLiteral("reference stage"), sizeText, referenceMs);
     printRows(QStringLiteral("show's stage"), sizeText, showMs);
-    for (const auto &[measure, slow, fast] :
-         {std::tuple{QStringLiteral("reference / show's stage, medians"), &referenceMs, &showMs},
-          std::tuple{QStringLiteral("reference / show's stage, CPU, medians"), &referenceCpuMs, &showCpuMs}}) {
-        for (int s = 0; s <= BenchRows::segments; ++s) {
-            const double shown = fast->of(s).median;
-            if (shown > 0.0)
-                BenchRows::printOne(measure, sizeText, segmentText(s), slow->of(s).median / shown);
-        }
+    for (const auto &[measure, figures] : {std::pair{QStringLiteral("reference / show's stage, median"), &ratios},
+                                           std::pair{QStringLiteral("reference / show's stage, CPU, median"), &cpuRatios}}) {
+        for (int s = 0; s <= BenchRows::segments; ++s)
+            BenchRows::printOne(measure, sizeText, segmentText(s), figures->of(s).median);
     }
     return 0;
 }
