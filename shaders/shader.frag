@@ -2,8 +2,8 @@
 
 uniform vec2 iResolution;   // drawn area in framebuffer pixels
 uniform float iGlobalTime;  // show time in seconds; may be negative and may jump
-uniform float iBeat;        // beat pulse, 0 to 0.9
-uniform sampler2D iFont;    // font texture on unit 0
+uniform float iBeat;        // beat pulse, 0 to 0.9; fed every frame, not read by the scene today
+uniform sampler2D iFont;    // font texture on unit 0; fed every frame, not read by the scene today
 
 out vec4 result;
 
