@@ -44,7 +44,8 @@ void ProgramSoundTest::init()
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     m_deviceFile = m_dir->filePath(QStringLiteral("device.raw"));
-    m_payload = MusicFiles::payload(2 * 44100);
+    // Longer than the signal test lets the show play, so that all it played is music.
+    m_payload = MusicFiles::payload(8 * 44100);
     QVERIFY(MusicFiles::write(m_dir->filePath(QStringLiteral("music.bmm")), head(3, {0, 250, 500}) + m_payload));
 }
 
@@ -75,15 +76,18 @@ void ProgramSoundTest::signalEndsThePlayingShowAtOnce()
     // Playing: the device has had half a second of music.
     QVERIFY(QTest::qWaitFor([&] { return sizeOf(m_deviceFile) >= 25 * bufferBytes; }, 30000));
 
+    // At once is well within the show's 38 s; the room is for a loaded
+    // machine and a sanitizer build, whose last frame and shutdown are slow.
+    constexpr int atOnceMs = 5000;
     QElapsedTimer ending;
     ending.start();
     QCOMPARE(::kill(pid_t(show.processId()), signal), 0);
-    QVERIFY2(show.waitForFinished(1000), "the show did not end within a second");
+    QVERIFY2(show.waitForFinished(atOnceMs), "the show did not end within five seconds");
     const QString log = QString::fromLocal8Bit(show.readAllStandardError());
 
     QCOMPARE(show.exitStatus(), QProcess::NormalExit);
     QVERIFY2(show.exitCode() == 0, qPrintable(log.right(3000)));
-    QVERIFY2(ending.elapsed() < 1000, qPrintable(QString::number(ending.elapsed())));
+    QVERIFY2(ending.elapsed() < atOnceMs, qPrintable(QString::number(ending.elapsed())));
 
     QFile device(m_deviceFile);
     QVERIFY(device.open(QIODevice::ReadOnly));
@@ -91,7 +95,7 @@ void ProgramSoundTest::signalEndsThePlayingShowAtOnce()
     QCOMPARE(bytes.size() % bufferBytes, 0);
     const QByteArray played = bytes.mid(MusicFiles::silentBuffersBeforeTheFirstCallback(bytes) * bufferBytes);
     QVERIFY(played.size() >= 20 * bufferBytes);
-    QVERIFY(m_payload.startsWith(played)); // a second and a half at the most
+    QVERIFY(m_payload.startsWith(played)); // five and a half seconds at the most
 }
 
 void ProgramSoundTest::musicPlaysUntilTheShowEndsByItself()
