@@ -274,7 +274,8 @@ void AudioTest::escapeWhilePlayingEndsTheShowAndClosesTheDevice()
     QElapsedTimer quitting;
     quitting.start();
     QCOMPARE(QCoreApplication::exec(), 0);
-    QVERIFY(quitting.elapsed() < 1000);
+    // At once, with room for a loaded machine: the show would run for 38 s.
+    QVERIFY2(quitting.elapsed() < 3000, qPrintable(QString::number(quitting.elapsed())));
 
     // The callbacks were still streaming when the window went.
     window.reset();

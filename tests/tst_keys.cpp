@@ -241,7 +241,8 @@ void KeysTest::escapeEndsTheEventLoop()
     const int status = QCoreApplication::exec();
     QCOMPARE(status, 0);
     QVERIFY(!timedOut);
-    QVERIFY(clock.elapsed() < 1000);
+    // At once, with room for a loaded machine: the show would run for 38 s.
+    QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
 }
 
 void KeysTest::otherKeysAndReleasesChangeNothing_data()
