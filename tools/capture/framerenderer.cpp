@@ -189,6 +189,11 @@ void FrameRenderer::draw(const std::vector<float> &showTimes)
 {
     if (!m_error.isEmpty() || showTimes.empty() || !m_context.makeCurrent())
         return;
+    // The frame before goes to a pixel buffer first: the GL reads it before
+    // the drawing below takes its place, and the caller can take it while
+    // this one is drawn.
+    if (m_unread)
+        startReadBack();
     const int subframes = int(showTimes.size());
     if (!m_averages || (subframes == 1 && m_supersample == 1)) {
         // The scene's own pixels, as the show window has them.
@@ -204,7 +209,7 @@ void FrameRenderer::draw(const std::vector<float> &showTimes)
         resolve(subframes);
         m_frame = &m_averaged;
     }
-    startReadBack();
+    m_unread = true;
     m_gl->glBindFramebuffer(GL_FRAMEBUFFER, 0);
     // Sets the GL to work now, so that the caller's own work overlaps it.
     m_gl->glFlush();
@@ -235,7 +240,10 @@ void FrameRenderer::resolve(int subframes)
 
 void FrameRenderer::startReadBack()
 {
-    // Into a pixel buffer: the call returns at once and the copy is the GL's.
+    // Into a pixel buffer: on a GPU the call returns at once and the copy is
+    // the GPU's (llvmpipe copies before it returns).
+    m_unread = false;
+    Q_ASSERT(m_pending.size() < m_readBuffers.size());
     const GLuint buffer = m_readBuffers[size_t(m_nextReadBuffer)];
     m_nextReadBuffer = (m_nextReadBuffer + 1) % int(m_readBuffers.size());
     m_gl->glBindFramebuffer(GL_READ_FRAMEBUFFER, m_frame->framebuffer);
@@ -248,7 +256,11 @@ void FrameRenderer::startReadBack()
 
 QByteArray FrameRenderer::take()
 {
-    if (m_pending.empty() || !m_context.makeCurrent())
+    if (!m_context.makeCurrent())
+        return {};
+    if (m_pending.empty() && m_unread)
+        startReadBack();
+    if (m_pending.empty())
         return {};
     const GLuint buffer = m_pending.front();
     m_pending.pop_front();
@@ -274,13 +286,11 @@ void FrameRenderer::drawScene(float showTime)
     bindTarget(m_sceneTarget);
     m_scene->draw(m_sceneTarget.size, showTime);
     m_frame = &m_sceneTarget;
+    m_unread = true;
     m_gl->glFinish();
 }
 
 QByteArray FrameRenderer::readBack()
 {
-    if (!m_error.isEmpty() || !m_context.makeCurrent())
-        return {};
-    startReadBack();
-    return take();
+    return m_error.isEmpty() ? take() : QByteArray();
 }

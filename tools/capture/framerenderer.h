@@ -30,8 +30,8 @@ class QOpenGLExtraFunctions;
 // on any GL. A frame of one sub-frame at supersample 1 is the scene's own
 // pixels, untouched.
 //
-// Read-back runs in the background: draw() returns while the GL works, and
-// the frame's pixels are taken once the next frame has been started.
+// Read-back runs beside the drawing: draw() returns while the GL works, and
+// a frame's pixels are best taken once the next frame has been started.
 class FrameRenderer
 {
 public:
@@ -48,7 +48,7 @@ public:
     // Starts one frame from the show times of its sub-frames.
     void draw(const std::vector<float> &showTimes);
     // Frames drawn whose pixels have not been taken yet.
-    int pending() const { return int(m_pending.size()); }
+    int pending() const { return int(m_pending.size()) + (m_unread ? 1 : 0); }
     // The pixels of the oldest frame not yet taken, 4 bytes each, top row
     // first; alpha holds the fade, which the colour has already. Empty if
     // the GL failed.
@@ -103,6 +103,8 @@ private:
     std::array<GLuint, 2> m_readBuffers{};
     int m_nextReadBuffer = 0;
     std::deque<GLuint> m_pending;
+    // The last frame drawn is still in its target, not yet read back.
+    bool m_unread = false;
 };
 
 #endif // FRAMERENDERER_H

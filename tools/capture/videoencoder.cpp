@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QThread>
 
 namespace {
 
@@ -24,16 +25,24 @@ VideoEncoder::VideoEncoder(const CaptureOptions &options, const FrameSchedule &s
     : m_options(options)
     , m_firstFrame(schedule.first())
     , m_frames(schedule.count())
-    , m_frameBytes(takesYuv() ? Yuv420::bytes(options.size) : options.size.width() * options.size.height() * 4)
     , m_output(options.video)
+    // Converted on the pipe's thread, beside the drawing.
+    , m_pipe(takesYuv() ? FramePipe::Prepare([size = options.size](const QByteArray &rgba) {
+                              return Yuv420::fromRgba(rgba, size);
+                          })
+                        : FramePipe::Prepare())
 {
     connect(&m_ffmpeg, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), this, &VideoEncoder::ffmpegFinished);
     connect(&m_ffmpeg, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart)
             ffmpegFailedToStart();
     });
-    connect(&m_ffmpeg, &QProcess::started, this, &VideoEncoder::ready);
-    connect(&m_ffmpeg, &QProcess::bytesWritten, this, &VideoEncoder::wrote);
+    connect(&m_ffmpeg, &QProcess::started, this, [this] {
+        m_pipe.childStarted();
+        emit ready();
+    });
+    connect(&m_pipe, &FramePipe::frameWritten, this, &VideoEncoder::frameWritten);
+    connect(&m_pipe, &FramePipe::failed, this, &VideoEncoder::pipeBroke);
     m_watch.setInterval(1000);
     connect(&m_watch, &QTimer::timeout, this, &VideoEncoder::watch);
 }
@@ -59,8 +68,12 @@ bool VideoEncoder::open()
 
     if (!m_output.create())
         return fail(m_output.error());
+    if (!m_pipe.open())
+        return fail(m_pipe.error());
 
-    // Started here, seen to start (or not) in the event loop.
+    // Started here, seen to start (or not) in the event loop. Its input is
+    // the pipe alone.
+    m_ffmpeg.setStandardInputFile(QProcess::nullDevice());
     m_ffmpeg.start(ffmpeg, ffmpegArguments());
     m_watch.start();
     return true;
@@ -89,14 +102,14 @@ QStringList VideoEncoder::ffmpegArguments() const
 {
     const QString container = QFileInfo(m_options.video).suffix().toLower();
     QStringList arguments{
-        QStringLiteral("-hide_banner"), QStringLiteral("-nostats"), QStringLiteral("-loglevel"), QStringLiteral("error"),
-        QStringLiteral("-y"),
+        QStringLiteral("-hide_banner"), QStringLiteral("-nostats"), QStringLiteral("-nostdin"),
+        QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-y"),
         // The frames, as they come down the pipe.
         QStringLiteral("-f"), QStringLiteral("rawvideo"),
         QStringLiteral("-pix_fmt"), takesYuv() ? QStringLiteral("yuv420p") : QStringLiteral("rgb0"),
         QStringLiteral("-s"), QStringLiteral("%1x%2").arg(m_options.size.width()).arg(m_options.size.height()),
         QStringLiteral("-framerate"), QString::number(m_options.fps),
-        QStringLiteral("-i"), QStringLiteral("pipe:0"),
+        QStringLiteral("-i"), QStringLiteral("pipe:%1").arg(m_pipe.childEnd()),
     };
     // The picture is the first stream, the sound (if any) the second.
     arguments << soundInput() << videoOutput() << soundOutput();
@@ -131,10 +144,14 @@ QStringList VideoEncoder::videoOutput() const
                   << QStringLiteral("fast") << QStringLiteral("-x265-params") << QStringLiteral("log-level=error")
                   << QStringLiteral("-tag:v") << QStringLiteral("hvc1");
     else
-        // The GL's frames take most of the CPU: a fast preset keeps the
-        // encoder's share small, and a low CRF keeps the picture.
+        // The GL's frames take most of the machine: a fast preset keeps the
+        // encoder's share small, and a low CRF keeps the picture. Threads
+        // cost CPU time of their own: on two cores x264's own choice (one and
+        // a half a core) took a third more than one thread, so it gets half
+        // the cores.
         arguments << QStringLiteral("-c:v") << QStringLiteral("libx264") << QStringLiteral("-preset")
-                  << QStringLiteral("veryfast");
+                  << QStringLiteral("veryfast") << QStringLiteral("-threads")
+                  << QString::number(qMax(1, QThread::idealThreadCount() / 2));
     // The frames come as the encoder takes them: ffmpeg converts nothing.
     arguments << QStringLiteral("-crf") << crf << QStringLiteral("-pix_fmt") << QStringLiteral("yuv420p")
               << QStringLiteral("-colorspace") << colourStandard << QStringLiteral("-color_primaries") << colourStandard
@@ -186,8 +203,8 @@ QStringList VideoEncoder::soundOutput() const
 
 bool VideoEncoder::isReady() const
 {
-    // No more than one frame waiting beside what the pipe holds.
-    return m_ffmpeg.state() == QProcess::Running && m_ffmpeg.bytesToWrite() <= m_frameBytes;
+    // One frame going down the pipe, one waiting: the next is drawn meanwhile.
+    return m_ffmpeg.state() == QProcess::Running && m_pipe.queued() < 2;
 }
 
 bool VideoEncoder::write(const QByteArray &frame, qint64)
@@ -196,7 +213,7 @@ bool VideoEncoder::write(const QByteArray &frame, qint64)
         return false;
     if (m_ffmpeg.state() != QProcess::Running)
         return fail(QStringLiteral("ffmpeg is not running: %1").arg(ffmpegSaid()));
-    m_ffmpeg.write(takesYuv() ? Yuv420::fromRgba(frame, m_options.size) : frame);
+    m_pipe.push(frame);
     m_quiet.start();
     return true;
 }
@@ -205,7 +222,7 @@ void VideoEncoder::finish()
 {
     m_finishing = true;
     m_quiet.start();
-    m_ffmpeg.closeWriteChannel();
+    m_pipe.close();
 }
 
 qint64 VideoEncoder::bytesWritten() const
@@ -213,11 +230,19 @@ qint64 VideoEncoder::bytesWritten() const
     return QFileInfo(m_output.path()).size();
 }
 
-void VideoEncoder::wrote()
+void VideoEncoder::frameWritten()
 {
     m_quiet.start();
     if (isReady())
         emit ready();
+}
+
+void VideoEncoder::pipeBroke()
+{
+    // ffmpeg has gone or closed its input: what it said comes with its end,
+    // unless it lingers.
+    if (m_ffmpeg.state() == QProcess::NotRunning)
+        ffmpegFinished();
 }
 
 void VideoEncoder::watch()
@@ -226,7 +251,9 @@ void VideoEncoder::watch()
     // well have nothing to do.
     const bool waiting = m_finishing || !isReady();
     const QFileInfo output(m_output.path());
-    if (output.size() != m_lastSize || output.lastModified() != m_lastModified) {
+    if (m_pipe.bytesWritten() != m_lastTaken || output.size() != m_lastSize
+        || output.lastModified() != m_lastModified) {
+        m_lastTaken = m_pipe.bytesWritten();
         m_lastSize = output.size();
         m_lastModified = output.lastModified();
         m_quiet.start();

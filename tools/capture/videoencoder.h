@@ -2,6 +2,7 @@
 #define VIDEOENCODER_H
 
 #include "captureoptions.h"
+#include "framepipe.h"
 #include "framesink.h"
 #include "pendingoutput.h"
 
@@ -17,10 +18,11 @@ class FrameSchedule;
 // samples for the same stretch of the show as the sound track, into a
 // pending output that takes the target's name once ffmpeg is done.
 //
-// Nothing here waits on ffmpeg: it takes frames as fast as ffmpeg reads
-// them and tells the capture when it can take more, so the event loop (and
-// Ctrl-C) runs all the while. An ffmpeg that exits early is noticed at once;
-// one that takes no frame and writes nothing for the stall limit is stopped.
+// Nothing here waits on ffmpeg: a thread of the pipe's own feeds it, the
+// encoder takes frames while fewer than two are on their way and tells the
+// capture when it can take more, so the event loop (and Ctrl-C) runs all the
+// while. An ffmpeg that exits early is noticed at once; one that takes no
+// frame and writes nothing for the stall limit is stopped.
 class VideoEncoder : public FrameSink
 {
     Q_OBJECT
@@ -52,17 +54,18 @@ private:
     QString ffmpegSaid();
     void ffmpegFinished();
     void ffmpegFailedToStart();
-    void wrote();
+    void frameWritten();
+    void pipeBroke();
     void watch();
     void stop(const QString &error);
 
     const CaptureOptions &m_options;
     qint64 m_firstFrame;
     qint64 m_frames;
-    int m_frameBytes;
     qint64 m_payloadStart = -1;   // -1: no music, no sound track
     QString m_warning;
     PendingOutput m_output;
+    FramePipe m_pipe;
     QProcess m_ffmpeg;
     bool m_finishing = false;
     bool m_done = false;
@@ -71,6 +74,7 @@ private:
     // wrote to the output while it had work.
     QTimer m_watch;
     QElapsedTimer m_quiet;
+    qint64 m_lastTaken = 0;
     qint64 m_lastSize = -1;
     QDateTime m_lastModified;
 };
