@@ -4,6 +4,7 @@
 // messages, by file and line, over it and on standard error until a good
 // save; a first build that fails shows its messages on a plain background.
 
+#include "stagemessages.h"
 #include "studioprobe.h"
 
 #include <QProcess>
@@ -69,6 +70,8 @@ private slots:
     void failedBuildKeepsThePictureAndShowsWhereItBroke();
     void firstBuildThatFailsShowsItsMessagesOnAPlainBackground();
     void programReportsTheMessagesOnStandardErrorByFileAndLine();
+    void compilerMessagesOfEveryDriverAreNamedByFileAndLine_data();
+    void compilerMessagesOfEveryDriverAreNamedByFileAndLine();
 
 private:
     std::unique_ptr<StudioWindow> startStudio(const QByteArray &fragment);
@@ -301,6 +304,31 @@ void StudioReloadTest::programReportsTheMessagesOnStandardErrorByFileAndLine()
     QVERIFY2(!messages.isEmpty() && messages.first().contains(QStringLiteral("undeclaredName")), err.constData());
     // Only the messages, not Qt's copy of the whole stage.
     QVERIFY2(!err.contains("Problematic") && !err.contains("void main()"), err.constData());
+}
+
+void StudioReloadTest::compilerMessagesOfEveryDriverAreNamedByFileAndLine_data()
+{
+    QTest::addColumn<QString>("log");
+    QTest::addColumn<QStringList>("messages");
+
+    QTest::newRow("Mesa") << QStringLiteral("0:42(7): error: `foo' undeclared\n0:43(1): warning: unused\n")
+                          << QStringList{QStringLiteral("shaders/shader.frag:42:7: error: `foo' undeclared"),
+                                         QStringLiteral("shaders/shader.frag:43:1: warning: unused")};
+    QTest::newRow("NVIDIA") << QStringLiteral("0(42) : error C1008: undefined variable \"foo\"")
+                            << QStringList{QStringLiteral("shaders/shader.frag:42: error C1008: undefined variable \"foo\"")};
+    QTest::newRow("others") << QStringLiteral("ERROR: 0:42: 'foo' : undeclared identifier\nERROR: 1 compilation errors.")
+                            << QStringList{QStringLiteral("shaders/shader.frag:42: error: 'foo' : undeclared identifier"),
+                                           QStringLiteral("shaders/shader.frag: ERROR: 1 compilation errors.")};
+    QTest::newRow("a line of no known form, blank lines dropped")
+        << QStringLiteral("\n  linker ran out of registers  \n\n")
+        << QStringList{QStringLiteral("shaders/shader.frag: linker ran out of registers")};
+}
+
+void StudioReloadTest::compilerMessagesOfEveryDriverAreNamedByFileAndLine()
+{
+    QFETCH(QString, log);
+    QFETCH(QStringList, messages);
+    QCOMPARE(stageMessages(log, fragmentPath), messages);
 }
 
 QTEST_MAIN(StudioReloadTest)
