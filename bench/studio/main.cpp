@@ -186,6 +186,8 @@ int main(int argc, char *argv[])
             QByteArray text = fragment;
             text.replace("const float WALL_MAT = 85.0;",
                          "const float WALL_MAT = " + QByteArray::number(wallBase + ++save / 100.0, 'f', 9) + ";");
+            if (text == fragment)
+                return fail(QStringLiteral("the scene's stage has no 'const float WALL_MAT = 85.0;' to change"));
             const int program = probe.programs() + 1;
             QSignalSpy swapped(&window, &QOpenGLWindow::frameSwapped);
             QElapsedTimer timer;
