@@ -373,6 +373,9 @@ void CaptureTest::badOptionsFailWithoutOutput_data()
     QTest::newRow("crf for ffv1") << QStringList{"--codec", "ffv1", "--crf", "10", "out.mkv"} << "lossless";
     QTest::newRow("crf past 51") << QStringList{"--crf", "52", "out.mp4"} << "--crf";
     QTest::newRow("crf negative") << QStringList{"--crf", "-1", "out.mp4"} << "--crf";
+    QTest::newRow("unknown preset") << QStringList{"--preset", "quick", "out.mp4"} << "--preset";
+    QTest::newRow("preset for ffv1") << QStringList{"--codec", "ffv1", "--preset", "fast", "out.mkv"} << "has none";
+    QTest::newRow("preset for frames") << QStringList{"--preset", "fast", "--png", "frames"} << "--preset";
     QTest::newRow("odd size for h265") << QStringList{"--codec", "h265", "--size", "64x35", "out.mkv"} << "even";
     QTest::newRow("supersample 0") << QStringList{"--supersample", "0", "out.mp4"} << "--supersample";
     QTest::newRow("supersample 5") << QStringList{"--supersample", "5", "out.mp4"} << "--supersample";

@@ -308,12 +308,20 @@ void CaptureExportTest::videoHasItsCodecSizeFramesAndSound_data()
     QTest::addColumn<QString>("codec");
     QTest::addColumn<QString>("pixels");
     QTest::addColumn<QString>("sound");
-    QTest::newRow("h264 in mp4") << QStringList{"out.mp4"} << "h264" << "yuv420p" << "aac";
-    QTest::newRow("h264 in mkv") << QStringList{"out.mkv"} << "h264" << "yuv420p" << "pcm_f32le";
-    QTest::newRow("h264 in mov, crf 30") << QStringList{"--crf", "30", "out.mov"} << "h264" << "yuv420p" << "aac";
-    QTest::newRow("h265 in mp4") << QStringList{"--codec", "h265", "out.mp4"} << "hevc" << "yuv420p" << "aac";
-    QTest::newRow("h265 in mkv") << QStringList{"--codec", "h265", "out.mkv"} << "hevc" << "yuv420p" << "pcm_f32le";
-    QTest::newRow("ffv1 in mkv") << QStringList{"--codec", "ffv1", "out.mkv"} << "ffv1" << "bgr0" << "pcm_f32le";
+    // x264 and x265 write their settings into the stream; the preset shows
+    // in how finely they search (subme).
+    QTest::addColumn<QString>("settings");
+    QTest::newRow("h264 in mp4") << QStringList{"out.mp4"} << "h264" << "yuv420p" << "aac" << "subme=2";
+    QTest::newRow("h264 in mkv") << QStringList{"out.mkv"} << "h264" << "yuv420p" << "pcm_f32le" << "subme=2";
+    QTest::newRow("h264 in mov, crf 30") << QStringList{"--crf", "30", "out.mov"} << "h264" << "yuv420p" << "aac"
+                                         << "crf=30.0";
+    QTest::newRow("h264 in mp4, preset slow") << QStringList{"--preset", "slow", "out.mp4"} << "h264" << "yuv420p"
+                                              << "aac" << "subme=8";
+    QTest::newRow("h265 in mp4") << QStringList{"--codec", "h265", "out.mp4"} << "hevc" << "yuv420p" << "aac"
+                                 << "subme=2";
+    QTest::newRow("h265 in mkv, preset ultrafast") << QStringList{"--codec", "h265", "--preset", "ultrafast", "out.mkv"}
+                                                 << "hevc" << "yuv420p" << "pcm_f32le" << "subme=0";
+    QTest::newRow("ffv1 in mkv") << QStringList{"--codec", "ffv1", "out.mkv"} << "ffv1" << "bgr0" << "pcm_f32le" << "";
 }
 
 void CaptureExportTest::videoHasItsCodecSizeFramesAndSound()
@@ -322,6 +330,7 @@ void CaptureExportTest::videoHasItsCodecSizeFramesAndSound()
     QFETCH(QString, codec);
     QFETCH(QString, pixels);
     QFETCH(QString, sound);
+    QFETCH(QString, settings);
 
     // Show seconds 2 to 4 at 5 frames a second: frames 13 to 24, 2.4 s.
     QTemporaryDir folder;
@@ -331,6 +340,11 @@ void CaptureExportTest::videoHasItsCodecSizeFramesAndSound()
     QVERIFY2(run.exitCode == 0, qPrintable(run.errors));
     const QString video = folder.filePath(arguments.last());
     QCOMPARE(contents(folder.path()), QStringList({"music.bmm", arguments.last()}));
+    if (!settings.isEmpty()) {
+        QFile file(video);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY2(file.readAll().contains(' ' + settings.toLatin1() + ' '), qPrintable(settings));
+    }
 
     const QJsonObject probed = probe(video);
     const QJsonObject picture = stream(probed, QStringLiteral("video"));

@@ -21,6 +21,14 @@ constexpr int maxCrf = 51;
 // The containers a video may be written in, by the file name's extension.
 const QStringList videoExtensions{QStringLiteral("mp4"), QStringLiteral("mov"), QStringLiteral("mkv")};
 
+// x264's and x265's presets, fastest first: the later, the smaller the file
+// for the same picture and the longer it takes.
+const QStringList presets{
+    QStringLiteral("ultrafast"), QStringLiteral("superfast"), QStringLiteral("veryfast"), QStringLiteral("faster"),
+    QStringLiteral("fast"), QStringLiteral("medium"), QStringLiteral("slow"), QStringLiteral("slower"),
+    QStringLiteral("veryslow"), QStringLiteral("placebo"),
+};
+
 bool readWhole(const QString &text, int lowest, int highest, int *value)
 {
     bool ok = false;
@@ -44,8 +52,8 @@ struct Parser
                 "Renders the show offline at a fixed frame rate, every frame as the show draws it, "
                 "into a video with the music as its sound track, or into PNG frames. Needs no "
                 "display: without one it draws through EGL alone."));
-        parser.addOptions({help, size, fps, from, to, supersample, shutter, subframes, png, codec, crf, music,
-                           stallLimit});
+        parser.addOptions({help, size, fps, from, to, supersample, shutter, subframes, png, codec, crf, preset,
+                           music, stallLimit});
         parser.addPositionalArgument(QStringLiteral("OUT"),
                 QStringLiteral("The video to write: .mp4, .mov or .mkv."));
     }
@@ -74,6 +82,9 @@ struct Parser
     const QCommandLineOption crf{QStringLiteral("crf"),
             QStringLiteral("Constant rate factor of h264 and h265, 0 (lossless) to 51: lower is better and larger "
                            "(default 18 for h264, 20 for h265)."), QStringLiteral("N")};
+    const QCommandLineOption preset{QStringLiteral("preset"),
+            QStringLiteral("The encoder's speed against the file's size for h264 and h265, ultrafast to veryslow "
+                           "(default veryfast for h264, fast for h265)."), QStringLiteral("NAME")};
     const QCommandLineOption stallLimit{QStringLiteral("stall-limit"),
             QStringLiteral("Give up when ffmpeg has taken no frame and written nothing for this long "
                            "(default 120)."), QStringLiteral("SECONDS")};
@@ -146,7 +157,8 @@ QString CaptureOptions::parse(const QStringList &arguments)
         return QStringLiteral("give either a video file or --png DIR");
 
     if (!pngDirectory.isEmpty()) {
-        for (const QCommandLineOption *videoOnly : {&options.codec, &options.crf, &options.music, &options.stallLimit})
+        for (const QCommandLineOption *videoOnly : {&options.codec, &options.crf, &options.preset, &options.music,
+                                                    &options.stallLimit})
             if (parser.isSet(*videoOnly))
                 return QStringLiteral("--%1 is for a video; PNG frames have no sound and no codec")
                         .arg(videoOnly->names().constFirst());
@@ -176,6 +188,14 @@ QString CaptureOptions::parse(const QStringList &arguments)
             return QStringLiteral("--crf wants a whole number from 0 to %1, not '%2'")
                     .arg(maxCrf).arg(parser.value(options.crf));
     }
+    if (parser.isSet(options.preset)) {
+        if (codec == Codec::Ffv1)
+            return QStringLiteral("--preset is for h264 and h265; ffv1 has none");
+        preset = parser.value(options.preset).toLower();
+        if (!presets.contains(preset))
+            return QStringLiteral("--preset wants one of %1, not '%2'")
+                    .arg(presets.join(QStringLiteral(", ")), parser.value(options.preset));
+    }
     // 4:2:0 video halves the colour's width and height.
     if (codec != Codec::Ffv1 && (size.width() % 2 || size.height() % 2))
         return QStringLiteral("%1 video wants an even width and height, not %2x%3")
@@ -200,6 +220,15 @@ int CaptureOptions::effectiveCrf() const
         return crf;
     // About the same look from both: h265 needs fewer bits for it.
     return codec == Codec::H265 ? 20 : 18;
+}
+
+QString CaptureOptions::effectivePreset() const
+{
+    if (!preset.isEmpty())
+        return preset;
+    // Fast enough to leave the drawing most of the machine; x265 at the
+    // same name is several times slower, so one step further.
+    return codec == Codec::H265 ? QStringLiteral("fast") : QStringLiteral("veryfast");
 }
 
 QString CaptureOptions::codecName(Codec codec)

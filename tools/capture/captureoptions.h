@@ -31,6 +31,7 @@ struct CaptureOptions
     QString pngDirectory;
     Codec codec = Codec::H264;
     int crf = -1;   // -1: the codec's own default
+    QString preset; // empty: the codec's own default
     QString music = QStringLiteral("music.bmm");
     bool musicGiven = false;
     // Seconds ffmpeg may take no frame and write nothing before it counts as stalled.
@@ -44,8 +45,9 @@ struct CaptureOptions
     // Needs the application object, for the program's name.
     static QString helpText();
 
-    // The constant rate factor the video is made with.
+    // The constant rate factor and the encoder's preset the video is made with.
     int effectiveCrf() const;
+    QString effectivePreset() const;
     static QString codecName(Codec codec);
 };
 

@@ -72,7 +72,9 @@ FrameRenderer::~FrameRenderer()
     if (!m_gl || !m_context.makeCurrent())
         return;
     m_gl->glDeleteBuffers(int(m_readBuffers.size()), m_readBuffers.data());
-    for (Target *target : {&m_sceneTarget, &m_sums[0], &m_sums[1], &m_averaged})
+    for (const GLsync drawn : m_drawn)
+        m_gl->glDeleteSync(drawn);
+    for (Target *target : {&m_frames[0], &m_frames[1], &m_sceneTarget, &m_sums[0], &m_sums[1]})
         deleteTarget(*target);
     m_accumulate.reset();
     m_resolve.reset();
@@ -101,14 +103,15 @@ bool FrameRenderer::build()
         return false;
     }
 
-    bool made = makeTarget(m_sceneTarget, sceneSize, GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE);
+    bool made = makeTarget(m_frames[0], m_size, GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE)
+            && makeTarget(m_frames[1], m_size, GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE);
     if (made && m_averages) {
         m_accumulate = makePass(QStringLiteral("accumulate.frag"));
         m_resolve = makePass(QStringLiteral("resolve.frag"));
         made = m_accumulate && m_resolve
+                && makeTarget(m_sceneTarget, sceneSize, GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE)
                 && makeTarget(m_sums[0], m_size, GL_RGBA32UI, GL_RGBA_INTEGER, GL_UNSIGNED_INT)
-                && makeTarget(m_sums[1], m_size, GL_RGBA32UI, GL_RGBA_INTEGER, GL_UNSIGNED_INT)
-                && makeTarget(m_averaged, m_size, GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE);
+                && makeTarget(m_sums[1], m_size, GL_RGBA32UI, GL_RGBA_INTEGER, GL_UNSIGNED_INT);
     }
     if (!made)
         return false;
@@ -189,30 +192,31 @@ void FrameRenderer::draw(const std::vector<float> &showTimes)
 {
     if (!m_error.isEmpty() || showTimes.empty() || !m_context.makeCurrent())
         return;
-    // The frame before goes to a pixel buffer first: the GL reads it before
-    // the drawing below takes its place, and the caller can take it while
-    // this one is drawn.
-    if (m_unread)
-        startReadBack();
+    const int frame = m_next;
+    const Target &target = m_frames[size_t(frame)];
     const int subframes = int(showTimes.size());
     if (!m_averages || (subframes == 1 && m_supersample == 1)) {
         // The scene's own pixels, as the show window has them.
-        bindTarget(m_sceneTarget);
-        m_scene->draw(m_sceneTarget.size, showTimes.front());
-        m_frame = &m_sceneTarget;
+        bindTarget(target);
+        m_scene->draw(target.size, showTimes.front());
     } else {
         for (int j = 0; j < subframes; ++j) {
             bindTarget(m_sceneTarget);
             m_scene->draw(m_sceneTarget.size, showTimes[size_t(j)]);
             accumulate(j);
         }
-        resolve(subframes);
-        m_frame = &m_averaged;
+        resolve(subframes, target);
     }
-    m_unread = true;
     m_gl->glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    m_drawn[size_t(frame)] = m_gl->glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
     // Sets the GL to work now, so that the caller's own work overlaps it.
     m_gl->glFlush();
+
+    // The frame before is read back while this one is drawn.
+    if (m_unread)
+        readBack(1 - frame);
+    m_unread = true;
+    m_next = 1 - frame;
 }
 
 void FrameRenderer::accumulate(int subframe)
@@ -228,29 +232,43 @@ void FrameRenderer::accumulate(int subframe)
     m_gl->glBindTexture(GL_TEXTURE_2D, 0);
 }
 
-void FrameRenderer::resolve(int subframes)
+void FrameRenderer::resolve(int subframes, const Target &frame)
 {
     m_gl->glActiveTexture(GL_TEXTURE0 + sumsUnit);
     m_gl->glBindTexture(GL_TEXTURE_2D, m_sums[size_t((subframes - 1) % 2)].texture);
     m_resolve->bind();
     m_gl->glUniform1ui(m_resolve->uniformLocation("samples"), GLuint(subframes * m_supersample * m_supersample));
-    drawPass(*m_resolve, m_averaged);
+    drawPass(*m_resolve, frame);
     m_gl->glBindTexture(GL_TEXTURE_2D, 0);
 }
 
-void FrameRenderer::startReadBack()
+void FrameRenderer::finishDrawing(int frame)
 {
-    // Into a pixel buffer: on a GPU the call returns at once and the copy is
-    // the GPU's (llvmpipe copies before it returns).
-    m_unread = false;
+    GLsync &drawn = m_drawn[size_t(frame)];
+    if (!drawn)
+        return;
+    constexpr GLuint64 secondNs = 1000000000;
+    while (m_gl->glClientWaitSync(drawn, GL_SYNC_FLUSH_COMMANDS_BIT, secondNs) == GL_TIMEOUT_EXPIRED) {
+    }
+    m_gl->glDeleteSync(drawn);
+    drawn = nullptr;
+}
+
+void FrameRenderer::readBack(int frame)
+{
+    // Once the frame is drawn, and with the next one drawing into the other
+    // target, llvmpipe copies it out at once, and a GPU into the buffer
+    // while the caller goes on.
+    finishDrawing(frame);
     Q_ASSERT(m_pending.size() < m_readBuffers.size());
     const GLuint buffer = m_readBuffers[size_t(m_nextReadBuffer)];
     m_nextReadBuffer = (m_nextReadBuffer + 1) % int(m_readBuffers.size());
-    m_gl->glBindFramebuffer(GL_READ_FRAMEBUFFER, m_frame->framebuffer);
+    m_gl->glBindFramebuffer(GL_READ_FRAMEBUFFER, m_frames[size_t(frame)].framebuffer);
     m_gl->glBindBuffer(GL_PIXEL_PACK_BUFFER, buffer);
     // Rows of four-byte pixels need no padding on either side.
     m_gl->glReadPixels(0, 0, m_size.width(), m_size.height(), GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
     m_gl->glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+    m_gl->glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
     m_pending.push_back(buffer);
 }
 
@@ -258,8 +276,10 @@ QByteArray FrameRenderer::take()
 {
     if (!m_context.makeCurrent())
         return {};
-    if (m_pending.empty() && m_unread)
-        startReadBack();
+    if (m_pending.empty() && m_unread) {
+        m_unread = false;
+        readBack(1 - m_next);
+    }
     if (m_pending.empty())
         return {};
     const GLuint buffer = m_pending.front();
@@ -283,11 +303,12 @@ void FrameRenderer::drawScene(float showTime)
 {
     if (!m_error.isEmpty() || !m_context.makeCurrent())
         return;
-    bindTarget(m_sceneTarget);
-    m_scene->draw(m_sceneTarget.size, showTime);
-    m_frame = &m_sceneTarget;
-    m_unread = true;
+    const Target &target = m_frames[size_t(m_next)];
+    bindTarget(target);
+    m_scene->draw(target.size, showTime);
     m_gl->glFinish();
+    m_unread = true;
+    m_next = 1 - m_next;
 }
 
 QByteArray FrameRenderer::readBack()

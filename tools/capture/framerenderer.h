@@ -30,8 +30,9 @@ class QOpenGLExtraFunctions;
 // on any GL. A frame of one sub-frame at supersample 1 is the scene's own
 // pixels, untouched.
 //
-// Read-back runs beside the drawing: draw() returns while the GL works, and
-// a frame's pixels are best taken once the next frame has been started.
+// Read-back runs beside the drawing: draw() returns while the GL works on
+// the frame, once the frame before is read back; its pixels are ready to
+// take then.
 class FrameRenderer
 {
 public:
@@ -76,8 +77,9 @@ private:
     void bindTarget(const Target &target);
     void drawPass(QOpenGLShaderProgram &program, const Target &target);
     void accumulate(int subframe);
-    void resolve(int subframes);
-    void startReadBack();
+    void resolve(int subframes, const Target &frame);
+    void finishDrawing(int frame);
+    void readBack(int frame);
 
     QSize m_size;
     int m_supersample;
@@ -92,19 +94,24 @@ private:
     std::unique_ptr<QOpenGLShaderProgram> m_accumulate;
     std::unique_ptr<QOpenGLShaderProgram> m_resolve;
 
+    // Frames are drawn into the two targets in turn, so that one is read
+    // back while the GL draws the next into the other; each has a fence that
+    // says when its drawing is done.
+    std::array<Target, 2> m_frames;
+    std::array<GLsync, 2> m_drawn{};
+    int m_next = 0;
+    // The last frame drawn is still in its target, not yet read back.
+    bool m_unread = false;
+    // Where sub-frames are drawn (at supersample times the size) and their
+    // light summed, for frames that average.
     Target m_sceneTarget;
     std::array<Target, 2> m_sums;
-    Target m_averaged;
-    // Where the last frame is: the scene's target or the averaged one.
-    const Target *m_frame = &m_sceneTarget;
 
     // Pixel buffers the read-back goes into, used in turn; the pending ones
     // hold frames not yet taken, oldest first.
     std::array<GLuint, 2> m_readBuffers{};
     int m_nextReadBuffer = 0;
     std::deque<GLuint> m_pending;
-    // The last frame drawn is still in its target, not yet read back.
-    bool m_unread = false;
 };
 
 #endif // FRAMERENDERER_H

@@ -141,16 +141,14 @@ QStringList VideoEncoder::videoOutput() const
     if (h265)
         // The tag players of .mp4 and .mov look for; x265 talks unless told not to.
         arguments << QStringLiteral("-c:v") << QStringLiteral("libx265") << QStringLiteral("-preset")
-                  << QStringLiteral("fast") << QStringLiteral("-x265-params") << QStringLiteral("log-level=error")
+                  << m_options.effectivePreset() << QStringLiteral("-x265-params") << QStringLiteral("log-level=error")
                   << QStringLiteral("-tag:v") << QStringLiteral("hvc1");
     else
-        // The GL's frames take most of the machine: a fast preset keeps the
-        // encoder's share small, and a low CRF keeps the picture. Threads
-        // cost CPU time of their own: on two cores x264's own choice (one and
-        // a half a core) took a third more than one thread, so it gets half
-        // the cores.
+        // Threads cost CPU time of their own: on two cores x264's own choice
+        // (one and a half a core) took a third more than one thread, so it
+        // gets half the cores and leaves the rest to the drawing.
         arguments << QStringLiteral("-c:v") << QStringLiteral("libx264") << QStringLiteral("-preset")
-                  << QStringLiteral("veryfast") << QStringLiteral("-threads")
+                  << m_options.effectivePreset() << QStringLiteral("-threads")
                   << QString::number(qMax(1, QThread::idealThreadCount() / 2));
     // The frames come as the encoder takes them: ffmpeg converts nothing.
     arguments << QStringLiteral("-crf") << crf << QStringLiteral("-pix_fmt") << QStringLiteral("yuv420p")
