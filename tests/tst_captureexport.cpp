@@ -311,14 +311,15 @@ void CaptureExportTest::videoHasItsCodecSizeFramesAndSound_data()
     // x264 and x265 write their settings into the stream; the preset shows
     // in how finely they search (subme).
     QTest::addColumn<QString>("settings");
-    QTest::newRow("h264 in mp4") << QStringList{"out.mp4"} << "h264" << "yuv420p" << "aac" << "subme=2";
-    QTest::newRow("h264 in mkv") << QStringList{"out.mkv"} << "h264" << "yuv420p" << "pcm_f32le" << "subme=2";
+    // The default: superfast's search (subme 1) with the macroblock tree.
+    QTest::newRow("h264 in mp4") << QStringList{"out.mp4"} << "h264" << "yuv420p" << "aac" << "subme=1";
+    QTest::newRow("h264 in mkv") << QStringList{"out.mkv"} << "h264" << "yuv420p" << "pcm_f32le" << "mbtree=1";
     QTest::newRow("h264 in mov, crf 30") << QStringList{"--crf", "30", "out.mov"} << "h264" << "yuv420p" << "aac"
                                          << "crf=30.0";
     QTest::newRow("h264 in mp4, preset slow") << QStringList{"--preset", "slow", "out.mp4"} << "h264" << "yuv420p"
                                               << "aac" << "subme=8";
     QTest::newRow("h265 in mp4") << QStringList{"--codec", "h265", "out.mp4"} << "hevc" << "yuv420p" << "aac"
-                                 << "subme=2";
+                                 << "subme=1";
     QTest::newRow("h265 in mkv, preset ultrafast") << QStringList{"--codec", "h265", "--preset", "ultrafast", "out.mkv"}
                                                  << "hevc" << "yuv420p" << "pcm_f32le" << "subme=0";
     QTest::newRow("ffv1 in mkv") << QStringList{"--codec", "ffv1", "out.mkv"} << "ffv1" << "bgr0" << "pcm_f32le" << "";

@@ -3,7 +3,6 @@
 #include <QOpenGLExtraFunctions>
 
 #include <cmath>
-#include <cstring>
 
 namespace {
 
@@ -58,12 +57,6 @@ FrameRenderer::FrameRenderer(const QSize &size, int supersample, int maxSubframe
     if (!build())
         return;
     m_frameBytes = size.width() * size.height() * 4;
-    m_gl->glGenBuffers(int(m_readBuffers.size()), m_readBuffers.data());
-    for (const GLuint buffer : m_readBuffers) {
-        m_gl->glBindBuffer(GL_PIXEL_PACK_BUFFER, buffer);
-        m_gl->glBufferData(GL_PIXEL_PACK_BUFFER, m_frameBytes, nullptr, GL_STREAM_READ);
-    }
-    m_gl->glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
 }
 
 FrameRenderer::~FrameRenderer()
@@ -71,7 +64,6 @@ FrameRenderer::~FrameRenderer()
     // GL objects go with their context current; without one none was made.
     if (!m_gl || !m_context.makeCurrent())
         return;
-    m_gl->glDeleteBuffers(int(m_readBuffers.size()), m_readBuffers.data());
     for (const GLsync drawn : m_drawn)
         m_gl->glDeleteSync(drawn);
     for (Target *target : {&m_frames[0], &m_frames[1], &m_sceneTarget, &m_sums[0], &m_sums[1]})
@@ -257,45 +249,28 @@ void FrameRenderer::finishDrawing(int frame)
 void FrameRenderer::readBack(int frame)
 {
     // Once the frame is drawn, and with the next one drawing into the other
-    // target, llvmpipe copies it out at once, and a GPU into the buffer
-    // while the caller goes on.
+    // target, the copy waits for nothing: llvmpipe makes it at once while
+    // its threads draw on, and a GPU has nothing left to finish first. (A
+    // pixel buffer would only add a second copy on llvmpipe.)
     finishDrawing(frame);
-    Q_ASSERT(m_pending.size() < m_readBuffers.size());
-    const GLuint buffer = m_readBuffers[size_t(m_nextReadBuffer)];
-    m_nextReadBuffer = (m_nextReadBuffer + 1) % int(m_readBuffers.size());
+    QByteArray pixels(m_frameBytes, Qt::Uninitialized);
     m_gl->glBindFramebuffer(GL_READ_FRAMEBUFFER, m_frames[size_t(frame)].framebuffer);
-    m_gl->glBindBuffer(GL_PIXEL_PACK_BUFFER, buffer);
     // Rows of four-byte pixels need no padding on either side.
-    m_gl->glReadPixels(0, 0, m_size.width(), m_size.height(), GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-    m_gl->glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+    m_gl->glReadPixels(0, 0, m_size.width(), m_size.height(), GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
     m_gl->glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
-    m_pending.push_back(buffer);
+    m_pending.push_back(pixels);
 }
 
 QByteArray FrameRenderer::take()
 {
-    if (!m_context.makeCurrent())
-        return {};
-    if (m_pending.empty() && m_unread) {
+    if (m_pending.empty() && m_unread && m_context.makeCurrent()) {
         m_unread = false;
         readBack(1 - m_next);
     }
     if (m_pending.empty())
         return {};
-    const GLuint buffer = m_pending.front();
+    const QByteArray pixels = m_pending.front();
     m_pending.pop_front();
-    m_gl->glBindBuffer(GL_PIXEL_PACK_BUFFER, buffer);
-    QByteArray pixels;
-    if (const void *mapped = m_gl->glMapBufferRange(GL_PIXEL_PACK_BUFFER, 0, m_frameBytes, GL_MAP_READ_BIT)) {
-        // GL's first row is the bottom one.
-        pixels.resize(m_frameBytes);
-        const int rowBytes = m_size.width() * 4;
-        const char *row = static_cast<const char *>(mapped) + m_frameBytes;
-        for (char *to = pixels.data(); to < pixels.data() + m_frameBytes; to += rowBytes)
-            std::memcpy(to, row -= rowBytes, size_t(rowBytes));
-        m_gl->glUnmapBuffer(GL_PIXEL_PACK_BUFFER);
-    }
-    m_gl->glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
     return pixels;
 }
 

@@ -18,7 +18,7 @@
 class QOpenGLExtraFunctions;
 
 // Draws the capture's frames on the GL and reads them back, RGBA with the
-// top row first.
+// bottom row first, as GL has them.
 //
 // A frame is the scene at one show time, or the average of several
 // (sub-frames, for motion blur), each drawn at `supersample` times the width
@@ -32,7 +32,7 @@ class QOpenGLExtraFunctions;
 //
 // Read-back runs beside the drawing: draw() returns while the GL works on
 // the frame, once the frame before is read back; its pixels are ready to
-// take then.
+// take then, and the caller's work on them overlaps the drawing.
 class FrameRenderer
 {
 public:
@@ -50,7 +50,7 @@ public:
     void draw(const std::vector<float> &showTimes);
     // Frames drawn whose pixels have not been taken yet.
     int pending() const { return int(m_pending.size()) + (m_unread ? 1 : 0); }
-    // The pixels of the oldest frame not yet taken, 4 bytes each, top row
+    // The pixels of the oldest frame not yet taken, 4 bytes each, bottom row
     // first; alpha holds the fade, which the colour has already. Empty if
     // the GL failed.
     QByteArray take();
@@ -107,11 +107,8 @@ private:
     Target m_sceneTarget;
     std::array<Target, 2> m_sums;
 
-    // Pixel buffers the read-back goes into, used in turn; the pending ones
-    // hold frames not yet taken, oldest first.
-    std::array<GLuint, 2> m_readBuffers{};
-    int m_nextReadBuffer = 0;
-    std::deque<GLuint> m_pending;
+    // Frames read back and not yet taken, oldest first.
+    std::deque<QByteArray> m_pending;
 };
 
 #endif // FRAMERENDERER_H

@@ -18,8 +18,9 @@ public:
     virtual bool open() = 0;
     // Whether it can take a frame now.
     virtual bool isReady() const { return true; }
-    // One frame, RGBA, top row first, with the alpha channel ignored: what
-    // the screen shows. showFrame is the frame's number in the whole show.
+    // One frame, RGBA, bottom row first as GL has it, with the alpha channel
+    // ignored: what the screen shows. showFrame is the frame's number in the
+    // whole show.
     virtual bool write(const QByteArray &frame, qint64 showFrame) = 0;
     // Completes the output and puts it under its name; finished() or
     // failed() follows, from the event loop.

@@ -22,7 +22,8 @@ bool PngSequence::write(const QByteArray &frame, qint64 showFrame)
     // The alpha channel holds the fade, which the colour carries already.
     const QImage opaque(reinterpret_cast<const uchar *>(frame.constData()), m_size.width(), m_size.height(),
                         m_size.width() * 4, QImage::Format_RGBX8888);
-    if (!opaque.convertToFormat(QImage::Format_RGB888).save(path, "PNG"))
+    // The top row first, as images are stored.
+    if (!opaque.mirrored().convertToFormat(QImage::Format_RGB888).save(path, "PNG"))
         return fail(QStringLiteral("cannot write %1").arg(path));
     m_bytes += QFileInfo(path).size();
     return true;

@@ -45,9 +45,11 @@ QByteArray Yuv420::fromRgba(const QByteArray &rgba, const QSize &size)
     uchar *red = blue + width * height / 4;
     const auto *pixels = reinterpret_cast<const uchar *>(rgba.constData());
 
+    const qsizetype rowBytes = qsizetype(width) * 4;
     for (int y = 0; y < height; y += 2) {
-        const uchar *top = pixels + qsizetype(y) * width * 4;
-        const uchar *bottom = top + width * 4;
+        // Row y from the top is row height - 1 - y of the frame as given.
+        const uchar *top = pixels + (height - 1 - y) * rowBytes;
+        const uchar *bottom = top - rowBytes;
         for (const uchar *row : {top, bottom}) {
             for (int x = 0; x < width; ++x, row += 4)
                 *luma++ = uchar((yr * row[0] + yg * row[1] + yb * row[2] + lumaOffset) >> scaleBits);

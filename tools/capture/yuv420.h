@@ -18,7 +18,8 @@ inline int bytes(const QSize &size)
     return size.width() * size.height() * 3 / 2;
 }
 
-// rgba holds the frame's pixels, 4 bytes each, top row first.
+// rgba holds the frame's pixels, 4 bytes each, bottom row first as GL reads
+// them back; the picture comes out top row first.
 QByteArray fromRgba(const QByteArray &rgba, const QSize &size);
 
 } // namespace Yuv420
