@@ -108,6 +108,7 @@ private slots:
     void stoppedCaptureLeavesNothingBehind();
     void stalledEncoderIsGivenUpAfterTheStallLimit();
     void stopIsTakenWhileTheEncoderStalls();
+    void stopIsTakenWithinALongFrame();
 
 private:
     QTemporaryDir m_dir;
@@ -526,6 +527,35 @@ void CaptureTest::stopIsTakenWhileTheEncoderStalls()
     QVERIFY2(said.contains(QLatin1String("stopped; nothing written")), qPrintable(said));
     QVERIFY(processIsGone(pidFile));
     QCOMPARE(contents(folder.path()), QStringList{"music.bmm"});
+}
+
+void CaptureTest::stopIsTakenWithinALongFrame()
+{
+    // A frame of 64 sub-frames of 5120x2880 pixels each takes a minute or
+    // more on llvmpipe; a stop is taken between two of them.
+    QTemporaryDir folder;
+    QProcess capture;
+    capture.setWorkingDirectory(folder.path());
+    capture.start(QStringLiteral(CAPTURE_EXECUTABLE), {"--size", "1280x720", "--supersample", "4", "--shutter", "1",
+                                                       "--subframes", "64", "--fps", "1", "--to", "2", "--png", "frames"});
+    QVERIFY(capture.waitForStarted());
+    // The progress line's first word comes once the GL is ready to draw.
+    capture.setReadChannel(QProcess::StandardError);
+    QString said;
+    while (!said.contains(QLatin1String("frame 0 of")) && capture.waitForReadyRead(60000))
+        said += QString::fromLocal8Bit(capture.readAllStandardError());
+    QVERIFY2(said.contains(QLatin1String("frame 0 of")), qPrintable(said));
+    QTest::qWait(2000);
+    ::kill(pid_t(capture.processId()), SIGTERM);
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(capture.waitForFinished(60000));
+    QVERIFY2(clock.elapsed() < 15000, qPrintable(QString::number(clock.elapsed())));
+    said += QString::fromLocal8Bit(capture.readAllStandardError());
+    QCOMPARE(capture.exitCode(), 1);
+    QVERIFY2(said.contains(QLatin1String("stopped; nothing written")) && !said.contains(QLatin1String("frame 1 of")),
+             qPrintable(said));
+    QVERIFY(contents(folder.path()).isEmpty());
 }
 
 QTEST_MAIN(CaptureTest)

@@ -42,16 +42,20 @@ void Capture::step()
     m_stepScheduled = false;
     if (m_finishing || !m_error.isEmpty())
         return;
-    // The sink's ready() brings the capture back.
-    if (!m_sink.isReady())
-        return;
 
+    // The GL draws: the next part of the frame on its way, or the next
+    // frame, but only while the sink can take the one before.
     const qint64 end = m_schedule.first() + m_schedule.count();
-    const bool moreToDraw = m_nextDrawn < end;
-    if (moreToDraw)
-        m_renderer.draw(m_schedule.showTimes(m_nextDrawn++, m_shutter, m_subframes));
-    // The GL keeps one frame in hand, drawing, while the sink takes the one before.
-    if (m_renderer.pending() > (moreToDraw ? 1 : 0)) {
+    if (m_renderer.isDrawing()) {
+        m_renderer.drawNext();
+    } else if (m_nextDrawn < end && m_sink.isReady()) {
+        m_renderer.begin(m_schedule.showTimes(m_nextDrawn++, m_shutter, m_subframes));
+        m_renderer.drawNext();
+    }
+
+    // The sink takes a frame the GL has done with, while it draws the next.
+    const bool drawingOn = m_renderer.isDrawing() || m_nextDrawn < end;
+    if (m_sink.isReady() && m_renderer.pending() > (drawingOn ? 1 : 0)) {
         const QByteArray frame = m_renderer.take();
         if (frame.isEmpty())
             return stop(QStringLiteral("the GL gave no frame"));
@@ -65,7 +69,9 @@ void Capture::step()
         m_sink.finish();
         return;
     }
-    scheduleStep();
+    // Otherwise the sink's ready() brings the capture back.
+    if (m_renderer.isDrawing() || m_sink.isReady())
+        scheduleStep();
 }
 
 void Capture::stop(const QString &error)

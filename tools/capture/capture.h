@@ -9,10 +9,10 @@
 class FrameRenderer;
 class FrameSink;
 
-// Draws the scheduled frames one per turn of the event loop, so that the
-// loop can be told to quit between any two, and hands them to the sink,
-// each while the GL draws the next. When the sink is not ready for another
-// frame the capture waits for it in the event loop.
+// Draws the scheduled frames a part (a sub-frame) per turn of the event
+// loop, so that the loop can be told to quit between any two, and hands them
+// to the sink, each while the GL draws the next. When the sink is not ready
+// for another frame the capture waits for it in the event loop.
 // Quits the loop with 0 once the output is in place, 1 on a failure.
 class Capture : public QObject
 {

@@ -66,6 +66,7 @@ FrameRenderer::~FrameRenderer()
         return;
     for (const GLsync drawn : m_drawn)
         m_gl->glDeleteSync(drawn);
+    m_gl->glDeleteSync(m_partDrawn);
     for (Target *target : {&m_frames[0], &m_frames[1], &m_sceneTarget, &m_sums[0], &m_sums[1]})
         deleteTarget(*target);
     m_accumulate.reset();
@@ -180,35 +181,67 @@ void FrameRenderer::drawPass(QOpenGLShaderProgram &program, const Target &target
     program.release();
 }
 
-void FrameRenderer::draw(const std::vector<float> &showTimes)
+void FrameRenderer::begin(const std::vector<float> &showTimes)
 {
-    if (!m_error.isEmpty() || showTimes.empty() || !m_context.makeCurrent())
-        return;
+    Q_ASSERT(!m_drawing && !showTimes.empty());
+    m_times = showTimes;
+    m_part = 0;
+    m_drawing = m_error.isEmpty() && !showTimes.empty();
+}
+
+bool FrameRenderer::drawNext()
+{
+    if (!m_drawing)
+        return true;
+    if (!m_context.makeCurrent()) {
+        m_drawing = false;
+        return true;
+    }
     const int frame = m_next;
     const Target &target = m_frames[size_t(frame)];
-    const int subframes = int(showTimes.size());
+    const int subframes = int(m_times.size());
+    bool complete = true;
     if (!m_averages || (subframes == 1 && m_supersample == 1)) {
         // The scene's own pixels, as the show window has them.
         bindTarget(target);
-        m_scene->draw(target.size, showTimes.front());
+        m_scene->draw(target.size, m_times.front());
     } else {
-        for (int j = 0; j < subframes; ++j) {
-            bindTarget(m_sceneTarget);
-            m_scene->draw(m_sceneTarget.size, showTimes[size_t(j)]);
-            accumulate(j);
-        }
-        resolve(subframes, target);
+        bindTarget(m_sceneTarget);
+        m_scene->draw(m_sceneTarget.size, m_times[size_t(m_part)]);
+        accumulate(m_part);
+        complete = m_part + 1 == subframes;
+        if (complete)
+            resolve(subframes, target);
     }
     m_gl->glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    m_drawn[size_t(frame)] = m_gl->glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+    GLsync drawn = m_gl->glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
     // Sets the GL to work now, so that the caller's own work overlaps it.
     m_gl->glFlush();
+    // No more than two parts on their way: the one before must be done.
+    waitFor(m_partDrawn);
 
     // The frame before is read back while this one is drawn.
-    if (m_unread)
+    if (m_part == 0 && m_unread) {
+        m_unread = false;
         readBack(1 - frame);
+    }
+    ++m_part;
+    if (!complete) {
+        m_partDrawn = drawn;
+        return false;
+    }
+    m_drawn[size_t(frame)] = drawn;
+    m_drawing = false;
     m_unread = true;
     m_next = 1 - frame;
+    return true;
+}
+
+void FrameRenderer::draw(const std::vector<float> &showTimes)
+{
+    begin(showTimes);
+    while (!drawNext()) {
+    }
 }
 
 void FrameRenderer::accumulate(int subframe)
@@ -234,9 +267,8 @@ void FrameRenderer::resolve(int subframes, const Target &frame)
     m_gl->glBindTexture(GL_TEXTURE_2D, 0);
 }
 
-void FrameRenderer::finishDrawing(int frame)
+void FrameRenderer::waitFor(GLsync &drawn)
 {
-    GLsync &drawn = m_drawn[size_t(frame)];
     if (!drawn)
         return;
     constexpr GLuint64 secondNs = 1000000000;
@@ -252,7 +284,7 @@ void FrameRenderer::readBack(int frame)
     // target, the copy waits for nothing: llvmpipe makes it at once while
     // its threads draw on, and a GPU has nothing left to finish first. (A
     // pixel buffer would only add a second copy on llvmpipe.)
-    finishDrawing(frame);
+    waitFor(m_drawn[size_t(frame)]);
     QByteArray pixels(m_frameBytes, Qt::Uninitialized);
     m_gl->glBindFramebuffer(GL_READ_FRAMEBUFFER, m_frames[size_t(frame)].framebuffer);
     // Rows of four-byte pixels need no padding on either side.

@@ -46,10 +46,18 @@ public:
     QString error() const { return m_error; }
     const OffscreenContext &context() const { return m_context; }
 
-    // Starts one frame from the show times of its sub-frames.
+    // Begins a frame from the show times of its sub-frames; drawNext() then
+    // draws it a sub-frame at a time, each call returning while the GL works
+    // on the part it set going, once the part before is done. So the caller
+    // can run its event loop between any two parts of even the longest frame.
+    void begin(const std::vector<float> &showTimes);
+    // True once the last part of the frame is on its way.
+    bool drawNext();
+    bool isDrawing() const { return m_drawing; }
+    // A whole frame: begin() and every part.
     void draw(const std::vector<float> &showTimes);
-    // Frames drawn whose pixels have not been taken yet.
-    int pending() const { return int(m_pending.size()) + (m_unread ? 1 : 0); }
+    // Frames begun whose pixels have not been taken yet.
+    int pending() const { return int(m_pending.size()) + (m_unread ? 1 : 0) + (m_drawing ? 1 : 0); }
     // The pixels of the oldest frame not yet taken, 4 bytes each, bottom row
     // first; alpha holds the fade, which the colour has already. Empty if
     // the GL failed.
@@ -78,7 +86,7 @@ private:
     void drawPass(QOpenGLShaderProgram &program, const Target &target);
     void accumulate(int subframe);
     void resolve(int subframes, const Target &frame);
-    void finishDrawing(int frame);
+    void waitFor(GLsync &drawn);
     void readBack(int frame);
 
     QSize m_size;
@@ -100,6 +108,12 @@ private:
     std::array<Target, 2> m_frames;
     std::array<GLsync, 2> m_drawn{};
     int m_next = 0;
+    // The frame being drawn: its show times, the next part, and the fence
+    // of the part before, not yet waited for.
+    std::vector<float> m_times;
+    int m_part = 0;
+    bool m_drawing = false;
+    GLsync m_partDrawn = nullptr;
     // The last frame drawn is still in its target, not yet read back.
     bool m_unread = false;
     // Where sub-frames are drawn (at supersample times the size) and their

@@ -59,7 +59,9 @@ QString noOpenGL(const OffscreenContext &context)
               .arg(got.profile() == QSurfaceFormat::CoreProfile ? QStringLiteral(" core") : QString())
             : QStringLiteral("it gave none");
     const QString display = qEnvironmentVariable("DISPLAY");
-    return QStringLiteral("%1: tried Qt's %2 platform%3: %4")
+    // EGL alone may do better than a display's GL (one without GLX, say).
+    return QStringLiteral("%1: tried Qt's %2 platform%3: %4 (without DISPLAY and QT_QPA_PLATFORM it tries EGL "
+                          "without a display server)")
             .arg(want, platform, display.isEmpty() ? QString() : QStringLiteral(" on display ") + display, gave);
 }
 
