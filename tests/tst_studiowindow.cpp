@@ -83,6 +83,13 @@ void StudioWindowTest::heldShowTimeDrawsTheSceneNoMore()
     QVERIFY(probe.waitForFrames(3));
 
     QVERIFY(probe.press(Qt::Key_Space));
+    // A frame asked for before the press may still be on its way: let it land.
+    QSignalSpy settling(window.get(), &QOpenGLWindow::frameSwapped);
+    QVERIFY(QTest::qWaitFor([&] {
+        const int before = settling.count();
+        QTest::qWait(300);
+        return settling.count() == before;
+    }, 10000));
     const int draws = probe.sceneDraws();
     const double held = probe.transport().timeline().at(probe.now());
 
