@@ -66,6 +66,7 @@ struct StudioProbe
     int builds() const { return window.m_programs + window.m_failedBuilds; }
     int drawnProgram() const { return window.m_drawnProgram; }
     int sceneDraws() const { return window.m_sceneDraws; }
+    int framesFollowed() const { return window.m_framesFollowed; }
     QStringList messages() const { return window.m_messages; }
     QString stageInError() const { return window.m_stageInError; }
     QRect messagesBox() const { return window.m_headsUp.messagesBox(); }

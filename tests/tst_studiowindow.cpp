@@ -84,19 +84,20 @@ void StudioWindowTest::heldShowTimeDrawsTheSceneNoMore()
 
     QVERIFY(probe.press(Qt::Key_Space));
     // A frame asked for before the press may still be on its way: let it land.
-    QSignalSpy settling(window.get(), &QOpenGLWindow::frameSwapped);
     QVERIFY(QTest::qWaitFor([&] {
-        const int before = settling.count();
+        const int before = probe.sceneDraws();
         QTest::qWait(300);
-        return settling.count() == before;
+        return probe.sceneDraws() == before;
     }, 10000));
     const int draws = probe.sceneDraws();
     const double held = probe.transport().timeline().at(probe.now());
 
-    // Nothing asks for frames while the time stands still...
-    QSignalSpy swapped(window.get(), &QOpenGLWindow::frameSwapped);
+    // Nothing asks for frames while the time stands still (another window on
+    // the display may still make this one paint, as the next part allows)...
+    const int followed = probe.framesFollowed();
     QTest::qWait(500);
-    QCOMPARE(swapped.count(), 0);
+    QCOMPARE(probe.framesFollowed(), followed);
+    QCOMPARE(probe.sceneDraws(), draws);
     // ...and frames painted all the same (keys, exposes) only show the scene drawn last.
     QVERIFY(probe.press(Qt::Key_H));
     QVERIFY(probe.press(Qt::Key_H));

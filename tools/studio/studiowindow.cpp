@@ -243,6 +243,7 @@ void StudioWindow::paintGL()
             m_frameMs = m_frameMs > 0.0 ? 0.9 * m_frameMs + 0.1 * interval : interval;
         }
         m_lastFrameMs = now;
+        ++m_framesFollowed;
         update();
     } else {
         m_lastFrameMs = -1;

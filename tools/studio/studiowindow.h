@@ -93,6 +93,7 @@ private:
     bool m_sceneDirty = true;
     float m_beatPulse = 0.0f;
     int m_sceneDraws = 0;
+    int m_framesFollowed = 0;  // frames asked for because the show time moves
     int m_programs = 0;      // programs that linked and took over
     int m_failedBuilds = 0;
     int m_drawnProgram = 0;  // the one the scene framebuffer was drawn with
