@@ -105,6 +105,9 @@ void StudioOptionsTest::badOptionsAreRefusedInOneLine_data()
     QTest::newRow("a file as an argument") << QStringList{QStringLiteral("scene.frag")} << QStringLiteral("scene.frag");
     QTest::newRow("size without height") << QStringList{QStringLiteral("--size"), QStringLiteral("640")} << QStringLiteral("--size");
     QTest::newRow("size of zero") << QStringList{QStringLiteral("--size"), QStringLiteral("0x360")} << QStringLiteral("--size");
+    QTest::newRow("size past the largest side") << QStringList{QStringLiteral("--size"), QStringLiteral("16385x360")} << QStringLiteral("--size");
+    QTest::newRow("size with a sign") << QStringList{QStringLiteral("--size"), QStringLiteral("+640x360")} << QStringLiteral("--size");
+    QTest::newRow("size too long to read") << QStringList{QStringLiteral("--size"), QStringLiteral("4294967936x360")} << QStringLiteral("--size");
     QTest::newRow("scale below a quarter") << QStringList{QStringLiteral("--scale"), QStringLiteral("0.2")} << QStringLiteral("--scale");
     QTest::newRow("scale above 1") << QStringList{QStringLiteral("--scale"), QStringLiteral("2")} << QStringLiteral("--scale");
     QTest::newRow("scale not a number") << QStringList{QStringLiteral("--scale"), QStringLiteral("half")} << QStringLiteral("--scale");

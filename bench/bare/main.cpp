@@ -11,6 +11,7 @@
 // both and how many times faster the show's is.
 
 #include "benchrows.h"
+#include "pixelsize.h"
 #include "showgl.h"
 
 #include <EGL/egl.h>
@@ -20,7 +21,6 @@
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QRegularExpression>
 #include <QStringList>
 
 #include <array>
@@ -324,14 +324,13 @@ int main(int argc, char *argv[])
     if (againstReference)
         arguments.removeFirst();
 
-    const QRegularExpressionMatch size = QRegularExpression(QStringLiteral("^(\\d+)x(\\d+)$"))
-            .match(arguments.value(0));
-    if (!size.hasMatch() || arguments.size() > 2) {
+    const QSize size = PixelSize::parse(arguments.value(0));
+    if (!size.isValid() || arguments.size() > 2) {
         std::fprintf(stderr, "usage: barebench [--reference] WxH [TIMES]\n");
         return 2;
     }
-    const int width = size.captured(1).toInt();
-    const int height = size.captured(2).toInt();
+    const int width = size.width();
+    const int height = size.height();
     // The ratio of two stages wants more frames for a steady median.
     const std::vector<float> times = showTimes(arguments.value(1), againstReference ? 9 : 5);
     if (times.empty())

@@ -1,15 +1,14 @@
 #include "captureoptions.h"
 
+#include "pixelsize.h"
+
 #include <QCommandLineParser>
 #include <QFileInfo>
-#include <QRegularExpression>
 
 #include <cmath>
 
 namespace {
 
-// Beyond this a framebuffer is larger than GL drivers commonly allow.
-constexpr int maxSide = 16384;
 // The show timer counts milliseconds: past 1000 frames a second, frames would repeat.
 constexpr int maxFps = 1000;
 constexpr int maxSupersample = 4;
@@ -108,12 +107,9 @@ QString CaptureOptions::parse(const QStringList &arguments)
         return {};
 
     if (parser.isSet(options.size)) {
-        const QRegularExpressionMatch match = QRegularExpression(QStringLiteral("^(\\d{1,5})x(\\d{1,5})$"))
-                .match(parser.value(options.size));
-        size = match.hasMatch() ? QSize(match.captured(1).toInt(), match.captured(2).toInt()) : QSize();
-        if (size.width() < 1 || size.height() < 1 || size.width() > maxSide || size.height() > maxSide)
-            return QStringLiteral("--size wants WIDTHxHEIGHT in pixels, each from 1 to %1, not '%2'")
-                    .arg(maxSide).arg(parser.value(options.size));
+        size = PixelSize::parse(parser.value(options.size));
+        if (!size.isValid())
+            return PixelSize::refusal(QStringLiteral("--size"), parser.value(options.size));
     }
 
     if (parser.isSet(options.fps) && !readWhole(parser.value(options.fps), 1, maxFps, &fps))
@@ -131,9 +127,9 @@ QString CaptureOptions::parse(const QStringList &arguments)
         && !readWhole(parser.value(options.supersample), 1, maxSupersample, &supersample))
         return QStringLiteral("--supersample wants a whole number from 1 to %1, not '%2'")
                 .arg(maxSupersample).arg(parser.value(options.supersample));
-    if (size.width() * supersample > maxSide || size.height() * supersample > maxSide)
+    if (size.width() * supersample > PixelSize::maxSide || size.height() * supersample > PixelSize::maxSide)
         return QStringLiteral("--supersample %1 at %2x%3 draws beyond %4 pixels a side")
-                .arg(supersample).arg(size.width()).arg(size.height()).arg(maxSide);
+                .arg(supersample).arg(size.width()).arg(size.height()).arg(PixelSize::maxSide);
     if (parser.isSet(options.shutter)
         && (!readSeconds(parser.value(options.shutter), &shutter) || shutter < 0.0 || shutter > 1.0))
         return QStringLiteral("--shutter wants a fraction of a frame from 0 to 1, not '%1'")

@@ -1,14 +1,12 @@
 #include "studiooptions.h"
 
+#include "pixelsize.h"
+
 #include <QCommandLineParser>
-#include <QRegularExpression>
 
 #include <cmath>
 
 namespace {
-
-// Beyond this a window is larger than any screen and GL drivers commonly allow.
-constexpr int maxSide = 16384;
 
 // The options, shared by the reading and the help text.
 struct Parser
@@ -74,12 +72,9 @@ QString StudioOptions::parse(const QStringList &arguments)
     }
 
     if (parser.isSet(options.size)) {
-        const QRegularExpressionMatch match = QRegularExpression(QStringLiteral("^(\\d{1,5})x(\\d{1,5})$"))
-                .match(parser.value(options.size));
-        size = match.hasMatch() ? QSize(match.captured(1).toInt(), match.captured(2).toInt()) : QSize();
-        if (size.width() < 1 || size.height() < 1 || size.width() > maxSide || size.height() > maxSide)
-            return QStringLiteral("--size wants WIDTHxHEIGHT in pixels, each from 1 to %1, not '%2'")
-                    .arg(maxSide).arg(parser.value(options.size));
+        size = PixelSize::parse(parser.value(options.size));
+        if (!size.isValid())
+            return PixelSize::refusal(QStringLiteral("--size"), parser.value(options.size));
     }
 
     if (parser.isSet(options.scale)) {
