@@ -5,10 +5,12 @@
 #include "stagewatcher.h"
 #include "studiowindow.h"
 
+#include <QDir>
 #include <QFile>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 // The tests' view into the studio window: its state, and what it drew.
@@ -100,6 +102,30 @@ struct StudioProbe
     }
 
     StudioWindow &window;
+};
+
+// A studio's working folder for one test: a new temporary folder, made the
+// current one, whose shaders/ holds the vertex stage. The folder that was
+// current before is current again when it goes.
+class StudioFolder
+{
+public:
+    StudioFolder()
+        : m_ready(m_dir.isValid() && QDir::setCurrent(m_dir.path()) && QDir().mkdir(QStringLiteral("shaders"))
+                  && StudioProbe::writeInPlace(QStringLiteral("shaders/shader.vert"), StudioProbe::vertexStage()))
+    {
+    }
+    ~StudioFolder() { QDir::setCurrent(m_previous); }
+    StudioFolder(const StudioFolder &) = delete;
+    StudioFolder &operator=(const StudioFolder &) = delete;
+
+    bool isReady() const { return m_ready; }
+    QString filePath(const QString &name) const { return m_dir.filePath(name); }
+
+private:
+    const QString m_previous = QDir::currentPath();
+    QTemporaryDir m_dir;
+    const bool m_ready;
 };
 
 #endif // STUDIOPROBE_H

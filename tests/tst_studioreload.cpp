@@ -8,7 +8,6 @@
 #include "studioprobe.h"
 
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cstdio>
@@ -78,24 +77,18 @@ private:
     static QColor centre(const QImage &image) { return image.pixelColor(image.width() / 2, image.height() / 2); }
     static bool waitForScene(StudioProbe &probe, const QColor &colour);
 
-    std::optional<QTemporaryDir> m_dir;
-    QString m_previousDir;
+    std::optional<StudioFolder> m_folder;
 };
 
 void StudioReloadTest::init()
 {
-    m_dir.emplace();
-    QVERIFY(m_dir->isValid());
-    m_previousDir = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(m_dir->path()));
-    QVERIFY(QDir().mkdir(QStringLiteral("shaders")));
-    QVERIFY(StudioProbe::writeInPlace(vertexPath, StudioProbe::vertexStage()));
+    m_folder.emplace();
+    QVERIFY(m_folder->isReady());
 }
 
 void StudioReloadTest::cleanup()
 {
-    QDir::setCurrent(m_previousDir);
-    m_dir.reset();
+    m_folder.reset();
 }
 
 std::unique_ptr<StudioWindow> StudioReloadTest::startStudio(const QByteArray &fragment)

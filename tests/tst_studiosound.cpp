@@ -7,7 +7,6 @@
 #include "musicfiles.h"
 #include "studioprobe.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <optional>
@@ -89,27 +88,21 @@ private:
     bool waitForBuffers(StudioProbe &probe, int count);
     QByteArray output() const;
 
-    std::optional<QTemporaryDir> m_dir;
-    QString m_previousDir;
+    std::optional<StudioFolder> m_folder;
 };
 
 void StudioSoundTest::init()
 {
-    m_dir.emplace();
-    QVERIFY(m_dir->isValid());
-    m_previousDir = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(m_dir->path()));
-    QVERIFY(QDir().mkdir(QStringLiteral("shaders")));
-    QVERIFY(StudioProbe::writeInPlace(QStringLiteral("shaders/shader.vert"), StudioProbe::vertexStage()));
+    m_folder.emplace();
+    QVERIFY(m_folder->isReady());
     QVERIFY(StudioProbe::writeInPlace(QStringLiteral("shaders/shader.frag"), StudioProbe::plainStage("0.2, 0.4, 0.6, 1.0")));
     qputenv("SDL_AUDIODRIVER", "disk");
-    qputenv("SDL_DISKAUDIOFILE", QFile::encodeName(m_dir->filePath(QStringLiteral("device.raw"))));
+    qputenv("SDL_DISKAUDIOFILE", QFile::encodeName(m_folder->filePath(QStringLiteral("device.raw"))));
 }
 
 void StudioSoundTest::cleanup()
 {
-    QDir::setCurrent(m_previousDir);
-    m_dir.reset();
+    m_folder.reset();
 }
 
 std::unique_ptr<StudioWindow> StudioSoundTest::startStudio(const QList<int> &beats)
@@ -134,7 +127,7 @@ bool StudioSoundTest::waitForBuffers(StudioProbe &probe, int count)
 
 QByteArray StudioSoundTest::output() const
 {
-    QFile file(m_dir->filePath(QStringLiteral("device.raw")));
+    QFile file(m_folder->filePath(QStringLiteral("device.raw")));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 

@@ -5,7 +5,6 @@
 #include "studioprobe.h"
 
 #include <QScreen>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <optional>
@@ -42,25 +41,19 @@ private slots:
 private:
     std::unique_ptr<StudioWindow> startStudio(double scale = 1.0, const QSize &size = QSize(320, 180));
 
-    std::optional<QTemporaryDir> m_dir;
-    QString m_previousDir;
+    std::optional<StudioFolder> m_folder;
 };
 
 void StudioWindowTest::init()
 {
-    m_dir.emplace();
-    QVERIFY(m_dir->isValid());
-    m_previousDir = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(m_dir->path()));
-    QVERIFY(QDir().mkdir(QStringLiteral("shaders")));
-    QVERIFY(StudioProbe::writeInPlace(QStringLiteral("shaders/shader.vert"), StudioProbe::vertexStage()));
+    m_folder.emplace();
+    QVERIFY(m_folder->isReady());
     QVERIFY(StudioProbe::writeInPlace(QStringLiteral("shaders/shader.frag"), StudioProbe::plainStage(tealStage)));
 }
 
 void StudioWindowTest::cleanup()
 {
-    QDir::setCurrent(m_previousDir);
-    m_dir.reset();
+    m_folder.reset();
 }
 
 std::unique_ptr<StudioWindow> StudioWindowTest::startStudio(double scale, const QSize &size)
