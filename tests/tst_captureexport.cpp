@@ -4,6 +4,7 @@
 // into ranges that join into exactly the whole show.
 
 #include "capturerun.h"
+#include "musicfiles.h"
 
 #include <QJsonObject>
 #include <QStandardPaths>
@@ -168,6 +169,7 @@ private slots:
     void ffv1FramesAreExactlyThePngFrames();
     void videoColoursAreBt709LimitedRange();
     void videoWithoutMusicIsSilentWithOneWarning();
+    void musicWithNoSoundGivesASilentTrackWithOneWarning();
 
     void rangesJoinIntoExactlyTheWholeShow();
 
@@ -438,6 +440,23 @@ void CaptureExportTest::videoWithoutMusicIsSilentWithOneWarning()
     const QJsonObject probed = probe(folder.filePath(QStringLiteral("silent.mp4")));
     QCOMPARE(stream(probed, QStringLiteral("video")).value("nb_read_frames").toString(), QStringLiteral("7"));
     QVERIFY(stream(probed, QStringLiteral("audio")).isEmpty());
+}
+
+void CaptureExportTest::musicWithNoSoundGivesASilentTrackWithOneWarning()
+{
+    // The count promises 68 beats and the file ends after 24: the show reads
+    // every byte as beats and plays nothing.
+    QTemporaryDir folder;
+    QVERIFY(MusicFiles::write(folder.filePath(QStringLiteral("music.bmm")),
+                              MusicFiles::head(68, QVector<int>(24, 500).toList())));
+    const Run run = CaptureRun::run({"--size", "64x36", "--fps", "5", "--to", "1", "cut.mp4"}, folder.path());
+    QVERIFY2(run.exitCode == 0, qPrintable(run.errors));
+    const QStringList warnings = run.errors.split(QRegularExpression(QStringLiteral("[\r\n]")), Qt::SkipEmptyParts)
+                                         .filter(QStringLiteral("warning"));
+    QCOMPARE(warnings.size(), 1);
+    QVERIFY2(warnings.first().contains(QLatin1String("music.bmm holds no sound")), qPrintable(warnings.first()));
+    const QJsonObject probed = probe(folder.filePath(QStringLiteral("cut.mp4")));
+    QVERIFY(!stream(probed, QStringLiteral("audio")).isEmpty());
 }
 
 void CaptureExportTest::rangesJoinIntoExactlyTheWholeShow()

@@ -95,6 +95,11 @@ bool VideoEncoder::findMusicPayload()
     // The samples begin where the show's own reader leaves the file.
     MusicFile::readBeatList(music);
     m_payloadStart = music.pos();
+    if (music.atEnd())
+        // A beat list cut short takes the whole file: the show plays it
+        // silent, and the video's sound is the same silence.
+        m_warning = QStringLiteral("%1 holds no sound after its beat list, so the video's sound track is silent, "
+                                   "as the show plays it (bmm info %1 says why)").arg(m_options.music);
     return true;
 }
 
