@@ -1,6 +1,6 @@
 // The studio's command line: what it accepts, the one line and exit code 2
 // for what it does not, --help, and the one line and exit code 1 for files
-// given on it that cannot be used.
+// given on it that cannot be used, or without a display to show its window.
 
 #include "studiooptions.h"
 
@@ -21,6 +21,8 @@ private slots:
     void filesGivenThatCannotBeUsedStopItInOneLine_data();
     void filesGivenThatCannotBeUsedStopItInOneLine();
     void withoutAShadersFolderItDrawsTheCompiledInStagesAndSaysSo();
+    void withoutADisplayItSaysSoInOneLine_data();
+    void withoutADisplayItSaysSoInOneLine();
 
 private:
     struct Run
@@ -29,13 +31,16 @@ private:
         QByteArray out;
         QByteArray err;
     };
-    static Run run(const QStringList &arguments, const QString &folder, bool stopAfterStart = false);
+    static Run run(const QStringList &arguments, const QString &folder, bool stopAfterStart = false,
+                   const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
 };
 
-StudioOptionsTest::Run StudioOptionsTest::run(const QStringList &arguments, const QString &folder, bool stopAfterStart)
+StudioOptionsTest::Run StudioOptionsTest::run(const QStringList &arguments, const QString &folder, bool stopAfterStart,
+                                              const QProcessEnvironment &environment)
 {
     QProcess studio;
     studio.setWorkingDirectory(folder);
+    studio.setProcessEnvironment(environment);
     studio.start(QStringLiteral(STUDIO_EXECUTABLE), arguments);
     Run result;
     if (!studio.waitForStarted())
@@ -187,6 +192,35 @@ void StudioOptionsTest::withoutAShadersFolderItDrawsTheCompiledInStagesAndSaysSo
                                  "stages, with nothing to watch\n"), result.err.constData());
     QCOMPARE(result.err.count("compiled-in"), 1);
     QVERIFY2(result.err.contains("studio: music.bmm: no such file: no music\n"), result.err.constData());
+}
+
+void StudioOptionsTest::withoutADisplayItSaysSoInOneLine_data()
+{
+    QTest::addColumn<QString>("display");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("none set") << QString() << QStringLiteral("no display: neither DISPLAY nor WAYLAND_DISPLAY is set");
+    QTest::newRow("one that is not there") << QStringLiteral(":6543")
+                                           << QStringLiteral("the display :6543 cannot be used");
+}
+
+void StudioOptionsTest::withoutADisplayItSaysSoInOneLine()
+{
+    QFETCH(QString, display);
+    QFETCH(QString, says);
+
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const QString &name : {QStringLiteral("DISPLAY"), QStringLiteral("WAYLAND_DISPLAY"),
+                                QStringLiteral("QT_QPA_PLATFORM")})
+        environment.remove(name);
+    if (!display.isEmpty())
+        environment.insert(QStringLiteral("DISPLAY"), display);
+    QTemporaryDir dir;
+    // Not an abort with Qt's own lines: exit status 1 and one line.
+    const Run result = run({}, dir.path(), false, environment);
+    QCOMPARE(result.code, 1);
+    QCOMPARE(result.err.count('\n'), 1);
+    QVERIFY2(result.err.startsWith(("studio: cannot open its window: " + says).toUtf8()), result.err.constData());
+    QVERIFY(QDir(dir.path()).isEmpty());
 }
 
 QTEST_MAIN(StudioOptionsTest)

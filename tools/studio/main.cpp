@@ -8,6 +8,10 @@
 #include <QGuiApplication>
 #include <QTextStream>
 
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
 namespace {
 
 QtMessageHandler qtHandler = nullptr;
@@ -32,6 +36,51 @@ int failWith(const QString &message, int code)
     return code;
 }
 
+// Without a display Qt ends the program with an abort and several lines of
+// its own. While the application starts, Qt's messages are held: a fatal one
+// gives way to one line and exit status 1; otherwise they are passed on.
+struct HeldMessage
+{
+    QtMsgType type;
+    QByteArray category;
+    QString text;
+};
+std::vector<HeldMessage> heldMessages;
+
+// Which display was tried, and the first thing Qt said of it.
+QString displayTried()
+{
+    const QString x = qEnvironmentVariable("DISPLAY");
+    const QString wayland = qEnvironmentVariable("WAYLAND_DISPLAY");
+    if (x.isEmpty() && wayland.isEmpty())
+        return QStringLiteral("no display: neither DISPLAY nor WAYLAND_DISPLAY is set");
+    const auto said = std::find_if(heldMessages.cbegin(), heldMessages.cend(),
+                                   [](const HeldMessage &held) { return held.category.startsWith("qt.qpa"); });
+    return QStringLiteral("the display %1 cannot be used%2")
+            .arg(x.isEmpty() ? wayland : x,
+                 said == heldMessages.cend() ? QString() : QStringLiteral(" (%1)").arg(said->text.simplified()));
+}
+
+void whileStarting(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type != QtFatalMsg) {
+        heldMessages.push_back({type, context.category, message});
+        return;
+    }
+    failWith(QStringLiteral("cannot open its window: %1; run it on the desktop, or on a virtual screen "
+                            "(scripts/with-x)").arg(displayTried()), 1);
+    std::_Exit(1);
+}
+
+void passOnHeldMessages()
+{
+    for (const HeldMessage &held : heldMessages) {
+        const QMessageLogContext context(nullptr, 0, nullptr, held.category.constData());
+        withoutQtsShaderReports(held.type, context, held.text);
+    }
+    heldMessages.clear();
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -50,8 +99,10 @@ int main(int argc, char *argv[])
     if (!problem.isEmpty())
         return failWith(problem + QStringLiteral(" (studio --help lists the options)"), 2);
 
-    qtHandler = qInstallMessageHandler(withoutQtsShaderReports);
+    qtHandler = qInstallMessageHandler(whileStarting);
     QGuiApplication app(argc, argv);
+    qInstallMessageHandler(withoutQtsShaderReports);
+    passOnHeldMessages();
     // Ctrl-C and SIGTERM end the studio as Escape does.
     const QuitOnSignals quitOnSignals;
     StudioWindow window(options);
