@@ -17,5 +17,6 @@ QSize PixelSize::parse(const QString &text)
 
 QString PixelSize::refusal(const QString &option, const QString &text)
 {
-    return QStringLiteral("%1 wants WIDTHxHEIGHT in pixels, each from 1 to %2, not '%3'").arg(option).arg(maxSide).arg(text);
+    return QStringLiteral("%1 wants WIDTHxHEIGHT in pixels, each from 1 to %2, not '%3'")
+            .arg(option).arg(maxSide).arg(text);
 }

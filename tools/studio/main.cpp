@@ -67,9 +67,8 @@ void whileStarting(QtMsgType type, const QMessageLogContext &context, const QStr
         heldMessages.push_back({type, context.category, message});
         return;
     }
-    failWith(QStringLiteral("cannot open its window: %1; run it on the desktop, or on a virtual screen "
-                            "(scripts/with-x)").arg(displayTried()), 1);
-    std::_Exit(1);
+    std::_Exit(failWith(QStringLiteral("cannot open its window: %1; run it on the desktop, or on a virtual "
+                                       "screen (scripts/with-x)").arg(displayTried()), 1));
 }
 
 void passOnHeldMessages()
