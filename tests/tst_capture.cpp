@@ -139,25 +139,32 @@ void CaptureTest::capturedFrameIsTheFrameTheWindowDraws()
 {
     QFETCH(float, timeAdjustment);
 
-    Window window;
+    ClockedWindow window;
     QVERIFY(WindowProbe::showAndWaitForFirstFrame(window));
     WindowProbe probe(window);
     probe.timeAdjustment() = timeAdjustment;
 
-    // The capture's frames fall on whole milliseconds of the show timer. Find
-    // a window frame whose show time, adjustment included, is exactly the
-    // show time of a whole millisecond; the float sum nearly always is.
+    // The capture's frames fall on whole milliseconds of the show timer. Set
+    // the window's timer to a reading whose show time, adjustment included,
+    // is exactly the show time of a whole millisecond (the float sum is, for
+    // most readings), and draw that frame.
+    qint64 windowMs = -1;
     qint64 timerMs = -1;
-    float showTime = 0.0f;
-    for (int attempt = 0; attempt < 10 && timerMs < 0; ++attempt) {
-        probe.frame();
-        showTime = probe.showTime();
-        const qint64 near = qRound64(double(showTime) * ShowTime::msPerSecond);
-        for (qint64 ms = near - 2; ms <= near + 2; ++ms)
-            if (ShowTime::at(ms) == showTime)
+    for (qint64 reading = 1000; reading < 3000 && timerMs < 0; ++reading) {
+        const float shown = ShowTime::at(reading, timeAdjustment);
+        const qint64 near = qRound64(double(shown) * ShowTime::msPerSecond);
+        for (qint64 ms = near - 2; ms <= near + 2 && timerMs < 0; ++ms) {
+            if (ShowTime::at(ms) == shown) {
+                windowMs = reading;
                 timerMs = ms;
+            }
+        }
     }
-    QVERIFY2(timerMs >= 0, "no frame fell on a whole millisecond");
+    QVERIFY2(timerMs >= 0, "no timer reading gives the show time of a whole millisecond");
+    window.advance(windowMs - window.now());
+    probe.frame();
+    const float showTime = probe.showTime();
+    QCOMPARE(showTime, ShowTime::at(timerMs));
 
     window.makeCurrent();
     QOpenGLFunctions *gl = window.context()->functions();
