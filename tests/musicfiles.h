@@ -82,6 +82,20 @@ inline int silentBuffersBeforeTheFirstCallback(const QByteArray &received)
     return buffers;
 }
 
+// What the callbacks gave a device that was closed while they streamed.
+// SDL pauses a device first when it closes it, so its playing thread may
+// write one last buffer (rarely two) of silence of its own after the last
+// callback's: those go, as do the ones before the first callback.
+inline QByteArray playedUntilClosed(const QByteArray &received)
+{
+    constexpr int mostClosingBuffers = 2;
+    QByteArray played = received.mid(silentBuffersBeforeTheFirstCallback(received) * bufferBytes);
+    for (int buffer = 0; buffer < mostClosingBuffers && played.size() >= bufferBytes
+         && allZero(played.right(bufferBytes)); ++buffer)
+        played.chop(bufferBytes);
+    return played;
+}
+
 inline bool write(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
