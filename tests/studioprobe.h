@@ -13,6 +13,24 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+// A studio window on a clock the test sets: every reading of its wall clock
+// is the clock's time, exactly, 0 until the test moves it on. Frames the
+// event loop runs meanwhile see the same time.
+class ClockedStudioWindow : public StudioWindow
+{
+public:
+    using StudioWindow::StudioWindow;
+
+    qint64 now() const { return m_now; }
+    void advance(qint64 ms) { m_now += ms; }
+
+protected:
+    qint64 readClock() const override { return m_now; }
+
+private:
+    qint64 m_now = 0;
+};
+
 // The tests' view into the studio window: its state, and what it drew.
 struct StudioProbe
 {
@@ -78,7 +96,7 @@ struct StudioProbe
     Transport &transport() { return window.m_transport; }
     ProgramBuilder *builder() { return window.m_builder.get(); }
     MusicPlayer &player() { return window.m_player; }
-    qint64 now() const { return window.m_clock.elapsed(); }
+    qint64 now() const { return window.readClock(); }
 
     // The scene as last drawn, at the size drawn, and the whole window as
     // presented (text included).

@@ -205,7 +205,7 @@ void StudioWindow::useBuild(const std::shared_ptr<ProgramBuilder::Result> &resul
     // The show time and the music start with the first picture (or the
     // first messages).
     if (!m_transport.isStarted())
-        m_transport.start(m_clock.elapsed());
+        m_transport.start(readClock());
     update();
 }
 
@@ -218,7 +218,7 @@ QSize StudioWindow::drawnSize() const
 
 void StudioWindow::paintGL()
 {
-    const qint64 now = m_clock.elapsed();
+    const qint64 now = readClock();
     const bool running = m_transport.isStarted() && !m_transport.isHeld();
     const double showTime = m_transport.isStarted() ? m_transport.showTime(now) : 0.0;
 
@@ -334,7 +334,7 @@ void StudioWindow::saveFrame()
 
 void StudioWindow::keyPressEvent(QKeyEvent *event)
 {
-    const qint64 now = m_clock.elapsed();
+    const qint64 now = readClock();
     const bool started = m_transport.isStarted();
     switch (event->key()) {
     case Qt::Key_Up:

@@ -49,6 +49,11 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     bool event(QEvent *event) override;
 
+    // The wall clock in milliseconds since the window's GL started: every
+    // reading of it goes through here. The studio reads the real clock; a
+    // test puts its own in its place to set exact times.
+    virtual qint64 readClock() const { return m_clock.elapsed(); }
+
 private:
     friend struct StudioProbe; // lets the tests look inside
 
