@@ -135,9 +135,10 @@ float wallsAtLeast(vec3 p, float known, float apart, float height)
     return max(max(fromKnown, fromBox), fromHeight) - tolerance;
 }
 
-// castRay, telling also how many samples it took and a lower bound of the
-// walls' distance where it stopped.
-vec2 march(vec3 ro, vec3 rd, out int samples, out float clearance)
+// Returns (distance along the ray, material), the material -1.0 for a miss;
+// tells also how many samples it took and a lower bound of the walls'
+// distance where it stopped.
+vec2 castRay(vec3 ro, vec3 rd, out int samples, out float clearance)
 {
     float tmin = 1.0;
     float tmax = 20.0;
@@ -199,16 +200,8 @@ vec2 march(vec3 ro, vec3 rd, out int samples, out float clearance)
     return vec2(t, m);
 }
 
-// Returns (distance along the ray, material), the material -1.0 for a miss.
-vec2 castRay(vec3 ro, vec3 rd)
-{
-    int samples;
-    float clearance;
-    return march(ro, rd, samples, clearance);
-}
-
-// softshadow, knowing a lower bound of the walls' distance at ro.
-float shadowFrom(vec3 ro, vec3 rd, float mint, float tmax, float clearance)
+// 1 is fully lit. clearance is a lower bound of the walls' distance at ro.
+float softshadow(vec3 ro, vec3 rd, float mint, float tmax, float clearance)
 {
     float res = 1.0;
     float t = mint;
@@ -275,12 +268,6 @@ float shadowFrom(vec3 ro, vec3 rd, float mint, float tmax, float clearance)
     return clamp(res, 0.0, 1.0);
 }
 
-// 1 is fully lit.
-float softshadow(vec3 ro, vec3 rd, float mint, float tmax)
-{
-    return shadowFrom(ro, rd, mint, tmax, UNKNOWN);
-}
-
 // The normal's sample points: pos plus the corners of a small tetrahedron.
 vec3 tetrahedronCorner(int k)
 {
@@ -289,8 +276,9 @@ vec3 tetrahedronCorner(int k)
     return vec3(k == 0 || k == 3 ? e.x : e.y, k >= 2 ? e.x : e.y, k == 1 || k == 3 ? e.x : e.y);
 }
 
-// calcNormal, knowing a lower bound of the walls' distance at pos.
-vec3 normalFrom(vec3 pos, float clearance)
+// The field's gradient, sampled at the corners of a small tetrahedron.
+// clearance is a lower bound of the walls' distance at pos.
+vec3 calcNormal(vec3 pos, float clearance)
 {
     vec4 d = vec4(0.0);  // the field at the four corners
     float height = wallHeight();
@@ -309,14 +297,9 @@ vec3 normalFrom(vec3 pos, float clearance)
     return normalize(e.xyy * d.x + e.yyx * d.y + e.yxy * d.z + e.xxx * d.w);
 }
 
-// The field's gradient, sampled at the corners of a small tetrahedron.
-vec3 calcNormal(vec3 pos)
-{
-    return normalFrom(pos, UNKNOWN);
-}
-
-// calcAO, knowing a lower bound of the walls' distance at pos.
-float occlusionFrom(vec3 pos, vec3 nor, float clearance)
+// 1 is unoccluded: surfaces nearer than the samples along the normal darken.
+// clearance is a lower bound of the walls' distance at pos.
+float calcAO(vec3 pos, vec3 nor, float clearance)
 {
     float occ = 0.0;
     float sca = 1.0;
@@ -350,18 +333,12 @@ float occlusionFrom(vec3 pos, vec3 nor, float clearance)
     return clamp(1.0 - 3.0 * occ, 0.0, 1.0);
 }
 
-// 1 is unoccluded: surfaces nearer than the samples along the normal darken.
-float calcAO(vec3 pos, vec3 nor)
-{
-    return occlusionFrom(pos, nor, UNKNOWN);
-}
-
 vec3 render(vec3 ro, vec3 rd)
 {
     vec3 col = vec3(0.7, 0.9, 1.0) + rd.y * 0.8;  // sky
     int samples;
     float clearance;
-    vec2 res = march(ro, rd, samples, clearance);
+    vec2 res = castRay(ro, rd, samples, clearance);
     float t = res.x;
     float m = res.y;
     if (m > -0.5) {
@@ -370,13 +347,13 @@ vec3 render(vec3 ro, vec3 rd)
         // the march has left one of its 64 to take it.
         if (samples < 64)
             clearance = mapWalls(pos).x;
-        vec3 nor = normalFrom(pos, clearance);
+        vec3 nor = calcNormal(pos, clearance);
         vec3 ref = reflect(rd, nor);
 
         // Any material value gives a colour.
         col = 0.45 + 0.35 * sin(vec3(0.05, 0.08, 0.10) * (m - 1.0));
 
-        float occ = occlusionFrom(pos, nor, clearance);
+        float occ = calcAO(pos, nor, clearance);
         vec3 lig = normalize(vec3(-0.4, 0.7, -0.6));  // towards the light
         float amb = clamp(0.5 + 0.5 * nor.y, 0.0, 1.0);
         float dif = clamp(dot(nor, lig), 0.0, 1.0);
@@ -387,9 +364,9 @@ vec3 render(vec3 ro, vec3 rd)
 
         // A shadow darkens a term that is 0 already: it need not be taken.
         if (dif > 0.0)
-            dif *= shadowFrom(pos, lig, 0.02, 2.5, clearance);
+            dif *= softshadow(pos, lig, 0.02, 2.5, clearance);
         if (dom > 0.0)
-            dom *= shadowFrom(pos, ref, 0.02, 2.5, clearance);
+            dom *= softshadow(pos, ref, 0.02, 2.5, clearance);
 
         //      weight  term  colour                          further factor
         vec3 lin = vec3(0.0);

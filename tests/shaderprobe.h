@@ -24,7 +24,9 @@ struct ProbeUniforms
 // Runs single functions of the scene's fragment stage on the real GL. The
 // stage is taken from the compiled-in resource with its functions as they
 // are; only its main is renamed, and a probe main appended that runs one
-// named probe per pixel and writes its value into a float framebuffer.
+// named probe per pixel and writes its value into a float framebuffer. The
+// ray functions, which the stage calls with what it knows about the walls
+// already, get overloads that know nothing beforehand.
 //
 // The probes see two inputs: a, which may step from pixel to pixel of a
 // grid (a = a0 + x * stepX + y * stepY for the pixel in column x, row y), and
@@ -146,6 +148,26 @@ private:
                            "uniform vec4 probeStepX;\n"
                            "uniform vec4 probeStepY;\n"
                            "uniform vec4 probeB;\n"
+                           // The stage's ray functions as the probes call them:
+                           // with nothing known about the walls beforehand.
+                           "vec2 castRay(vec3 ro, vec3 rd)\n"
+                           "{\n"
+                           "    int samples;\n"
+                           "    float clearance;\n"
+                           "    return castRay(ro, rd, samples, clearance);\n"
+                           "}\n"
+                           "float softshadow(vec3 ro, vec3 rd, float mint, float tmax)\n"
+                           "{\n"
+                           "    return softshadow(ro, rd, mint, tmax, UNKNOWN);\n"
+                           "}\n"
+                           "vec3 calcNormal(vec3 pos)\n"
+                           "{\n"
+                           "    return calcNormal(pos, UNKNOWN);\n"
+                           "}\n"
+                           "float calcAO(vec3 pos, vec3 nor)\n"
+                           "{\n"
+                           "    return calcAO(pos, nor, UNKNOWN);\n"
+                           "}\n"
                            "vec3 primaryStart()\n"
                            "{\n"
                            "    vec2 p = (-iResolution.xy + 2.0 * gl_FragCoord.xy) / iResolution.y;\n"
