@@ -1,6 +1,7 @@
 // The studio: the show's scene from the shader stages on disk, rebuilt on
 // every save, with the music in step with the picture.
 
+#include "newshow.h"
 #include "quitonsignals.h"
 #include "studiooptions.h"
 #include "studiowindow.h"
@@ -97,6 +98,16 @@ int main(int argc, char *argv[])
     }
     if (!problem.isEmpty())
         return failWith(problem + QStringLiteral(" (studio --help lists the options)"), 2);
+
+    if (!options.newShow.isEmpty()) {
+        const QCoreApplication app(argc, argv);
+        const QString failure = NewShow::create(options.newShow, NewShow::installedFolder());
+        if (!failure.isEmpty())
+            return failWith(failure, 1);
+        QTextStream(stdout) << "A new show in " << options.newShow << ": " << NewShow::files().join(QStringLiteral(", "))
+                            << '\n';
+        return 0;
+    }
 
     qtHandler = qInstallMessageHandler(whileStarting);
     QGuiApplication app(argc, argv);

@@ -16,7 +16,7 @@ struct Parser
         parser.setApplicationDescription(QStringLiteral(
                 "Runs the show's two shader stages from files in a window, rebuilds them whenever either is "
                 "saved, and plays the music in step with the picture, for working on the show live."));
-        parser.addOptions({help, shaders, music, font, size, scale, fullScreen});
+        parser.addOptions({help, shaders, music, font, size, scale, fullScreen, newShow});
     }
 
     QCommandLineParser parser;
@@ -35,6 +35,10 @@ struct Parser
             QStringLiteral("Render scale from 0.25 to 1: the scene is drawn at that fraction of the window "
                            "and stretched to it (default 1)."), QStringLiteral("S")};
     const QCommandLineOption fullScreen{QStringLiteral("full-screen"), QStringLiteral("Start full screen.")};
+    const QCommandLineOption newShow{QStringLiteral("new"),
+            QStringLiteral("Start a show of one's own: copy the installed show's stages, music and font into "
+                           "DIR (new, or empty) and quit; then work on them with cd DIR and the studio."),
+            QStringLiteral("DIR")};
 };
 
 } // namespace
@@ -52,6 +56,15 @@ QString StudioOptions::parse(const QStringList &arguments)
     if (!parser.positionalArguments().isEmpty())
         return QStringLiteral("the studio takes options only, not '%1'")
                 .arg(parser.positionalArguments().join(QStringLiteral("' '")));
+
+    if (parser.isSet(options.newShow)) {
+        newShow = parser.value(options.newShow);
+        if (newShow.isEmpty())
+            return QStringLiteral("--new wants a folder");
+        if (parser.optionNames().size() > 1)
+            return QStringLiteral("--new takes no other options");
+        return {};
+    }
 
     if (parser.isSet(options.shaders)) {
         shaders = parser.value(options.shaders);

@@ -19,6 +19,8 @@ struct StudioOptions
     QSize size{1280, 720};
     double scale = 1.0;
     bool fullScreen = false;
+    // --new DIR: a show of one's own in DIR, copied from the installed one.
+    QString newShow;
 
     bool helpAsked = false;
 

@@ -1,0 +1,46 @@
+#include "newshow.h"
+
+#include "pendingoutput.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+QStringList NewShow::files()
+{
+    return {QStringLiteral("shaders/shader.vert"), QStringLiteral("shaders/shader.frag"),
+            QStringLiteral("music.bmm"), QStringLiteral("text.png")};
+}
+
+QString NewShow::installedFolder()
+{
+    // STUDIO_DATA_FROM_PROGRAM: the data folder relative to the binaries folder.
+    return QDir::cleanPath(QCoreApplication::applicationDirPath() + QLatin1Char('/')
+                           + QStringLiteral(STUDIO_DATA_FROM_PROGRAM));
+}
+
+QString NewShow::create(const QString &folder, const QString &from)
+{
+    const QDir source(from);
+    for (const QString &file : files()) {
+        if (!QFileInfo(source.filePath(file)).isFile())
+            return QStringLiteral("no installed show to start from: %1 is missing").arg(source.filePath(file));
+    }
+
+    // The whole folder is made under a hidden name beside it and renamed
+    // into place, so that a failure leaves nothing half made.
+    PendingOutput output(folder, PendingOutput::Kind::Folder);
+    if (!output.create())
+        return output.error();
+    const QDir made(output.path());
+    if (!made.mkdir(QStringLiteral("shaders")))
+        return QStringLiteral("%1: cannot make its folder shaders").arg(folder);
+    for (const QString &file : files()) {
+        QFile original(source.filePath(file));
+        if (!original.copy(made.filePath(file)))
+            return QStringLiteral("%1: cannot copy %2: %3").arg(folder, original.fileName(), original.errorString());
+    }
+    if (!output.commit())
+        return output.error();
+    return {};
+}
