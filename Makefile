@@ -1,5 +1,7 @@
 # The two set-up commands: `make run` and `make test`. Both install what is
-# missing first. `make bench` and `make fuzz` need the same.
+# missing first: `make run` only what the show and the tools that make its
+# files need, and builds only those; `make test` (and `make bench`, `make fuzz`,
+# `make package`) everything.
 
 BUILD      := build
 ASAN_BUILD := build-asan
@@ -7,7 +9,7 @@ FUZZ_BUILD := build-fuzz
 CMAKE      := cmake -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 WITH_X     := scripts/with-x
 
-.PHONY: run test deps build build-asan build-fuzz assets test-normal test-asan test-fuzz fuzz bench clean
+.PHONY: run test deps deps-run build build-run build-asan build-fuzz test-normal test-asan test-fuzz fuzz bench package clean
 
 # One step at a time, even under make -j: each build runs its own jobs in
 # parallel already, and two test suites (or the fuzzer beside a suite) at once
@@ -15,23 +17,31 @@ WITH_X     := scripts/with-x
 .NOTPARALLEL:
 
 deps:
-	@scripts/install-deps
+	@scripts/install-deps test
+
+deps-run:
+	@scripts/install-deps run
+
+# CMake says what it leaves out (a tool whose libraries are missing) at the
+# level NOTICE; its progress lines are kept quiet.
+CONFIGURE = $(CMAKE) --log-level=NOTICE -S .
 
 build: deps
-	@$(CMAKE) -S . -B $(BUILD) >/dev/null
+	@$(CONFIGURE) -B $(BUILD)
 	@cmake --build $(BUILD)
 
 build-asan: deps
-	@$(CMAKE) -S . -B $(ASAN_BUILD) -DSHOW_SANITIZE=ON >/dev/null
+	@$(CONFIGURE) -B $(ASAN_BUILD) -DSHOW_SANITIZE=ON
 	@cmake --build $(ASAN_BUILD)
 
-# The show reads its files from the folder it starts in: the build folder.
-# The default soundtrack is made again only when the tool has changed.
-assets: build
-	@$(BUILD)/tools/fontatlas/fontatlas $(BUILD)/text.png
-	@[ $(BUILD)/music.bmm -nt $(BUILD)/tools/bmm/bmm ] || $(BUILD)/tools/bmm/bmm synth $(BUILD)/music.bmm
+# The show and its files, which it reads from the folder it starts in: the
+# build folder. showfiles makes the default soundtrack (bmm synth) and the font
+# image (fontatlas), each again only when its tool has changed.
+build-run: deps-run
+	@$(CONFIGURE) -B $(BUILD)
+	@cmake --build $(BUILD) --target show showfiles
 
-run: assets
+run: build-run
 	@scripts/run-show $(BUILD)
 
 test-normal: build
@@ -64,6 +74,10 @@ test: test-fuzz test-normal test-asan
 # Every benchmark, printed as one table; figures only, nothing passes or fails.
 bench: build
 	@bench/run-bench $(BUILD)
+
+# The Debian package, written into $(BUILD) (see Install in README.md).
+package: build
+	@cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
