@@ -1,4 +1,5 @@
 #include "window.h"
+#include "beatrule.h"
 #include "inputfile.h"
 #include "musicfile.h"
 #include "scenerenderer.h"
@@ -14,8 +15,6 @@
 namespace {
 
 constexpr float fpsReportMs = 1000.0f;
-constexpr float beatPulse = 1.0f;
-constexpr double beatDecayPerFrame = 0.1;
 
 // Without sound the show goes on: silent, with the audio clock standing at
 // 0, so no beat after 0 fires. The log says why, once.
@@ -65,16 +64,16 @@ void Window::keyPressEvent(QKeyEvent *event)
     // Every press is the window's own, auto-repeats included; nothing is passed on.
     switch (event->key()) {
     case Qt::Key_Up:
-        m_timeAdjustment += 10.0f;
+        m_timeAdjustment += ShowTime::bigStep;
         break;
     case Qt::Key_Down:
-        m_timeAdjustment -= 10.0f;
+        m_timeAdjustment -= ShowTime::bigStep;
         break;
     case Qt::Key_Right:
-        m_timeAdjustment += 1.0f;
+        m_timeAdjustment += ShowTime::smallStep;
         break;
     case Qt::Key_Left:
-        m_timeAdjustment -= 1.0f;
+        m_timeAdjustment -= ShowTime::smallStep;
         break;
     case Qt::Key_Space: {
         // Both sides of the hold are measured in show-time units, and each hold
@@ -170,11 +169,13 @@ void Window::paintGL()
         qDebug() << float(now) / 1000.0f;
     }
 
+    // Every beat the audio clock has passed since the last frame fires now,
+    // each on a line of its own; the clock is read afresh for each.
     for (const int b : qAsConst(m_beats)) {
-        if (float(b) > m_last && m_elapsed.load(std::memory_order_relaxed) >= float(b)) {
+        if (BeatRule::fires(b, m_last, m_elapsed.load(std::memory_order_relaxed))) {
             qDebug() << b << m_elapsed.load(std::memory_order_relaxed);
             m_last = float(b);
-            m_beat = beatPulse;
+            m_beat = BeatRule::pulseOnBeat;
         }
     }
 
@@ -189,12 +190,12 @@ void Window::paintGL()
     m_shader.setAttributeBuffer("vertex", GL_FLOAT, 0, 2);
     m_shader.enableAttributeArray("vertex");
 
-    m_beat = float(double(m_beat) - beatDecayPerFrame);
+    m_beat = BeatRule::decay(m_beat);
 
     // iBeat (the pulse, clamped at 0) and iFont (texture unit 0) are fed
     // every frame, though the scene reads neither today. The resolution is
     // in framebuffer pixels, which the fragment stage measures in.
-    SceneRenderer::setUniforms(m_shader, qMax(0.0f, m_beat), QSizeF(size()) * devicePixelRatio(),
+    SceneRenderer::setUniforms(m_shader, BeatRule::fed(m_beat), QSizeF(size()) * devicePixelRatio(),
                                ShowTime::at(now, m_timeAdjustment, m_pauseAdjustment));
 
     glDrawArrays(GL_TRIANGLES, 0, ShowGL::quadVertices);

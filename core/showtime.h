@@ -1,30 +1,42 @@
 #ifndef SHOWTIME_H
 #define SHOWTIME_H
 
-#include <QtGlobal>
+#include <cstdint>
 
-// The show's clock rules, shared by the window, the tools and the benchmarks.
+// The show's clock rules, shared by the window, the tools, the benchmarks
+// and the web build: plain C++, no Qt.
 namespace ShowTime {
 
 // The show ends on the first frame whose show timer reads more than this.
-constexpr qint64 endMs = 38200;
+constexpr std::int64_t endMs = 38200;
 
 // Show-timer milliseconds per second of show time: the show runs at 0.8 of real time.
 constexpr float msPerSecond = 1250.0f;
 
 // Show time in seconds as the frame loop feeds it to the scene, all in float.
-inline float at(qint64 timerMs, float timeAdjustment = 0.0f, float pauseAdjustment = 0.0f)
+inline float at(std::int64_t timerMs, float timeAdjustment = 0.0f, float pauseAdjustment = 0.0f)
 {
     return float(timerMs) / msPerSecond + timeAdjustment - pauseAdjustment;
 }
 
-inline bool isOver(qint64 timerMs) { return timerMs > endMs; }
+inline bool isOver(std::int64_t timerMs) { return timerMs > endMs; }
+
+// The show time at the end of the show, without seeks or holds: 30.56.
+constexpr float endShowTime() { return float(endMs) / msPerSecond; }
+
+// What the keys move the show time by: Up and Down, Right and Left.
+constexpr float bigStep = 10.0f;
+constexpr float smallStep = 1.0f;
 
 // The camera's five shots, cut at these show times, as the scene chooses
 // them; from 30 on the picture is black.
 constexpr float shotCuts[] = {5.0f, 10.0f, 15.0f, 20.0f};
 constexpr int shots = 5;
 constexpr float pictureEnds = 30.0f;
+
+// The picture fades out to black over the last second before every cut and
+// before pictureEnds, and fades in over the first second after every cut.
+constexpr float fadeSeconds = 1.0f;
 
 // The shot, 1 to 5, that the scene shows at a show time.
 constexpr int shotAt(float showTime)

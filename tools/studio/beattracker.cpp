@@ -1,38 +1,24 @@
 #include "beattracker.h"
+#include "beatrule.h"
 
 #include <QtGlobal>
 
 #include <cmath>
 
-namespace {
-
-constexpr float firedPulse = 1.0f;
-constexpr double decayPerFrame = 0.1;
-constexpr float neverFired = -1.0f;
-
-} // namespace
-
 int BeatTracker::reach(float clock)
 {
-    int fired = 0;
-    for (const int b : qAsConst(m_beats)) {
-        if (float(b) > m_last && clock >= float(b)) {
-            m_last = float(b);
-            m_pulse = firedPulse;
-            ++fired;
-        }
-    }
-    return fired;
+    return BeatRule::fireReached(qAsConst(m_beats), m_last, [clock] { return clock; },
+                                 [this](int) { m_pulse = BeatRule::pulseOnBeat; });
 }
 
 void BeatTracker::jumpTo(float clock)
 {
     // Beats are whole clock units: those at or after the clock fire again.
-    m_last = qMax(neverFired, std::ceil(clock) - 0.5f);
+    m_last = qMax(BeatRule::noneFired, std::ceil(clock) - 0.5f);
 }
 
 float BeatTracker::nextPulse()
 {
-    m_pulse = float(double(m_pulse) - decayPerFrame);
-    return qMax(0.0f, m_pulse);
+    m_pulse = BeatRule::decay(m_pulse);
+    return BeatRule::fed(m_pulse);
 }

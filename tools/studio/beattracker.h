@@ -1,6 +1,8 @@
 #ifndef BEATTRACKER_H
 #define BEATTRACKER_H
 
+#include "beatrule.h"
+
 #include <QList>
 
 // Fires the music file's beats from the music's position, in audio-clock
@@ -28,7 +30,7 @@ public:
 
 private:
     QList<int> m_beats;
-    float m_last = -1.0f; // negative beats never fire
+    float m_last = BeatRule::noneFired; // negative beats never fire
     float m_pulse = 0.0f;
 };
 

@@ -7,10 +7,12 @@ namespace {
 // Every value seen so far, with its first place in the list.
 using EarlierBeats = std::map<int, int>;
 
-// The first value the clock takes at or past a beat.
+// The first value the clock takes at or past a beat: it moves in whole steps
+// of one callback from 0.
 qint64 firstClockAt(int beat)
 {
-    return (qint64(beat) + 9) / 10 * 10;
+    constexpr qint64 step = qint64(MusicFile::clockPerCallback);
+    return (qint64(beat) + step - 1) / step * step;
 }
 
 Verdict judge(int beat, const EarlierBeats &earlier)
