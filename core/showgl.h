@@ -1,6 +1,8 @@
 #ifndef SHOWGL_H
 #define SHOWGL_H
 
+#include "showquad.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QString>
@@ -27,17 +29,6 @@ inline QByteArray stageSource(const QString &resourceName)
     QFile file(resourceName);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
-
-// Two triangles covering clip space.
-constexpr float quad[] = {
-    -1.0f, -1.0f,
-     1.0f, -1.0f,
-     1.0f,  1.0f,
-     1.0f,  1.0f,
-    -1.0f,  1.0f,
-    -1.0f, -1.0f,
-};
-constexpr int quadVertices = 6;
 
 } // namespace ShowGL
 
