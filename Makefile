@@ -9,7 +9,7 @@ FUZZ_BUILD := build-fuzz
 CMAKE      := cmake -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 WITH_X     := scripts/with-x
 
-.PHONY: run test deps deps-run build build-run build-asan build-fuzz test-normal test-asan test-fuzz fuzz bench package clean
+.PHONY: run test deps deps-run deps-web build build-run build-asan build-fuzz web web-test-driver test-normal test-asan test-fuzz fuzz bench package clean
 
 # One step at a time, even under make -j: each build runs its own jobs in
 # parallel already, and two test suites (or the fuzzer beside a suite) at once
@@ -21,6 +21,9 @@ deps:
 
 deps-run:
 	@scripts/install-deps run
+
+deps-web:
+	@scripts/install-deps web
 
 # CMake says what it leaves out (a tool whose libraries are missing) at the
 # level NOTICE; its progress lines are kept quiet.
@@ -44,7 +47,25 @@ build-run: deps-run
 run: build-run
 	@scripts/run-show $(BUILD)
 
-test-normal: build
+# The show in a web page: $(BUILD)/web/ holds everything a static server
+# serves, the show's two files included; emscripten's own build folder is
+# $(BUILD)/web-wasm. Its optimizer finds its JavaScript packages through
+# NODE_PATH.
+EMSCRIPTEN_ENV := NODE_PATH=/usr/share/nodejs
+web: deps-web
+	@$(CONFIGURE) -B $(BUILD)
+	@cmake --build $(BUILD) --target showfiles
+	@$(EMSCRIPTEN_ENV) emcmake cmake -G Ninja -S web -B $(BUILD)/web-wasm -DCMAKE_BUILD_TYPE=Release \
+		-DWEB_OUTPUT=$(CURDIR)/$(BUILD)/web -DWEB_ASSETS=$(CURDIR)/$(BUILD) >/dev/null
+	@$(EMSCRIPTEN_ENV) cmake --build $(BUILD)/web-wasm
+
+# The web page's test drives Chromium from Node through puppeteer-core,
+# installed from tests/web/package-lock.json (no browser of its own: Debian's).
+web-test-driver: deps
+	@[ tests/web/node_modules/.package-lock.json -nt tests/web/package-lock.json ] || \
+		(cd tests/web && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error)
+
+test-normal: build web web-test-driver
 	@$(WITH_X) ctest --test-dir $(BUILD) --output-on-failure -j2
 
 test-asan: build-asan

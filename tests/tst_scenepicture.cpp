@@ -5,6 +5,7 @@
 // both shapes.
 
 #include "offscreencontext.h"
+#include "picturedifference.h"
 #include "scenerenderer.h"
 #include "showgl.h"
 
@@ -15,6 +16,9 @@
 
 #include <optional>
 
+using PictureDifference::Difference;
+using PictureDifference::differenceOf;
+
 namespace {
 
 const QString referenceStage = QStringLiteral(":/reference/scene.frag");
@@ -22,13 +26,6 @@ const QString referenceStage = QStringLiteral(":/reference/scene.frag");
 // Wide and tall windows of the same area: modest, for a software GL.
 const QSize wide(320, 180);
 const QSize tall(180, 320);
-
-// The limits, in levels of 1/255, and the shares of pixels allowed past them.
-constexpr int smallStep = 1;
-constexpr int largeStep = 3;
-constexpr double allowedOverSmall = 0.005;
-constexpr double allowedOverLarge = 0.001;
-constexpr double allowedMeanLevels = 0.1;
 
 // Both stages drawn by the scene renderer into one framebuffer.
 class StagePair
@@ -97,53 +94,6 @@ private:
     std::optional<SceneRenderer> m_reference;
     std::optional<SceneRenderer> m_show;
 };
-
-struct Difference
-{
-    double overSmall = 0.0;  // share of pixels with a channel off by more than smallStep
-    double overLarge = 0.0;  // the same, largeStep
-    double meanLevels = 0.0; // mean over the colour channels of every pixel
-    int largest = 0;         // in any channel, alpha included
-
-    QString text() const
-    {
-        return QStringLiteral("%1% over %2/255, %3% over %4/255, mean %5/255, largest %6/255")
-                .arg(100.0 * overLarge, 0, 'f', 4).arg(largeStep)
-                .arg(100.0 * overSmall, 0, 'f', 4).arg(smallStep)
-                .arg(meanLevels, 0, 'f', 4).arg(largest);
-    }
-    bool withinLimits() const
-    {
-        return overLarge <= allowedOverLarge && overSmall <= allowedOverSmall && meanLevels < allowedMeanLevels;
-    }
-};
-
-Difference differenceOf(const QImage &a, const QImage &b)
-{
-    Difference result;
-    const qsizetype pixels = qsizetype(a.width()) * a.height();
-    if (a.size() != b.size() || a.format() != QImage::Format_RGBA8888 || b.format() != a.format() || pixels == 0)
-        return {1.0, 1.0, 255.0, 255};
-    const uchar *x = a.constBits();
-    const uchar *y = b.constBits();
-    qint64 overSmall = 0, overLarge = 0, sum = 0;
-    for (qsizetype i = 0; i < pixels; ++i, x += 4, y += 4) {
-        int worst = 0;
-        for (int c = 0; c < 4; ++c) {
-            const int d = qAbs(int(x[c]) - int(y[c]));
-            worst = qMax(worst, d);
-            if (c < 3)
-                sum += d;
-        }
-        overSmall += worst > smallStep;
-        overLarge += worst > largeStep;
-        result.largest = qMax(result.largest, worst);
-    }
-    result.overSmall = double(overSmall) / double(pixels);
-    result.overLarge = double(overLarge) / double(pixels);
-    result.meanLevels = double(sum) / double(3 * pixels);
-    return result;
-}
 
 int litPixels(const QImage &image)
 {

@@ -1,0 +1,157 @@
+// What the web page's tests share: a static server on 127.0.0.1 for the
+// built page, whose files each case can replace or take away, Debian's
+// Chromium headless with its software WebGL 2, and the page's console.
+
+import fs from 'node:fs';
+import http from 'node:http';
+import path from 'node:path';
+import { Readable } from 'node:stream';
+
+export const webDir = process.env.WEB_DIR;
+const chromium = process.env.CHROMIUM ?? '/usr/bin/chromium';
+
+const types = {
+    '.html': 'text/html',
+    '.js': 'text/javascript',
+    '.wasm': 'application/wasm',
+    '.png': 'image/png',
+};
+
+// Serves webDir under /CASE/, where a case's own files (Buffers, or null for
+// a file that is not there) stand in for the page's. Counts the bytes sent
+// of every file, by case. Files go out as streams, at the pace the browser
+// takes them.
+export class PageServer {
+    constructor() {
+        this.cases = new Map();
+        this.sent = new Map();
+        this.server = http.createServer((request, response) => this.serve(request, response));
+    }
+
+    async start() {
+        await new Promise((resolve) => this.server.listen(0, '127.0.0.1', resolve));
+        this.origin = `http://127.0.0.1:${this.server.address().port}`;
+    }
+
+    stop() {
+        this.server.closeAllConnections();
+        return new Promise((resolve) => this.server.close(resolve));
+    }
+
+    // The address of the page with these files in place of the built ones.
+    page(name, files = {}, query = '') {
+        this.cases.set(name, files);
+        return `${this.origin}/${name}/index.html${query}`;
+    }
+
+    bytesSent(name, file) {
+        return this.sent.get(`${name}/${file}`) ?? 0;
+    }
+
+    serve(request, response) {
+        const [, name, file] = decodeURIComponent(new URL(request.url, this.origin).pathname).split('/');
+        const files = this.cases.get(name);
+        const key = `${name}/${file}`;
+        const type = types[path.extname(file ?? '')] ?? 'application/octet-stream';
+        const count = (chunk) => this.sent.set(key, (this.sent.get(key) ?? 0) + chunk.length);
+        if (files === undefined || files[file] === null) {
+            response.writeHead(404).end();
+            return;
+        }
+        if (files[file] instanceof Buffer) {
+            const bytes = files[file];
+            response.writeHead(200, { 'Content-Type': type, 'Content-Length': bytes.length });
+            const stream = Readable.from(pieces(bytes));
+            stream.on('data', count);
+            stream.pipe(response);
+            response.on('close', () => stream.destroy());
+            return;
+        }
+        const source = typeof files[file] === 'string' ? files[file] : path.join(webDir, file);
+        fs.stat(source, (error, stat) => {
+            if (error || !stat.isFile()) {
+                response.writeHead(404).end();
+                return;
+            }
+            response.writeHead(200, { 'Content-Type': type, 'Content-Length': stat.size });
+            const stream = fs.createReadStream(source);
+            stream.on('data', count);
+            stream.pipe(response);
+            response.on('close', () => stream.destroy());
+        });
+    }
+}
+
+function* pieces(bytes) {
+    for (let at = 0; at < bytes.length; at += 65536)
+        yield bytes.subarray(at, at + 65536);
+}
+
+export async function launchBrowser() {
+    const { default: puppeteer } = await import('puppeteer-core');
+    return puppeteer.launch({
+        executablePath: chromium,
+        headless: true,
+        args: [
+            '--no-sandbox',
+            '--use-gl=angle', '--use-angle=swiftshader', '--enable-unsafe-swiftshader',
+            '--disable-background-networking', '--disable-component-update', '--disable-sync',
+            '--disable-default-apps', '--no-first-run', '--mute-audio',
+            // Frames and the audio clock keep their pace in a page nobody looks at.
+            '--disable-background-timer-throttling', '--disable-renderer-backgrounding',
+            '--disable-backgrounding-occluded-windows',
+        ],
+    });
+}
+
+// A page of the show at a size, its console lines gathered; the program
+// has started once this returns.
+export async function openShow(browser, url, { width = 320, height = 180, scale = 1, beforeLoad } = {}) {
+    const page = await browser.newPage();
+    await page.setViewport({ width, height, deviceScaleFactor: scale });
+    const lines = [];
+    const errors = [];
+    page.on('console', (message) => {
+        if (message.type() === 'log')
+            lines.push(message.text());
+        else if (message.type() === 'error' && !message.text().startsWith('Failed to load resource'))
+            errors.push(message.text());
+    });
+    page.on('pageerror', (error) => errors.push(`page error: ${error.message}`));
+    if (beforeLoad)
+        await beforeLoad(page);
+    await page.goto(url);
+    await page.waitForFunction(() => typeof Module !== 'undefined' && Module.calledRun === true, { timeout: 60000 });
+    return { page, lines, errors };
+}
+
+// The page's failure lines as shown on it.
+export function failureLines(page) {
+    return page.$$eval('#failures > div', (items) => items.map((item) => item.textContent));
+}
+
+// Waits for a frame drawn at exactly this show time (as the program fed it
+// to the scene, a float).
+export function frameAt(page, showTime) {
+    return page.waitForFunction((t) => ShowPage.lastFrame.showTime === t, { timeout: 60000 }, showTime);
+}
+
+export function framesDrawn(page) {
+    return page.evaluate(() => ShowPage.lastFrame.frame);
+}
+
+export const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+
+// A music file as the show reads it: the little-endian count, the beat
+// times, then stereo float frames (each frame's left sample its number + 1,
+// the right one its negative, so none is silence).
+export function musicFile(beats, frames, count = beats.length) {
+    const bytes = Buffer.alloc(4 + 4 * beats.length + 8 * frames);
+    bytes.writeUInt32LE(count, 0);
+    beats.forEach((beat, i) => bytes.writeInt32LE(beat, 4 + 4 * i));
+    for (let i = 0; i < frames; ++i) {
+        bytes.writeFloatLE(i + 1, 4 + 4 * beats.length + 8 * i);
+        bytes.writeFloatLE(-(i + 1), 4 + 4 * beats.length + 8 * i + 4);
+    }
+    return bytes;
+}

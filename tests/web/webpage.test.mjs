@@ -1,0 +1,282 @@
+// The show's web page in headless Chromium with its software WebGL 2: its
+// frames against the desktop's scene at the same show times, the keys, the
+// beats against the audio clock, the end of the show and its failures.
+// Run by CTest (WEB_DIR: the built page; SCENECOMPARE: the desktop's
+// comparison of frames with the scene tests' limits).
+
+import { PageServer, launchBrowser, openShow, failureLines, frameAt, framesDrawn, musicFile, sleep, webDir }
+    from './harness.mjs';
+
+import assert from 'node:assert/strict';
+import { spawnSync } from 'node:child_process';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import { after, before, describe, test } from 'node:test';
+
+// Left out (77) where the page or the driver is missing: make test makes both.
+if (!webDir || !fs.existsSync(path.join(webDir, 'show.wasm'))) {
+    console.log(`No built page in ${webDir}: make web builds it`);
+    process.exit(77);
+}
+if (!fs.existsSync(new URL('node_modules/puppeteer-core', import.meta.url))) {
+    console.log('No puppeteer-core in tests/web: npm ci there installs it');
+    process.exit(77);
+}
+
+const silentShow = '; the show runs silent and its beats do not fire';
+let server;
+let browser;
+
+before(async () => {
+    server = new PageServer();
+    await server.start();
+    browser = await launchBrowser();
+});
+
+after(async () => {
+    await browser?.close();
+    await server?.stop();
+});
+
+// The show's page with its clock held, started by a click.
+async function heldShow(name, options = {}) {
+    const show = await openShow(browser, server.page(name, options.files, '?clock=held'), options);
+    await show.page.mouse.click(5, 5);
+    return show;
+}
+
+// Show time from a show-timer reading, as the desktop computes it: whole
+// milliseconds at 1250 a show second, in float (exact for these values).
+const timerFor = (showTime) => Math.round(showTime * 1250);
+
+async function showTimeAfter(page, timerMs, ...keys) {
+    await page.evaluate((ms) => ShowPage.setClock(ms), timerMs);
+    for (const key of keys)
+        await page.keyboard.press(key);
+    const drawn = await framesDrawn(page);
+    // Two frames later, every key has been taken.
+    await page.waitForFunction((n) => ShowPage.lastFrame.frame >= n + 2, { timeout: 60000 }, drawn);
+    return page.evaluate(() => ShowPage.lastFrame.showTime);
+}
+
+// The canvas as a PNG, once a frame at this show time is on it.
+async function frameAsPng(page, showTime) {
+    await frameAt(page, showTime);
+    const url = await page.evaluate(() => document.getElementById('canvas').toDataURL('image/png'));
+    return Buffer.from(url.split(',')[1], 'base64');
+}
+
+describe('picture', () => {
+    // Each frame is saved as SHOWTIME.png and held against the desktop's
+    // offscreen scene at that show time and size, within the scene tests'
+    // limits, by the desktop's own comparison.
+    async function framesMatchTheDesktop(options, moments) {
+        const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'webframes-'));
+        const { page, errors } = await heldShow('picture', options);
+        for (const { timerMs, keys = [], showTime } of moments) {
+            await page.evaluate((ms) => ShowPage.setClock(ms), timerMs);
+            for (const key of keys)
+                await page.keyboard.press(key);
+            fs.writeFileSync(path.join(dir, `${showTime}.png`), await frameAsPng(page, showTime));
+        }
+        await page.close();
+        assert.deepEqual(errors, []);
+        const compare = spawnSync(process.env.SCENECOMPARE, [dir], { encoding: 'utf8' });
+        console.log(compare.stdout + compare.stderr);
+        assert.equal(compare.status, 0, `the frames in ${dir} differ from the desktop's beyond the limits`);
+        fs.rmSync(dir, { recursive: true });
+    }
+
+    // The comparison can fail: the camera of shot 3 a sixtieth of a second
+    // on turns a degree, which breaks the limits.
+    test('a frame held against the desktop\'s a sixtieth of a second later differs', async () => {
+        const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'webframes-'));
+        const { page } = await heldShow('shifted');
+        await page.evaluate((ms) => ShowPage.setClock(ms), timerFor(12.5));
+        fs.writeFileSync(path.join(dir, `${12.5 + 1 / 60}.png`), await frameAsPng(page, 12.5));
+        await page.close();
+        const compare = spawnSync(process.env.SCENECOMPARE, [dir], { encoding: 'utf8' });
+        assert.equal(compare.status, 1, compare.stdout + compare.stderr);
+        fs.rmSync(dir, { recursive: true });
+    });
+
+    test('frames at held show times are the desktop\'s, one reached by a key', () => framesMatchTheDesktop(
+        { width: 320, height: 180 },
+        [
+            { timerMs: timerFor(2.5), showTime: 2.5 },     // shot 1, walls rising
+            { timerMs: timerFor(4.5), showTime: 4.5 },     // half faded before the first cut
+            { timerMs: timerFor(24), showTime: 24 },       // shot 5, swinging up
+            { timerMs: timerFor(2.5), keys: ['ArrowUp'], showTime: 12.5 }, // shot 3, through Up
+        ]));
+
+    test('the canvas is drawn at the device\'s pixels', () => framesMatchTheDesktop(
+        { width: 160, height: 90, scale: 2 },
+        [{ timerMs: timerFor(16.5), showTime: 16.5 }]));  // shot 4, at 320x180 pixels
+});
+
+describe('keys', () => {
+    test('the keys move the show time as on the desktop', async () => {
+        const { page, errors } = await heldShow('keys');
+        // Show time = timer / 1250 + keys' seconds - the holds' (derived by hand).
+        assert.equal(await showTimeAfter(page, 2500), 2);
+        assert.equal(await showTimeAfter(page, 2500, 'ArrowUp'), 12);
+        assert.equal(await showTimeAfter(page, 2500, 'ArrowDown', 'ArrowDown'), -8);
+        assert.equal(await showTimeAfter(page, 2500, 'ArrowRight', 'ArrowRight', 'ArrowLeft'), -7);
+        // The keypad's Enter is not Return.
+        assert.equal(await showTimeAfter(page, 2500, 'NumpadEnter'), -7);
+        // Return starts the show timer again, here at the page clock's 2500 ms.
+        assert.equal(await showTimeAfter(page, 2500, 'Enter'), 0);
+        assert.equal(await showTimeAfter(page, 3750), 1);
+        // Space holds the show time where it stands however the timer runs...
+        assert.equal(await showTimeAfter(page, 5000, 'Space'), 2);
+        assert.equal(await showTimeAfter(page, 10000), 2);
+        // ... and lets it run on from there: 5000 ms held leave 4 s behind.
+        assert.equal(await showTimeAfter(page, 10000, 'Space'), 2);
+        assert.equal(await showTimeAfter(page, 11250), 3);
+        assert.deepEqual(errors, []);
+        await page.close();
+    });
+
+    test('Escape ends the show: the music stops, full screen is left, no frame follows', async () => {
+        const { page, lines, errors } = await heldShow('escape');
+        await showTimeAfter(page, 1000);
+        assert.equal(await page.evaluate(() => document.fullscreenElement !== null), true);
+        await page.keyboard.press('Escape');
+        await page.waitForFunction(() => !ShowPage.running);
+        const drawn = await framesDrawn(page);
+        await sleep(300);
+        assert.equal(await framesDrawn(page), drawn);
+        assert.equal(await page.evaluate(() => document.fullscreenElement), null);
+        assert.equal(await page.evaluate(() => ShowPage.music.context.state), 'closed');
+        assert.equal(lines.at(-1), 'the show ends: Escape');
+        assert.deepEqual(errors, []);
+        await page.close();
+    });
+
+    test('the show ends on the first frame past 38.2 s of its timer', async () => {
+        const { page, lines } = await heldShow('end');
+        await showTimeAfter(page, 38200);
+        assert.equal(await page.evaluate(() => ShowPage.running), true);
+        await page.evaluate(() => ShowPage.setClock(38201));
+        await page.waitForFunction(() => !ShowPage.running);
+        assert.equal(await page.evaluate(() => ShowPage.lastFrame.showTime), Math.fround(38201 / 1250));
+        assert.equal(lines.at(-1), 'the show ends: its 38.2 s are over');
+        await page.close();
+    });
+});
+
+describe('music and beats', () => {
+    test('beats fire in order once the audio clock has reached them, also past the music\'s end', async () => {
+        // One second of music; beats the show's rule fires (0, 50, 120, 400,
+        // and 700 after the music has ended) and ones it never fires (-5,
+        // the second 50, and 30 after 50).
+        const music = musicFile([-5, 0, 50, 50, 30, 120, 400, 700], 44100);
+        const { page, lines, errors } = await openShow(browser, server.page('beats', { 'music.bmm': music }));
+        await page.mouse.click(5, 5);
+        await page.waitForFunction(() => ShowPage.music.clock >= 900, { timeout: 60000 });
+        await sleep(300);
+        const beats = lines.filter((line) => /^-?\d+ \d+$/.test(line)).map((line) => line.split(' ').map(Number));
+        assert.deepEqual(beats.map(([beat]) => beat), [0, 50, 120, 400, 700]);
+        for (const [beat, clock] of beats) {
+            assert.ok(clock >= beat, `beat ${beat} fired at the clock ${clock}`);
+            assert.equal(clock % 10, 0, `the clock moves in steps of 10: ${clock}`);
+        }
+        // Once a second: the frames, then the show timer's seconds.
+        const report = lines.findIndex((line) => /^\d+$/.test(line));
+        assert.ok(report >= 0 && /^\d+(\.\d+)?$/.test(lines[report + 1]), lines.join('\n'));
+        assert.deepEqual(errors, []);
+        await page.close();
+    });
+
+    test('a long music file is read only as far as it plays', async () => {
+        const frames = 60 * 44100;
+        const music = musicFile([0], frames);
+        const { page } = await openShow(browser, server.page('long', { 'music.bmm': music }));
+        await page.mouse.click(5, 5);
+        await page.waitForFunction(() => ShowPage.music.clock >= 1000, { timeout: 60000 });
+        const { posted, consumed } = await page.evaluate(() => ({ posted: ShowPage.music.posted, consumed: ShowPage.music.consumed }));
+        // The player holds at most two seconds beyond what it has played.
+        assert.ok(posted - consumed <= 2 * 44100, `${posted - consumed} frames ahead`);
+        assert.ok(posted < frames / 4, `${posted} frames handed over of ${frames}`);
+        await page.close();
+    });
+});
+
+describe('failures', () => {
+    // Each is one line on the page and the console, and the show goes on.
+    async function failingShow(name, files, expected, beforeLoad) {
+        const { page, lines, errors } = await openShow(browser, server.page(name, files), { beforeLoad });
+        await page.mouse.click(5, 5);
+        const drawn = await framesDrawn(page);
+        await page.waitForFunction((n) => ShowPage.lastFrame.frame > n + 2, { timeout: 60000 }, drawn);
+        await sleep(500);
+        const shown = await failureLines(page);
+        assert.equal(shown.length, 1, shown.join('\n'));
+        assert.match(shown[0], expected);
+        assert.deepEqual(errors, shown);
+        await page.close();
+        return { shown: shown[0], lines };
+    }
+
+    const noBeatFired = (lines) => assert.deepEqual(lines.filter((line) => /^-?\d+ \d+$/.test(line)), []);
+
+    test('without WebGL 2 the page says so', () => failingShow('nowebgl', {}, /has no WebGL 2/, (page) =>
+        page.evaluateOnNewDocument(() => {
+            const getContext = HTMLCanvasElement.prototype.getContext;
+            HTMLCanvasElement.prototype.getContext = function (type, ...rest) {
+                return type === 'webgl2' ? null : getContext.call(this, type, ...rest);
+            };
+        })));
+
+    test('a missing music.bmm: a silent show', async () => {
+        const { shown, lines } = await failingShow('nomusic', { 'music.bmm': null },
+            /^Cannot load music\.bmm \(HTTP 404/);
+        assert.ok(shown.endsWith(silentShow));
+        noBeatFired(lines);
+    });
+
+    test('a music.bmm that ends inside its beat list: a silent show, no beats', async () => {
+        // The count 5, two values (0 would fire at once) and two bytes.
+        const truncated = Buffer.concat([musicFile([0, 50], 0, 5), Buffer.from([1, 2])]);
+        const { lines } = await failingShow('truncated', { 'music.bmm': truncated },
+            /^music\.bmm is broken: the file ends inside its list of 5 beats; the show runs silent/);
+        noBeatFired(lines);
+    });
+
+    test('a music.bmm whose count the file cannot hold: a silent show, no beats', async () => {
+        const { lines } = await failingShow('hugecount', { 'music.bmm': musicFile([0, 50], 44100, 0x80000000) },
+            /^music\.bmm is broken: the file ends inside its list of 2147483648 beats/);
+        noBeatFired(lines);
+    });
+
+    test('a stage that does not compile: the compiler\'s message, at the stage\'s own line', async () => {
+        const stage = fs.readFileSync(path.join(webDir, 'shader.frag'), 'utf8').split('\n');
+        // The built stage's line 5 (the ES version line and precision come
+        // first) is the desktop stage's line 2, as the #line after them says.
+        stage.splice(5, 0, 'this is no GLSL;');
+        const { shown } = await failingShow('badstage', { 'shader.frag': Buffer.from(stage.join('\n')) },
+            /^shader\.frag does not compile: .*ERROR/);
+        assert.match(shown, /:2: /);
+    });
+});
+
+test('the stage rule takes only a GLSL 3.30 core stage', () => {
+    const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'stagerule-'));
+    const rule = path.join(path.dirname(new URL(import.meta.url).pathname), '..', '..', 'web', 'glsl-es.cmake');
+    const run = (text) => {
+        fs.writeFileSync(path.join(dir, 'in'), text);
+        const result = spawnSync('cmake', [`-DIN=${dir}/in`, `-DOUT=${dir}/out`, '-P', rule], { encoding: 'utf8' });
+        return { status: result.status, message: result.stderr, out: fs.existsSync(`${dir}/out`) && fs.readFileSync(`${dir}/out`, 'utf8') };
+    };
+    assert.deepEqual(run('#version 330 core\nvoid main() {}\n'), {
+        status: 0, message: '',
+        out: '#version 300 es\nprecision highp float;\nprecision highp int;\nprecision highp sampler2D;\n#line 2\nvoid main() {}\n',
+    });
+    fs.rmSync(`${dir}/out`);
+    const refused = run('#version 410 core\nvoid main() {}\n');
+    assert.notEqual(refused.status, 0);
+    assert.match(refused.message, /not\s+"#version 330 core"/);
+    assert.equal(refused.out, false);
+    fs.rmSync(dir, { recursive: true });
+});

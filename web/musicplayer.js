@@ -1,0 +1,69 @@
+'use strict';
+
+// Plays the music's frames as the page hands them over, from a ring of a
+// fixed size, and reports the audio clock: 10 for every 882 frames played,
+// as the desktop's audio callback counts its 20 ms buffers. A frame the page
+// has not delivered yet (the network is slow) is played as silence and not
+// counted, so the beats stay on the music; after the music's end every frame
+// counts, as on the desktop.
+const framesPerCallback = 882;
+const clockPerCallback = 10;
+
+class MusicPlayer extends AudioWorkletProcessor {
+    constructor(options) {
+        super();
+        this.capacity = options.processorOptions.capacityFrames;
+        this.ring = new Float32Array(this.capacity * 2);
+        this.readFrame = 0;   // frames taken from the ring, ever
+        this.writeFrame = 0;  // frames put in, ever
+        this.played = 0;      // frames that count for the clock
+        this.ended = false;
+        this.port.onmessage = (event) => {
+            if (event.data instanceof ArrayBuffer)
+                this.write(new Float32Array(event.data));
+            else if (event.data.end)
+                this.ended = true;
+        };
+    }
+
+    write(samples) {
+        const frames = samples.length / 2;
+        for (let i = 0; i < frames; ++i) {
+            const at = ((this.writeFrame + i) % this.capacity) * 2;
+            this.ring[at] = samples[2 * i];
+            this.ring[at + 1] = samples[2 * i + 1];
+        }
+        this.writeFrame += frames;
+    }
+
+    clock() {
+        return Math.floor(this.played / framesPerCallback) * clockPerCallback;
+    }
+
+    process(inputs, outputs) {
+        const [left, right] = outputs[0];
+        const before = this.clock();
+        for (let i = 0; i < left.length; ++i) {
+            if (this.readFrame < this.writeFrame) {
+                const at = (this.readFrame % this.capacity) * 2;
+                left[i] = this.ring[at];
+                if (right)
+                    right[i] = this.ring[at + 1];
+                ++this.readFrame;
+                ++this.played;
+            } else {
+                left[i] = 0;
+                if (right)
+                    right[i] = 0;
+                if (this.ended)
+                    ++this.played;
+            }
+        }
+        const clock = this.clock();
+        if (clock !== before)
+            this.port.postMessage({ clock, consumed: this.readFrame });
+        return true;
+    }
+}
+
+registerProcessor('music-player', MusicPlayer);

@@ -1,0 +1,33 @@
+#include "page.h"
+
+#include <emscripten/emscripten.h>
+
+// The page's side lives in page.js, as the global ShowPage.
+
+EM_JS(double, pageNow, (), { return ShowPage.now(); });
+EM_JS(int, pageClockIsHeld, (), { return ShowPage.clockIsHeld() ? 1 : 0; });
+EM_JS(void, pageLog, (const char *line), { ShowPage.log(UTF8ToString(line)); });
+EM_JS(void, pageFail, (const char *line), { ShowPage.fail(UTF8ToString(line)); });
+EM_JS(void, pageFrameDrawn, (int frame, float showTime), { ShowPage.frameDrawn(frame, showTime); });
+EM_JS(void, pageOpenMusic, (), { ShowPage.music.open(); });
+EM_JS(void, pageStart, (), { ShowPage.start(); });
+EM_JS(void, pageEnd, (), { ShowPage.end(); });
+EM_JS(float, pageAudioClock, (), { return ShowPage.music.clock; });
+EM_JS(void, pageLoadTexture, (GLuint texture, const char *url), {
+    ShowPage.loadTexture(GL.textures[texture], UTF8ToString(url));
+});
+
+namespace Page {
+
+double now() { return pageNow(); }
+bool clockIsHeld() { return pageClockIsHeld() != 0; }
+void log(const std::string &line) { pageLog(line.c_str()); }
+void fail(const std::string &line) { pageFail(line.c_str()); }
+void frameDrawn(int frame, float showTime) { pageFrameDrawn(frame, showTime); }
+void openMusic() { pageOpenMusic(); }
+void start() { pageStart(); }
+void end() { pageEnd(); }
+float audioClock() { return pageAudioClock(); }
+void loadTexture(GLuint texture, const char *url) { pageLoadTexture(texture, url); }
+
+} // namespace Page

@@ -1,0 +1,258 @@
+'use strict';
+
+// The page around the show's program (show.js and show.wasm, built from the
+// show's C++): its clock, its lines, full screen, the font image and the
+// music. The program calls in through the global ShowPage.
+
+// The music's frames kept ahead of what Web Audio plays: two seconds of
+// stereo float, 706 KB. The music file is read from the network only as the
+// player makes room, so a long file never sits in memory whole.
+const musicAheadFrames = 2 * 44100;
+// Fewer frames of room than this are not worth a message to the player.
+const musicLeastFrames = 4096;
+const bytesPerFrame = 8;
+const silentShow = '; the show runs silent and its beats do not fire';
+
+// The music file streamed to an AudioWorklet (musicplayer.js): its head goes
+// to the program's reader, the frames after it to the player as it plays
+// them. The audio clock comes back from the player: 10 for every 882 frames
+// played.
+class MusicStream {
+    constructor(page) {
+        this.page = page;
+        this.clock = 0;          // what the program's beat check reads
+        this.consumed = 0;       // frames the player has taken from its ring
+        this.posted = 0;         // frames handed to the player
+        this.stopped = false;
+        this.reader = null;
+        this.rest = null;        // bytes read past the head, not yet handed over
+        this.context = null;
+        this.node = null;
+        this.wakeUp = null;      // resolves when the player reports
+        this.headRead = null;    // resolves to whether the head is whole
+    }
+
+    open() {
+        this.headRead = this.readHead().catch((error) => {
+            this.page.fail(`Cannot read music.bmm (${error.message})${silentShow}`);
+            return false;
+        });
+    }
+
+    async readHead() {
+        let response;
+        try {
+            // Past the HTTP cache, which would take in the whole file as fast as
+            // the network gives it, rather than as the music plays.
+            response = await fetch('music.bmm', { cache: 'no-store' });
+        } catch (error) {
+            this.page.fail(`Cannot load music.bmm (${error.message})${silentShow}`);
+            return false;
+        }
+        if (!response.ok) {
+            this.page.fail(`Cannot load music.bmm (HTTP ${response.status} ${response.statusText})${silentShow}`);
+            return false;
+        }
+        // A size given for compressed bytes is not the file's.
+        const length = response.headers.get('Content-Length');
+        const size = length !== null && !response.headers.get('Content-Encoding') ? Number(length) : -1;
+        Module._show_musicBegins(size);
+        this.reader = response.body.getReader();
+        for (;;) {
+            const { done, value } = await this.reader.read();
+            if (done) {
+                Module._show_musicEnds();
+                return Module._show_musicHeadRead() === 1;
+            }
+            const used = this.feedHead(value);
+            if (used < 0) {
+                this.reader.cancel();
+                return false;
+            }
+            if (Module._show_musicHeadRead() === 1) {
+                this.rest = value.subarray(used);
+                return true;
+            }
+        }
+    }
+
+    feedHead(bytes) {
+        const at = Module._malloc(bytes.length);
+        Module.HEAPU8.set(bytes, at);
+        const used = Module._show_musicBytes(at, bytes.length);
+        Module._free(at);
+        return used;
+    }
+
+    // Inside the click or key that starts the show: browsers start sound only there.
+    play() {
+        this.context = new AudioContext({ sampleRate: 44100, latencyHint: 'interactive' });
+        this.context.resume();
+        this.started = this.headRead.then((whole) => {
+            if (!whole || this.stopped)
+                return;
+            return this.context.audioWorklet.addModule('musicplayer.js').then(() => {
+                if (this.stopped)
+                    return;
+                this.node = new AudioWorkletNode(this.context, 'music-player', {
+                    numberOfInputs: 0,
+                    numberOfOutputs: 1,
+                    outputChannelCount: [2],
+                    processorOptions: { capacityFrames: musicAheadFrames },
+                });
+                this.node.port.onmessage = (event) => this.report(event.data);
+                this.node.connect(this.context.destination);
+                return this.pump();
+            });
+        }).catch((error) => this.page.fail(`Cannot play music.bmm (${error.message})${silentShow}`));
+    }
+
+    report(data) {
+        this.clock = data.clock;
+        this.consumed = data.consumed;
+        if (this.wakeUp) {
+            this.wakeUp();
+            this.wakeUp = null;
+        }
+    }
+
+    waitForReport() {
+        return new Promise((resolve) => { this.wakeUp = resolve; });
+    }
+
+    // Hands the player whole frames as it makes room for them, reading the
+    // file on only then.
+    async pump() {
+        let carry = new Uint8Array(0); // the start of a frame split between reads
+        let chunk = this.rest;
+        this.rest = null;
+        while (!this.stopped) {
+            if (!chunk || chunk.length === 0) {
+                const { done, value } = await this.reader.read();
+                if (this.stopped)
+                    return;
+                if (done) {
+                    // A trailing partial frame plays as far as it goes, silence after.
+                    if (carry.length > 0)
+                        this.post(carry, 1);
+                    this.node.port.postMessage({ end: true });
+                    return;
+                }
+                chunk = value;
+            }
+            const room = musicAheadFrames - (this.posted - this.consumed);
+            const frames = Math.min(room, Math.floor((carry.length + chunk.length) / bytesPerFrame));
+            if (frames === 0 && room >= 1) {
+                const joined = new Uint8Array(carry.length + chunk.length);
+                joined.set(carry);
+                joined.set(chunk, carry.length);
+                carry = joined;
+                chunk = null;
+                continue;
+            }
+            if (room < musicLeastFrames) {
+                await this.waitForReport();
+                continue;
+            }
+            const fromChunk = frames * bytesPerFrame - carry.length;
+            const bytes = new Uint8Array(frames * bytesPerFrame);
+            bytes.set(carry);
+            bytes.set(chunk.subarray(0, fromChunk), carry.length);
+            this.post(bytes, frames);
+            carry = new Uint8Array(0);
+            chunk = chunk.subarray(fromChunk);
+        }
+    }
+
+    post(bytes, frames) {
+        const whole = new Uint8Array(frames * bytesPerFrame);
+        whole.set(bytes);
+        this.node.port.postMessage(whole.buffer, [whole.buffer]);
+        this.posted += frames;
+    }
+
+    stop() {
+        this.stopped = true;
+        if (this.reader)
+            this.reader.cancel().catch(() => {});
+        if (this.node)
+            this.node.disconnect();
+        if (this.context)
+            this.context.close();
+        if (this.wakeUp)
+            this.wakeUp();
+    }
+}
+
+const ShowPage = {
+    heldClock: new URLSearchParams(location.search).get('clock') === 'held',
+    heldMs: 0,
+    running: false,
+    // The last frame drawn and when the first one was, for tests and measurements.
+    lastFrame: { frame: 0, showTime: 0 },
+    firstFrameAt: null,
+
+    now() { return this.heldClock ? this.heldMs : performance.now(); },
+    clockIsHeld() { return this.heldClock; },
+    // With ?clock=held the page's clock stands where a test puts it.
+    setClock(ms) { this.heldMs = ms; },
+
+    log(line) { console.log(line); },
+
+    fail(line) {
+        console.error(line);
+        const item = document.createElement('div');
+        item.textContent = line;
+        document.getElementById('failures').append(item);
+    },
+
+    frameDrawn(frame, showTime) {
+        if (this.firstFrameAt === null)
+            this.firstFrameAt = performance.now();
+        this.lastFrame = { frame, showTime };
+    },
+
+    start() {
+        this.running = true;
+        document.getElementById('prompt').hidden = true;
+        const page = document.documentElement;
+        if (page.requestFullscreen)
+            page.requestFullscreen().catch((error) => console.warn(`No full screen: ${error.message}`));
+        this.music.play();
+    },
+
+    end() {
+        this.running = false;
+        this.music.stop();
+        if (document.fullscreenElement)
+            document.exitFullscreen().catch(() => {});
+        const prompt = document.getElementById('prompt');
+        prompt.textContent = 'The show has ended. Reload the page to see it again.';
+        prompt.hidden = false;
+    },
+
+    loadTexture(texture, url) {
+        const image = new Image();
+        image.onload = () => {
+            const gl = GLctx;
+            gl.bindTexture(gl.TEXTURE_2D, texture);
+            gl.texImage2D(gl.TEXTURE_2D, 0, gl.RGBA, gl.RGBA, gl.UNSIGNED_BYTE, image);
+            gl.generateMipmap(gl.TEXTURE_2D);
+            gl.bindTexture(gl.TEXTURE_2D, null);
+        };
+        image.onerror = () => this.fail(`Cannot load ${url}: the show goes on without its font`);
+        image.src = url;
+    },
+};
+ShowPage.music = new MusicStream(ShowPage);
+
+// A browser takes Escape in full screen to leave it, and the page never sees
+// the key: leaving full screen while the show runs is the show's Escape.
+document.addEventListener('fullscreenchange', () => {
+    if (!document.fullscreenElement && ShowPage.running)
+        Module._show_leftFullScreen();
+});
+
+var Module = {
+    onAbort(what) { ShowPage.fail(`The show's program stopped: ${what}`); },
+};

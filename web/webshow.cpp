@@ -1,0 +1,278 @@
+#include "webshow.h"
+#include "beatrule.h"
+#include "musiclayout.h"
+#include "page.h"
+#include "showtime.h"
+
+#include <emscripten/wget.h>
+
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+const char *const canvas = "#canvas";
+constexpr double fpsReportMs = 1000.0;
+const char *const silent = "; the show runs silent and its beats do not fire";
+
+// A float as the desktop's debug log prints it (six significant digits).
+std::string number(double value)
+{
+    char text[32];
+    std::snprintf(text, sizeof(text), "%g", value);
+    return text;
+}
+
+} // namespace
+
+WebShow::WebShow()
+    : m_last(BeatRule::noneFired)
+{
+    EmscriptenWebGLContextAttributes attributes;
+    emscripten_webgl_init_context_attributes(&attributes);
+    attributes.majorVersion = 2;
+    attributes.minorVersion = 0;
+    // Opaque, as the desktop's window: the fade darkens the colour and
+    // writes alpha too, which must not let the page show through.
+    attributes.alpha = EM_FALSE;
+    attributes.depth = EM_FALSE;
+    attributes.stencil = EM_FALSE;
+    attributes.antialias = EM_FALSE;
+    // A held clock is for tests, which read frames back after they are shown.
+    attributes.preserveDrawingBuffer = Page::clockIsHeld() ? EM_TRUE : EM_FALSE;
+    m_context = emscripten_webgl_create_context(canvas, &attributes);
+    if (m_context <= 0) {
+        Page::fail("This browser has no WebGL 2: the show cannot draw its picture");
+    } else {
+        emscripten_webgl_make_context_current(m_context);
+        m_scene.emplace();
+        glGenTextures(1, &m_font);
+        Page::loadTexture(m_font, "text.png");
+        loadStages();
+    }
+
+    Page::openMusic();
+
+    emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, this, EM_TRUE, onKey);
+    emscripten_set_click_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, this, EM_TRUE, onClick);
+}
+
+void WebShow::loadStages()
+{
+    for (Stage *stage : {&m_vertexStage, &m_fragmentStage})
+        emscripten_async_wget2_data(stage->url, "GET", "", stage, EM_TRUE, onStageLoaded, onStageFailed, nullptr);
+}
+
+void WebShow::onStageLoaded(unsigned, void *data, void *bytes, unsigned length)
+{
+    Stage *stage = static_cast<Stage *>(data);
+    stage->source.assign(static_cast<const char *>(bytes), length);
+    stage->loaded = true;
+    stage->show->stageLoaded();
+}
+
+void WebShow::onStageFailed(unsigned, void *data, int status, const char *statusText)
+{
+    const Stage *stage = static_cast<Stage *>(data);
+    Page::fail(std::string("Cannot load ") + stage->url + " (" + std::to_string(status) + " " + statusText
+               + "): the show cannot draw its picture");
+}
+
+void WebShow::stageLoaded()
+{
+    if (!m_vertexStage.loaded || !m_fragmentStage.loaded)
+        return;
+    emscripten_webgl_make_context_current(m_context);
+    const std::string error = m_scene->build(m_vertexStage.source, m_fragmentStage.source);
+    if (!error.empty())
+        Page::fail(error);
+    // The texts are the GL's now.
+    m_vertexStage.source = {};
+    m_fragmentStage.source = {};
+}
+
+void WebShow::musicBegins(double fileSize)
+{
+    m_head = MusicFile::HeadParser(std::int64_t(fileSize));
+}
+
+int WebShow::musicBytes(const unsigned char *bytes, int length)
+{
+    const std::size_t used = m_head.feed(bytes, std::size_t(length));
+    if (m_head.state() != MusicFile::HeadParser::State::Reading)
+        headDone();
+    return m_head.state() == MusicFile::HeadParser::State::Broken ? -1 : int(used);
+}
+
+void WebShow::musicEnds()
+{
+    const bool wasReading = m_head.state() == MusicFile::HeadParser::State::Reading;
+    m_head.finish();
+    if (wasReading)
+        headDone();
+}
+
+void WebShow::headDone()
+{
+    if (m_head.state() == MusicFile::HeadParser::State::Complete) {
+        m_beats = m_head.beats();
+        return;
+    }
+    // Whether the file stopped short or its size was known to be short, the
+    // list cannot be whole.
+    Page::fail("music.bmm is broken: "
+               + (m_head.countRead() ? "the file ends inside its list of " + std::to_string(m_head.count()) + " beats"
+                                     : std::string("the file is too short for a beat count"))
+               + silent);
+}
+
+EM_BOOL WebShow::onClick(int, const EmscriptenMouseEvent *, void *show)
+{
+    WebShow *self = static_cast<WebShow *>(show);
+    if (self->m_state != State::Waiting)
+        return EM_FALSE;
+    self->start();
+    return EM_TRUE;
+}
+
+EM_BOOL WebShow::onKey(int, const EmscriptenKeyboardEvent *event, void *show)
+{
+    return static_cast<WebShow *>(show)->key(event->code) ? EM_TRUE : EM_FALSE;
+}
+
+// Inside the click's or the key's handler, where the page may go full screen
+// and start its sound.
+void WebShow::start()
+{
+    m_state = State::Running;
+    Page::start();
+    m_timerStart = Page::now();
+    m_fpsTimerStart = m_timerStart;
+    emscripten_request_animation_frame_loop(onFrame, this);
+}
+
+bool WebShow::key(const std::string &code)
+{
+    if (m_state == State::Waiting) {
+        // Any key but Escape (with which a browser leaves things) starts the show.
+        if (code == "Escape")
+            return false;
+        start();
+        return true;
+    }
+    if (m_state == State::Ended)
+        return false;
+
+    // The physical keys, as the desktop's: the keypad's Enter is not Return.
+    if (code == "ArrowUp") {
+        m_timeAdjustment += ShowTime::bigStep;
+    } else if (code == "ArrowDown") {
+        m_timeAdjustment -= ShowTime::bigStep;
+    } else if (code == "ArrowRight") {
+        m_timeAdjustment += ShowTime::smallStep;
+    } else if (code == "ArrowLeft") {
+        m_timeAdjustment -= ShowTime::smallStep;
+    } else if (code == "Space") {
+        // Both sides of the hold are measured in show-time units, and each hold
+        // continues from the adjustment already gathered, so neither press jumps.
+        const float now = float(showTimerMs()) / ShowTime::msPerSecond;
+        if (m_paused)
+            m_pauseAdjustment = now - m_snapshot;
+        else
+            m_snapshot = now - m_pauseAdjustment;
+        m_paused = !m_paused;
+    } else if (code == "Enter") {
+        m_timeAdjustment = 0.0f;
+        m_pauseAdjustment = 0.0f;
+        m_snapshot = 0.0f;
+        m_timerStart = Page::now();
+    } else if (code == "Escape") {
+        end("Escape");
+    } else {
+        return false;
+    }
+    return true;
+}
+
+std::int64_t WebShow::showTimerMs() const
+{
+    return std::int64_t(std::floor(Page::now() - m_timerStart));
+}
+
+std::int64_t WebShow::fpsTimerMs() const
+{
+    return std::int64_t(std::floor(Page::now() - m_fpsTimerStart));
+}
+
+EM_BOOL WebShow::onFrame(double, void *show)
+{
+    return static_cast<WebShow *>(show)->frame() ? EM_TRUE : EM_FALSE;
+}
+
+// One frame, in the desktop's order. Returns false once the show has ended.
+bool WebShow::frame()
+{
+    if (m_state != State::Running)
+        return false;
+
+    // One reading of the show timer serves the whole frame.
+    const std::int64_t now = showTimerMs();
+
+    m_fps += 1.0f;
+    const bool over = ShowTime::isOver(now);
+
+    if (double(fpsTimerMs()) >= fpsReportMs) {
+        Page::log(number(m_fps));
+        m_fpsTimerStart = Page::now();
+        m_fps = 0.0f;
+        Page::log(number(float(now) / 1000.0f));
+    }
+
+    // The page's one thread also moves the audio clock, between frames.
+    const float clock = Page::audioClock();
+    BeatRule::fireReached(m_beats, m_last, [clock] { return clock; }, [this, clock](int beat) {
+        Page::log(std::to_string(beat) + " " + number(clock));
+        m_beat = BeatRule::pulseOnBeat;
+    });
+
+    if (m_paused)
+        m_pauseAdjustment = float(now) / ShowTime::msPerSecond - m_snapshot;
+
+    m_beat = BeatRule::decay(m_beat);
+    const float showTime = ShowTime::at(now, m_timeAdjustment, m_pauseAdjustment);
+
+    if (m_scene) {
+        // The canvas at the device's pixels, which the scene measures in.
+        double cssWidth = 0.0, cssHeight = 0.0;
+        emscripten_get_element_css_size(canvas, &cssWidth, &cssHeight);
+        const double ratio = emscripten_get_device_pixel_ratio();
+        const int width = int(std::lround(cssWidth * ratio));
+        const int height = int(std::lround(cssHeight * ratio));
+        if (width != m_width || height != m_height) {
+            emscripten_set_canvas_element_size(canvas, width, height);
+            m_width = width;
+            m_height = height;
+        }
+        m_scene->draw(m_width, m_height, showTime, BeatRule::fed(m_beat), m_font);
+    }
+    Page::frameDrawn(++m_frames, showTime);
+
+    if (over)
+        end("its 38.2 s are over");
+    return m_state == State::Running;
+}
+
+void WebShow::leftFullScreen()
+{
+    if (m_state == State::Running)
+        end("Escape");
+}
+
+void WebShow::end(const char *why)
+{
+    if (m_state == State::Ended)
+        return;
+    m_state = State::Ended;
+    Page::end();
+    Page::log(std::string("the show ends: ") + why);
+}

@@ -1,0 +1,92 @@
+#ifndef WEBSHOW_H
+#define WEBSHOW_H
+
+#include "musichead.h"
+#include "sceneprogram.h"
+
+#include <emscripten/html5.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// The show in a web page: the desktop window's frame loop, beat check and
+// keys, on the page's canvas with WebGL 2, its clock and its music (page.js).
+// The show waits for a first click or key, which browsers require before
+// they play sound, and then runs as on the desktop.
+class WebShow
+{
+public:
+    WebShow();
+    WebShow(const WebShow &) = delete;
+    WebShow &operator=(const WebShow &) = delete;
+
+    // The music file's head as it arrives: its size (-1 if unknown), then its
+    // bytes in order. musicBytes returns how many belong to the head, or -1
+    // once the head has proved broken; the rest are the music's.
+    void musicBegins(double fileSize);
+    int musicBytes(const unsigned char *bytes, int length);
+    void musicEnds();
+    // Whether the head is whole: the bytes after it are the music's.
+    bool musicHeadRead() const { return m_head.state() == MusicFile::HeadParser::State::Complete; }
+
+    // Ends the show as Escape does, when the page leaves full screen because
+    // the browser took Escape for itself.
+    void leftFullScreen();
+
+private:
+    enum class State { Waiting, Running, Ended };
+
+    static EM_BOOL onFrame(double time, void *show);
+    static EM_BOOL onKey(int eventType, const EmscriptenKeyboardEvent *event, void *show);
+    static EM_BOOL onClick(int eventType, const EmscriptenMouseEvent *event, void *show);
+    static void onStageLoaded(unsigned handle, void *stage, void *bytes, unsigned length);
+    static void onStageFailed(unsigned handle, void *stage, int status, const char *statusText);
+
+    void loadStages();
+    void stageLoaded();
+    void headDone();
+    void start();
+    bool frame();
+    bool key(const std::string &code);
+    void end(const char *why);
+
+    // The show timer and the frame-rate report's timer, in whole
+    // milliseconds as the desktop's timers count them.
+    std::int64_t showTimerMs() const;
+    std::int64_t fpsTimerMs() const;
+
+    struct Stage
+    {
+        WebShow *show;
+        const char *url;
+        std::string source;
+        bool loaded = false;
+    };
+
+    EMSCRIPTEN_WEBGL_CONTEXT_HANDLE m_context = 0;
+    std::optional<SceneProgram> m_scene;
+    GLuint m_font = 0;
+    Stage m_vertexStage{this, "shader.vert", {}};
+    Stage m_fragmentStage{this, "shader.frag", {}};
+    int m_width = 0;  // the canvas in device pixels
+    int m_height = 0;
+
+    MusicFile::HeadParser m_head;
+    std::vector<int> m_beats;      // the beat times from the music file's head, in file order
+
+    State m_state = State::Waiting;
+    double m_timerStart = 0.0;     // the show timer: since the start or the last Return; ends the show
+    double m_fpsTimerStart = 0.0;  // since the last frame-rate report
+    int m_frames = 0;              // frames drawn since the start
+    float m_last;                  // the last beat fired; only larger ones fire after it
+    float m_beat = 0.0f;           // the beat pulse: 1 when a beat fires, 0.1 less every frame, unclamped
+    float m_fps = 0.0f;            // frames since the last frame-rate report
+    float m_timeAdjustment = 0.0f; // show seconds the arrow keys have added
+    float m_pauseAdjustment = 0.0f;// show seconds the holds have taken away
+    float m_snapshot = 0.0f;       // where this hold began: the timer in show seconds, less the holds before
+    bool m_paused = false;         // whether Space holds the show time
+};
+
+#endif // WEBSHOW_H
