@@ -53,11 +53,17 @@ mat3 createRotationY(float rotation)
                 -s, 0.0, c);
 }
 
+// The walls' half-height, and so their height above the ground: they rise
+// out of it over the first five seconds.
+float wallHeight()
+{
+    return min(0.5, iGlobalTime / 10.0);
+}
+
 // The nine walls, clipped by the bounding box: (distance, material).
 vec2 mapWalls(vec3 pos)
 {
-    // The walls rise out of the ground over the first five seconds.
-    float h = min(0.5, iGlobalTime / 10.0);
+    float h = wallHeight();
     vec2 res = vec2(FAR, FAR);
 
     // The layout turns a running point about y before each wall, by +40,
@@ -92,56 +98,210 @@ vec2 mapWalls(vec3 pos)
     return vec2(max(res.x, bounds), max(res.y, bounds));
 }
 
+// The scene sample at p, given the walls' there. The ground first, so that on
+// equal distances the walls win. Every turn in mapWalls is about y, so the
+// point's own height is the ground's distance.
+vec2 withGround(vec3 p, vec2 walls)
+{
+    return opU(vec2(sdPlane(p), GROUND_MAT), walls);
+}
+
 vec2 map(vec3 pos)
 {
-    // The ground first, so that on equal distances the walls win. Every turn
-    // in mapWalls is about y, so the point's own height is the ground's
-    // distance.
-    return opU(vec2(sdPlane(pos), GROUND_MAT), mapWalls(pos));
+    return withGround(pos, mapWalls(pos));
 }
 
 // ---------------------------------------------------------------------------
 // Ray casting and shading. At most 105 map calls per ray: 64 march steps,
 // 4 normal samples, 5 occlusion samples and two shadow rays of 16 steps.
-//
+
+const float SLAB_TOP = 1.6;         // every wall lies between the ground and this plane
+
+const int MARCH_SAMPLES = 64;
+const float MISS = -1.0;            // the march's material where it finds no surface
+const float MARCH_FROM = 1.0;       // the march's stretch of the ray, before the slab cuts it
+const float MARCH_TO = 20.0;
+const float HIT_TOLERANCE = 0.0005; // per unit along the ray: the tolerance grows with distance
+
+const int SHADOW_SAMPLES = 16;
+const float SHADOW_FROM = 0.02;     // a shadow ray's stretch, from the surface point
+const float SHADOW_TO = 2.5;
+const float SHADOW_SHARPNESS = 8.0; // the ray darkens to the nearest miss over its distance, times this
+const float SHADOW_STEP_MIN = 0.02; // so that a ray grazing a surface still advances
+const float SHADOW_STEP_MAX = 0.10;
+const float SHADOW_HIT = 0.001;     // a sample nearer than this ends the ray
+
+const int OCCLUSION_SAMPLES = 5;
+const float OCCLUSION_FIRST = 0.01; // the samples' distances along the normal: 0.01 to 0.13
+const float OCCLUSION_SPAN = 0.12;
+const float OCCLUSION_FALLOFF = 0.95;  // each sample weighs this much of the one before
+
+const float NORMAL_EPSILON = 0.0005;   // how far the normal's samples lie from the point
+
 // Most samples lie where the ground is certainly nearer than any wall. There
 // map is the ground's height alone, exactly, and the samples take that
 // without evaluating the walls. The walls are evaluated only where a lower
 // bound of their distance does not settle it; the bound comes from their
 // value at the point last evaluated, from the bounding box and from their
-// height. A sample of the walls takes its loop's turn, and the loop goes on
-// with the samples that need none: neighbouring pixels, which llvmpipe
-// shades together in one loop, evaluate the walls together.
+// height.
 
-const float SLAB_TOP = 1.6;         // every wall lies between the ground and this plane
 const float WALLS_SLOPE = 2.0;      // mapWalls changes at most twice as fast as its point
                                     // moves: walls 2 and 5 grow their ends' distance twice
                                     // as fast as the way to them
 const float UNKNOWN = -1e30;        // a walls' distance that bounds nothing
-
-float wallHeight()
-{
-    return min(0.5, iGlobalTime / 10.0);
-}
+const float ROUNDING = 0.001;       // what a bound on the walls' distance leaves for the
+                                    // rounding in mapWalls
 
 // A lower bound of mapWalls(p).x, knowing its value at a point `apart` away.
-// The tolerance covers the rounding in mapWalls.
 float wallsAtLeast(vec3 p, float known, float apart, float height)
 {
     float fromKnown = known - WALLS_SLOPE * apart;
     float fromBox = max(abs(p.x) - BOUNDS.z, abs(p.z) - BOUNDS.x);  // seen from above
     float fromHeight = abs(p.y) - height;
-    float tolerance = 0.001 + 1e-5 * (abs(p.x) + abs(p.z));
+    float tolerance = ROUNDING + 1e-5 * (abs(p.x) + abs(p.z));
     return max(max(fromKnown, fromBox), fromHeight) - tolerance;
 }
 
-// Returns (distance along the ray, material), the material -1.0 for a miss;
+// The march, a shadow ray and the occlusion samples along a normal all walk
+// a ray, sampling the scene at ro + rd * t for a t that each sample moves on.
+const int MARCH = 0;
+const int SHADOW = 1;
+const int OCCLUSION = 2;
+
+struct Walk
+{
+    int kind;
+    vec3 ro;
+    vec3 rd;
+    float t;        // where the next sample lies
+    float tmax;     // the march and a shadow ray end past it
+    int samples;    // taken so far
+    bool done;
+    float known;    // a lower bound of the walls' distance at ro + rd * tKnown
+    float tKnown;
+    float value;    // march: the material; shadow ray: res; occlusion: occ
+    float weight;   // occlusion: the next sample's weight
+};
+
+// A walk from ro, its first sample at t, knowing a lower bound of the walls'
+// distance at ro.
+Walk startWalk(int kind, vec3 ro, vec3 rd, float t, float tmax, float value, float clearance)
+{
+    return Walk(kind, ro, rd, t, tmax, 0, false, clearance, 0.0, value, 1.0);
+}
+
+int samplesOf(int kind)
+{
+    return kind == MARCH ? MARCH_SAMPLES : kind == SHADOW ? SHADOW_SAMPLES : OCCLUSION_SAMPLES;
+}
+
+float occlusionDistance(int i)
+{
+    return OCCLUSION_FIRST + OCCLUSION_SPAN * float(i) / float(OCCLUSION_SAMPLES - 1);
+}
+
+// Takes the scene sample res (distance, material) at the walk's t.
+void take(inout Walk w, vec2 res)
+{
+    float h = res.x;
+    if (w.kind == MARCH) {
+        if (h < HIT_TOLERANCE * w.t || w.t > w.tmax) {
+            w.done = true;
+        } else {
+            w.t += h;
+            // The material of the sample stepped from, not of the one that hit.
+            w.value = res.y;
+        }
+    } else if (w.kind == SHADOW) {
+        w.value = min(w.value, SHADOW_SHARPNESS * h / w.t);
+        w.t += clamp(h, SHADOW_STEP_MIN, SHADOW_STEP_MAX);
+        w.done = h < SHADOW_HIT || w.t > w.tmax;
+    } else {
+        w.value -= (h - w.t) * w.weight;
+        w.weight *= OCCLUSION_FALLOFF;
+        w.t = occlusionDistance(w.samples + 1);
+    }
+    w.samples++;
+}
+
+// Whether nothing can darken a shadow ray any more: every later sample, up
+// to the last, is certainly farther than res * t / SHADOW_SHARPNESS (the
+// ground, and the walls by their value last known or by their tops; each of
+// these bounds runs straight along the ray).
+bool shadowSettled(Walk w, float tLast, float speed, float height)
+{
+    float res = w.value;
+    float t = w.t;
+    float slope = res / SHADOW_SHARPNESS;
+    float ground = w.ro.y - 0.0001;
+    bool groundClear = ground + (w.rd.y - slope) * t >= 0.0 && ground + (w.rd.y - slope) * tLast >= 0.0;
+    float aboveWalls = w.ro.y - max(height, 0.0) - ROUNDING;
+    float known0 = w.known - WALLS_SLOPE * speed * (t - w.tKnown) - slope * t - ROUNDING;
+    float knownOut = t + known0 / (WALLS_SLOPE * speed + slope);  // where that bound runs out
+    float topsOut = aboveWalls + (w.rd.y - slope) * clamp(knownOut, t, tLast);
+    float tops0 = aboveWalls + (w.rd.y - slope) * t;
+    float tops1 = aboveWalls + (w.rd.y - slope) * tLast;
+    bool wallsClear = (known0 >= 0.0 && (knownOut >= tLast || (topsOut >= 0.0 && tops1 >= 0.0)))
+        || (tops0 >= 0.0 && tops1 >= 0.0);
+    return res <= 0.0 || (t > 0.0 && groundClear && wallsClear);
+}
+
+// Whether the sample at p may take the ground's height for the scene's
+// distance, the walls being at least `walls` away.
+bool groundWillDo(Walk w, vec3 p, float walls)
+{
+    if (p.y < walls)
+        return true;
+    // A shadow sample that changes neither res nor the step is as good as
+    // the true one: both the ground and the walls at least `least` away.
+    float least = min(p.y, walls);
+    return w.kind == SHADOW && least >= SHADOW_STEP_MAX
+        && SHADOW_SHARPNESS * least >= 1.00001 * w.value * w.t;
+}
+
+// Takes the walk's samples until it is done. A sample of the walls takes its
+// loop's turn, and the loop goes on with the samples that need none:
+// neighbouring pixels, which llvmpipe shades together in one loop, evaluate
+// the walls together.
+void walk(inout Walk w)
+{
+    int count = samplesOf(w.kind);
+    float speed = length(w.rd);
+    float height = wallHeight();
+    // Where a shadow ray's last sample lies at most.
+    float tLast = w.t + float(SHADOW_SAMPLES - 1) * SHADOW_STEP_MAX + 0.01;
+    for (int round = 0; round < count && !w.done; round++) {
+        while (w.samples < count) {
+            if (w.kind == SHADOW && shadowSettled(w, tLast, speed, height)) {
+                w.done = true;
+                break;
+            }
+            vec3 p = w.ro + w.rd * w.t;
+            float walls = wallsAtLeast(p, w.known, speed * (w.t - w.tKnown), height);
+            if (!groundWillDo(w, p, walls))
+                break;
+            take(w, vec2(p.y, GROUND_MAT));
+            if (w.done)
+                break;
+        }
+        if (w.done || w.samples == count)
+            break;
+
+        vec3 p = w.ro + w.rd * w.t;
+        vec2 walls = mapWalls(p);
+        w.known = walls.x;
+        w.tKnown = w.t;
+        take(w, withGround(p, walls));
+    }
+}
+
+// Returns (distance along the ray, material), the material MISS for a miss;
 // tells also how many samples it took and a lower bound of the walls'
 // distance where it stopped.
 vec2 castRay(vec3 ro, vec3 rd, out int samples, out float clearance)
 {
-    float tmin = 1.0;
-    float tmax = 20.0;
+    float tmin = MARCH_FROM;
+    float tmax = MARCH_TO;
 
     // March only where the ray is inside the slab above the ground.
     float tp1 = (0.0 - ro.y) / rd.y;
@@ -155,123 +315,28 @@ vec2 castRay(vec3 ro, vec3 rd, out int samples, out float clearance)
             tmax = min(tmax, tp2);
     }
 
-    float t = tmin;
-    float m = -1.0;
-    float speed = length(rd);
-    float height = wallHeight();
-    float known = UNKNOWN;  // mapWalls at ro + rd * tKnown
-    float tKnown = t;
-    bool done = false;
-    int i = 0;
-    for (int round = 0; round < 64 && !done; round++) {
-        for (; i < 64; i++) {
-            vec3 p = ro + rd * t;
-            if (!(p.y < wallsAtLeast(p, known, speed * (t - tKnown), height)))
-                break;
-            if (p.y < 0.0005 * t || t > tmax) {
-                i++;  // a sample taken
-                done = true;
-                break;
-            }
-            t += p.y;
-            m = GROUND_MAT;
-        }
-        if (done || i == 64)
-            break;
-
-        float precis = 0.0005 * t;  // the hit tolerance grows with distance
-        vec3 p = ro + rd * t;
-        vec2 walls = mapWalls(p);
-        known = walls.x;
-        tKnown = t;
-        vec2 res = opU(vec2(sdPlane(p), GROUND_MAT), walls);
-        i++;
-        if (res.x < precis || t > tmax)
-            break;
-        t += res.x;
-        // The material of the sample stepped from, not of the one that hit.
-        m = res.y;
-    }
-
-    if (t > tmax)
-        m = -1.0;
-    samples = i;
-    clearance = known - WALLS_SLOPE * speed * (t - tKnown);
-    return vec2(t, m);
+    Walk w = startWalk(MARCH, ro, rd, tmin, tmax, MISS, UNKNOWN);
+    walk(w);
+    samples = w.samples;
+    clearance = w.known - WALLS_SLOPE * length(rd) * (w.t - w.tKnown);
+    return vec2(w.t, w.t > tmax ? MISS : w.value);
 }
 
 // 1 is fully lit. clearance is a lower bound of the walls' distance at ro.
 float softshadow(vec3 ro, vec3 rd, float mint, float tmax, float clearance)
 {
-    float res = 1.0;
-    float t = mint;
-    float speed = length(rd);
-    float height = wallHeight();
-    float known = clearance;  // mapWalls at ro + rd * tKnown
-    float tKnown = 0.0;
-    float tLast = mint + 1.51;  // where the 16th sample lies at most
-    float aboveWalls = ro.y - max(height, 0.0) - 0.001;
-
-    bool done = false;
-    int i = 0;
-    for (int round = 0; round < 16 && !done; round++) {
-        for (; i < 16; i++) {
-            // Nothing can darken the ray more once every later sample, up to
-            // tLast, is certainly farther than res * t / 8: the ground, and
-            // the walls by their value last known or by their tops. Each of
-            // these bounds runs straight along the ray.
-            float slope = res / 8.0;
-            float ground = ro.y - 0.0001;
-            bool groundClear = ground + (rd.y - slope) * t >= 0.0 && ground + (rd.y - slope) * tLast >= 0.0;
-            float known0 = known - WALLS_SLOPE * speed * (t - tKnown) - slope * t - 0.001;
-            float knownOut = t + known0 / (WALLS_SLOPE * speed + slope);  // where that bound runs out
-            float topsOut = aboveWalls + (rd.y - slope) * clamp(knownOut, t, tLast);
-            float tops0 = aboveWalls + (rd.y - slope) * t;
-            float tops1 = aboveWalls + (rd.y - slope) * tLast;
-            bool wallsClear = (known0 >= 0.0 && (knownOut >= tLast || (topsOut >= 0.0 && tops1 >= 0.0)))
-                || (tops0 >= 0.0 && tops1 >= 0.0);
-            if (res <= 0.0 || (t > 0.0 && groundClear && wallsClear)) {
-                done = true;
-                break;
-            }
-
-            // With the walls farther than the ground, the sample is the
-            // ground's height; with both at least `least` away, a sample
-            // that changes neither res nor the step is as good as the true one.
-            vec3 p = ro + rd * t;
-            float walls = wallsAtLeast(p, known, speed * (t - tKnown), height);
-            float least = min(p.y, walls);
-            if (!(p.y < walls) && !(least >= 0.10 && 8.0 * least >= 1.00001 * res * t))
-                break;
-            float h = p.y;
-            res = min(res, 8.0 * h / t);
-            t += clamp(h, 0.02, 0.10);
-            if (h < 0.001 || t > tmax) {
-                done = true;
-                break;
-            }
-        }
-        if (done || i == 16)
-            break;
-
-        vec3 p = ro + rd * t;
-        vec2 walls = mapWalls(p);
-        known = walls.x;
-        tKnown = t;
-        float h = opU(vec2(sdPlane(p), GROUND_MAT), walls).x;
-        res = min(res, 8.0 * h / t);
-        t += clamp(h, 0.02, 0.10);
-        i++;
-        if (h < 0.001 || t > tmax)
-            break;
-    }
-    return clamp(res, 0.0, 1.0);
+    Walk w = startWalk(SHADOW, ro, rd, mint, tmax, 1.0, clearance);
+    walk(w);
+    return clamp(w.value, 0.0, 1.0);
 }
 
-// The normal's sample points: pos plus the corners of a small tetrahedron.
+// The normal's sample points: pos plus the corners of a small tetrahedron,
+// each NORMAL_EPSILON from it.
+const vec2 NORMAL_CORNER = vec2(1.0, -1.0) * 0.5773 * NORMAL_EPSILON;
+
 vec3 tetrahedronCorner(int k)
 {
-    vec2 e = vec2(1.0, -1.0) * 0.5773 * 0.0005;
+    vec2 e = NORMAL_CORNER;
     // e.xyy, e.yyx, e.yxy, e.xxx
     return vec3(k == 0 || k == 3 ? e.x : e.y, k >= 2 ? e.x : e.y, k == 1 || k == 3 ? e.x : e.y);
 }
@@ -285,7 +350,7 @@ vec3 calcNormal(vec3 pos, float clearance)
     int k = 0;
     for (; k < 4; k++) {
         vec3 p = pos + tetrahedronCorner(k);
-        if (!(p.y < wallsAtLeast(p, clearance, 0.0005, height)))
+        if (!(p.y < wallsAtLeast(p, clearance, NORMAL_EPSILON, height)))
             break;
         d = vec4(k == 0 ? p.y : d.x, k == 1 ? p.y : d.y, k == 2 ? p.y : d.z, p.y);
     }
@@ -293,7 +358,7 @@ vec3 calcNormal(vec3 pos, float clearance)
         float h = map(pos + tetrahedronCorner(k)).x;
         d = vec4(k == 0 ? h : d.x, k == 1 ? h : d.y, k == 2 ? h : d.z, h);
     }
-    vec2 e = vec2(1.0, -1.0) * 0.5773 * 0.0005;
+    vec2 e = NORMAL_CORNER;
     return normalize(e.xyy * d.x + e.yyx * d.y + e.yxy * d.z + e.xxx * d.w);
 }
 
@@ -301,36 +366,9 @@ vec3 calcNormal(vec3 pos, float clearance)
 // clearance is a lower bound of the walls' distance at pos.
 float calcAO(vec3 pos, vec3 nor, float clearance)
 {
-    float occ = 0.0;
-    float sca = 1.0;
-    float speed = length(nor);
-    float height = wallHeight();
-    float known = clearance;  // mapWalls at nor * hKnown + pos
-    float hKnown = 0.0;
-    int i = 0;
-    for (int round = 0; round < 5 && i < 5; round++) {
-        for (; i < 5; i++) {
-            float hr = 0.01 + 0.12 * float(i) / 4.0;
-            vec3 p = nor * hr + pos;
-            if (!(p.y < wallsAtLeast(p, known, speed * (hr - hKnown), height)))
-                break;
-            occ = occ - (p.y - hr) * sca;
-            sca *= 0.95;
-        }
-        if (i == 5)
-            break;
-
-        float hr = 0.01 + 0.12 * float(i) / 4.0;
-        vec3 p = nor * hr + pos;
-        vec2 walls = mapWalls(p);
-        known = walls.x;
-        hKnown = hr;
-        float dd = opU(vec2(sdPlane(p), GROUND_MAT), walls).x;
-        occ = occ - (dd - hr) * sca;
-        sca *= 0.95;
-        i++;
-    }
-    return clamp(1.0 - 3.0 * occ, 0.0, 1.0);
+    Walk w = startWalk(OCCLUSION, pos, nor, occlusionDistance(0), 0.0, 0.0, clearance);
+    walk(w);
+    return clamp(1.0 - 3.0 * w.value, 0.0, 1.0);
 }
 
 vec3 render(vec3 ro, vec3 rd)
@@ -341,11 +379,11 @@ vec3 render(vec3 ro, vec3 rd)
     vec2 res = castRay(ro, rd, samples, clearance);
     float t = res.x;
     float m = res.y;
-    if (m > -0.5) {
+    if (m > -0.5) {  // a hit: every material is 0 or more
         vec3 pos = ro + t * rd;
         // The walls' distance at the hit, for the samples around it, where
-        // the march has left one of its 64 to take it.
-        if (samples < 64)
+        // the march has left one of its samples to take it.
+        if (samples < MARCH_SAMPLES)
             clearance = mapWalls(pos).x;
         vec3 nor = calcNormal(pos, clearance);
         vec3 ref = reflect(rd, nor);
@@ -364,9 +402,9 @@ vec3 render(vec3 ro, vec3 rd)
 
         // A shadow darkens a term that is 0 already: it need not be taken.
         if (dif > 0.0)
-            dif *= softshadow(pos, lig, 0.02, 2.5, clearance);
+            dif *= softshadow(pos, lig, SHADOW_FROM, SHADOW_TO, clearance);
         if (dom > 0.0)
-            dom *= softshadow(pos, ref, 0.02, 2.5, clearance);
+            dom *= softshadow(pos, ref, SHADOW_FROM, SHADOW_TO, clearance);
 
         //      weight  term  colour                          further factor
         vec3 lin = vec3(0.0);
