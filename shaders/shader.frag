@@ -424,6 +424,14 @@ vec3 render(vec3 ro, vec3 rd)
 // ---------------------------------------------------------------------------
 // Camera path, primary rays and fades.
 
+// The show time of each cut between the five shots, and of the black for good.
+const float CUT_1 = 5.0;
+const float CUT_2 = 10.0;
+const float CUT_3 = 15.0;
+const float CUT_4 = 20.0;
+const float PICTURE_END = 30.0;
+const float FADE = 1.0;             // seconds that a fade takes
+
 mat4 createRotation4X(float rotation)
 {
     float c = cos(rotation);
@@ -444,8 +452,8 @@ mat4 createRotation4Y(float rotation)
                 0.0, 0.0, 0.0, 1.0);
 }
 
-// Five shots, cut at show times 5, 10, 15 and 20. A point is moved first,
-// then turned about x, then about y, so the turns swing the position too.
+// The camera of the shot at the show time. A point is moved first, then
+// turned about x, then about y, so the turns swing the position too.
 mat4 getCameraMatrix()
 {
     float t = iGlobalTime;
@@ -453,24 +461,24 @@ mat4 getCameraMatrix()
     float heading = 0.0;    // about y
     bool turnsAboutY = true;
     vec3 move;
-    if (t < 5.0) {          // slides and turns slowly above the scene, looking down
+    if (t < CUT_1) {        // slides and turns slowly above the scene, looking down
         tilt = -0.3;
         heading = t / 10.0;
         move = vec3(t / 2.0, 2.0, 3.0);
-    } else if (t < 10.0) {  // looks along +x at the walls, closing in
+    } else if (t < CUT_2) { // looks along +x at the walls, closing in
         tilt = -0.3;
         heading = -1.5;
         move = vec3(0.0, 2.0, 7.0 - t / 2.0);
-    } else if (t < 15.0) {  // spins about the vertical while the tilt turns
+    } else if (t < CUT_3) { // spins about the vertical while the tilt turns
         tilt = 0.3 + t / 3.0;
         heading = -2.5 - t;
         move = vec3(0.0, 2.0, 7.0 - t / 2.0);
-    } else if (t < 20.0) {  // holds its heading, turns its tilt
+    } else if (t < CUT_4) { // holds its heading, turns its tilt
         tilt = t / 4.0;
         heading = -2.1;
         move = vec3(0.0, 2.0, 0.0);
     } else {                // swings up and over until it looks down from above
-        tilt = max(-1.5, -0.1 - (t - 20.0) / 5.0);
+        tilt = max(-1.5, -0.1 - (t - CUT_4) / 5.0);
         turnsAboutY = false;
         move = vec3(0.0, 1.0, 4.0);
     }
@@ -497,29 +505,26 @@ vec4 createRay(float fov, vec2 size, vec2 pos)
     return vec4(normalize(vec3(xy.x, xy.y, -z)), 0.0);
 }
 
-// One-second fades, down to black at every cut and for good at 30.
+// Up from black after the cut `from`, down to black before the cut `to`.
+float fadeBetween(float t, float from, float to)
+{
+    return min(smoothstep(0.0, FADE, t - from), 1.0 - smoothstep(0.0, FADE, t - (to - FADE)));
+}
+
+// The fade factor: black at every cut and for good from PICTURE_END on. The
+// show opens without a fade.
 float getAlpha()
 {
     float t = iGlobalTime;
-    if (t < 5.0)
-        return 1.0 - smoothstep(0.0, 1.0, t - 4.0);
-    if (t < 7.0)
-        return smoothstep(0.0, 1.0, t - 5.0);
-    if (t < 10.0)
-        return 1.0 - smoothstep(0.0, 1.0, t - 9.0);
-    if (t < 13.0)
-        return smoothstep(0.0, 1.0, t - 10.0);
-    if (t < 15.0)
-        return 1.0 - smoothstep(0.0, 1.0, t - 14.0);
-    if (t < 17.0)
-        return smoothstep(0.0, 1.0, t - 15.0);
-    if (t < 20.0)
-        return 1.0 - smoothstep(0.0, 1.0, t - 19.0);
-    if (t < 23.0)
-        return smoothstep(0.0, 1.0, t - 20.0);
-    if (t < 30.0)
-        return 1.0 - smoothstep(0.0, 1.0, t - 29.0);
-    return 0.0;
+    if (t < CUT_1)
+        return 1.0 - smoothstep(0.0, FADE, t - (CUT_1 - FADE));
+    if (t < CUT_2)
+        return fadeBetween(t, CUT_1, CUT_2);
+    if (t < CUT_3)
+        return fadeBetween(t, CUT_2, CUT_3);
+    if (t < CUT_4)
+        return fadeBetween(t, CUT_3, CUT_4);
+    return fadeBetween(t, CUT_4, PICTURE_END);
 }
 
 // One sub-sample's colour, o its whole-pixel offset.
