@@ -59,11 +59,12 @@ web: deps-web
 		-DWEB_OUTPUT=$(CURDIR)/$(BUILD)/web -DWEB_ASSETS=$(CURDIR)/$(BUILD) >/dev/null
 	@$(EMSCRIPTEN_ENV) cmake --build $(BUILD)/web-wasm
 
-# The web page's test drives Chromium from Node through puppeteer-core,
-# installed from tests/web/package-lock.json (no browser of its own: Debian's).
+# The web page's test and benchmark drive Chromium from Node through
+# puppeteer-core, installed from package-lock.json (no browser of its own:
+# Debian's).
 web-test-driver: deps
-	@[ tests/web/node_modules/.package-lock.json -nt tests/web/package-lock.json ] || \
-		(cd tests/web && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error)
+	@[ node_modules/.package-lock.json -nt package-lock.json ] || \
+		PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error
 
 test-normal: build web web-test-driver
 	@$(WITH_X) ctest --test-dir $(BUILD) --output-on-failure -j2
@@ -93,7 +94,7 @@ test-fuzz: build-fuzz
 test: test-fuzz test-normal test-asan
 
 # Every benchmark, printed as one table; figures only, nothing passes or fails.
-bench: build
+bench: build web web-test-driver
 	@bench/run-bench $(BUILD)
 
 # The Debian package, written into $(BUILD) (see Install in README.md).

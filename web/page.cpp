@@ -8,7 +8,9 @@ EM_JS(double, pageNow, (), { return ShowPage.now(); });
 EM_JS(int, pageClockIsHeld, (), { return ShowPage.clockIsHeld() ? 1 : 0; });
 EM_JS(void, pageLog, (const char *line), { ShowPage.log(UTF8ToString(line)); });
 EM_JS(void, pageFail, (const char *line), { ShowPage.fail(UTF8ToString(line)); });
-EM_JS(void, pageFrameDrawn, (int frame, float showTime), { ShowPage.frameDrawn(frame, showTime); });
+EM_JS(void, pageFrameDrawn, (int frame, float showTime, int pictured), {
+    ShowPage.frameDrawn(frame, showTime, pictured !== 0);
+});
 EM_JS(void, pageOpenMusic, (), { ShowPage.music.open(); });
 EM_JS(void, pageStart, (), { ShowPage.start(); });
 EM_JS(void, pageEnd, (), { ShowPage.end(); });
@@ -23,7 +25,7 @@ double now() { return pageNow(); }
 bool clockIsHeld() { return pageClockIsHeld() != 0; }
 void log(const std::string &line) { pageLog(line.c_str()); }
 void fail(const std::string &line) { pageFail(line.c_str()); }
-void frameDrawn(int frame, float showTime) { pageFrameDrawn(frame, showTime); }
+void frameDrawn(int frame, float showTime, bool pictured) { pageFrameDrawn(frame, showTime, pictured ? 1 : 0); }
 void openMusic() { pageOpenMusic(); }
 void start() { pageStart(); }
 void end() { pageEnd(); }

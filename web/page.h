@@ -20,8 +20,9 @@ void log(const std::string &line);
 // A failure: one line on the page and on the console; the show goes on.
 void fail(const std::string &line);
 
-// The frame just drawn, for the page's tests.
-void frameDrawn(int frame, float showTime);
+// The frame just drawn, and whether it holds the scene (the stages have
+// been built), for the page's tests and benchmark.
+void frameDrawn(int frame, float showTime, bool pictured);
 
 // Starts fetching the music file's head; its bytes come back through the
 // show's exported music calls.

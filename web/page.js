@@ -188,9 +188,8 @@ const ShowPage = {
     heldClock: new URLSearchParams(location.search).get('clock') === 'held',
     heldMs: 0,
     running: false,
-    // The last frame drawn and when the first one was, for tests and measurements.
-    lastFrame: { frame: 0, showTime: 0 },
-    firstFrameAt: null,
+    // The last frame drawn, for tests and measurements.
+    lastFrame: { frame: 0, showTime: 0, pictured: false },
 
     now() { return this.heldClock ? this.heldMs : performance.now(); },
     clockIsHeld() { return this.heldClock; },
@@ -206,10 +205,8 @@ const ShowPage = {
         document.getElementById('failures').append(item);
     },
 
-    frameDrawn(frame, showTime) {
-        if (this.firstFrameAt === null)
-            this.firstFrameAt = performance.now();
-        this.lastFrame = { frame, showTime };
+    frameDrawn(frame, showTime, pictured) {
+        this.lastFrame = { frame, showTime, pictured };
     },
 
     start() {

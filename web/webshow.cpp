@@ -255,7 +255,7 @@ bool WebShow::frame()
         }
         m_scene->draw(m_width, m_height, showTime, BeatRule::fed(m_beat), m_font);
     }
-    Page::frameDrawn(++m_frames, showTime);
+    Page::frameDrawn(++m_frames, showTime, m_scene && m_scene->isReady());
 
     if (over)
         end("its 38.2 s are over");

@@ -4,8 +4,8 @@
 // Run by CTest (WEB_DIR: the built page; SCENECOMPARE: the desktop's
 // comparison of frames with the scene tests' limits).
 
-import { PageServer, launchBrowser, openShow, failureLines, frameAt, framesDrawn, musicFile, sleep, webDir }
-    from './harness.mjs';
+import { PageServer, launchBrowser, openShow, failureLines, frameAt, framesDrawn, musicFile, sleep }
+    from '../../web/headless.mjs';
 
 import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
@@ -14,13 +14,15 @@ import os from 'node:os';
 import path from 'node:path';
 import { after, before, describe, test } from 'node:test';
 
+const webDir = process.env.WEB_DIR;
+
 // Left out (77) where the page or the driver is missing: make test makes both.
 if (!webDir || !fs.existsSync(path.join(webDir, 'show.wasm'))) {
     console.log(`No built page in ${webDir}: make web builds it`);
     process.exit(77);
 }
-if (!fs.existsSync(new URL('node_modules/puppeteer-core', import.meta.url))) {
-    console.log('No puppeteer-core in tests/web: npm ci there installs it');
+if (!fs.existsSync(new URL('../../node_modules/puppeteer-core', import.meta.url))) {
+    console.log('No puppeteer-core: npm ci at the top of the project installs it');
     process.exit(77);
 }
 
@@ -29,7 +31,7 @@ let server;
 let browser;
 
 before(async () => {
-    server = new PageServer();
+    server = new PageServer(webDir);
     await server.start();
     browser = await launchBrowser();
 });

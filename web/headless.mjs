@@ -1,13 +1,13 @@
-// What the web page's tests share: a static server on 127.0.0.1 for the
-// built page, whose files each case can replace or take away, Debian's
-// Chromium headless with its software WebGL 2, and the page's console.
+// Driving the built page in a headless browser, for its test and its
+// benchmark: a static server on 127.0.0.1 for the page, whose files each case
+// can replace or take away, Debian's Chromium headless with its software
+// WebGL 2, the page's console, and music files made byte by byte.
 
 import fs from 'node:fs';
 import http from 'node:http';
 import path from 'node:path';
 import { Readable } from 'node:stream';
 
-export const webDir = process.env.WEB_DIR;
 const chromium = process.env.CHROMIUM ?? '/usr/bin/chromium';
 
 const types = {
@@ -17,12 +17,13 @@ const types = {
     '.png': 'image/png',
 };
 
-// Serves webDir under /CASE/, where a case's own files (Buffers, or null for
+// Serves the built page's folder under /CASE/, where a case's own files (Buffers, or null for
 // a file that is not there) stand in for the page's. Counts the bytes sent
 // of every file, by case. Files go out as streams, at the pace the browser
 // takes them.
 export class PageServer {
-    constructor() {
+    constructor(webDir) {
+        this.webDir = webDir;
         this.cases = new Map();
         this.sent = new Map();
         this.server = http.createServer((request, response) => this.serve(request, response));
@@ -67,7 +68,7 @@ export class PageServer {
             response.on('close', () => stream.destroy());
             return;
         }
-        const source = typeof files[file] === 'string' ? files[file] : path.join(webDir, file);
+        const source = typeof files[file] === 'string' ? files[file] : path.join(this.webDir, file);
         fs.stat(source, (error, stat) => {
             if (error || !stat.isFile()) {
                 response.writeHead(404).end();

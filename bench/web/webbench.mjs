@@ -1,0 +1,191 @@
+// webbench WEB_DIR [WxH...]: the show's web page in headless Chromium with
+// its software WebGL 2, a whole show at each size (640x360 unless given),
+// printed as bench/run-bench's rows:
+// - "web page": frame times by segment, as the show window's row: the time
+//   from one frame to the next, the first frame with the picture left out;
+// - "web page, CPU": the CPU time of all the browser's processes over the
+//   show, by frame (against "show window, CPU", the steadier figure on a
+//   loaded machine);
+// - "web page, load to first frame": from the start of the page's load to the
+//   frame after the first one with the picture (that one is on the screen
+//   then), the show started by a click as soon as its program runs;
+// - the page's files (music and font aside), and the browser's memory over a
+//   whole show at the first size with the default music and with music of ten
+//   minutes: the proportional set size of all its processes at its peak, and
+//   the page's JavaScript heap and WebAssembly memory.
+
+import { PageServer, launchBrowser, openShow, musicFile, sleep } from '../../web/headless.mjs';
+
+import { execSync } from 'node:child_process';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+
+const [webDir, ...sizes] = process.argv.slice(2);
+if (!webDir) {
+    console.error('usage: webbench WEB_DIR [WxH...]');
+    process.exit(2);
+}
+if (sizes.length === 0)
+    sizes.push('640x360');
+
+const shotCuts = [5, 10, 15, 20];
+const segmentOf = (showTime) => 1 + shotCuts.filter((cut) => showTime >= cut).length;
+
+function row(measure, size, segment, values) {
+    if (values.length === 0)
+        return;
+    const sorted = [...values].sort((a, b) => a - b);
+    const n = sorted.length;
+    const median = n % 2 ? sorted[(n - 1) / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2;
+    console.log([measure, size, segment, median.toFixed(4), sorted[n - 1].toFixed(4), n].join('\t'));
+}
+
+function one(measure, size, value) {
+    console.log([measure, size, 'all', value.toFixed(4), '-', 1].join('\t'));
+}
+
+const ticksPerSecond = Number(execSync('getconf CLK_TCK'));
+
+// The browser and every process it started.
+function browserProcesses(rootPid) {
+    const parents = new Map();
+    for (const entry of fs.readdirSync('/proc')) {
+        if (!/^\d+$/.test(entry))
+            continue;
+        try {
+            const stat = fs.readFileSync(`/proc/${entry}/stat`, 'utf8');
+            parents.set(Number(entry), Number(stat.slice(stat.lastIndexOf(')') + 2).split(' ')[1]));
+        } catch {
+            // gone meanwhile
+        }
+    }
+    const tree = new Set([rootPid]);
+    for (let grew = true; grew;) {
+        grew = false;
+        for (const [pid, parent] of parents) {
+            if (tree.has(parent) && !tree.has(pid)) {
+                tree.add(pid);
+                grew = true;
+            }
+        }
+    }
+    return tree;
+}
+
+// Their proportional set size, in MB.
+function browserMemory(rootPid) {
+    let kilobytes = 0;
+    for (const pid of browserProcesses(rootPid)) {
+        try {
+            const rollup = fs.readFileSync(`/proc/${pid}/smaps_rollup`, 'utf8');
+            kilobytes += Number(rollup.match(/^Pss:\s+(\d+)/m)[1]);
+        } catch {
+            // gone meanwhile
+        }
+    }
+    return kilobytes / 1024;
+}
+
+// Their CPU time, user and system, in ms, of the processes alive now.
+function browserCpu(rootPid) {
+    let ticks = 0;
+    for (const pid of browserProcesses(rootPid)) {
+        try {
+            const stat = fs.readFileSync(`/proc/${pid}/stat`, 'utf8');
+            const fields = stat.slice(stat.lastIndexOf(')') + 2).split(' ');
+            ticks += Number(fields[11]) + Number(fields[12]);
+        } catch {
+            // gone meanwhile
+        }
+    }
+    return 1000 * ticks / ticksPerSecond;
+}
+
+// One whole show: the frames' times and show times, the load to the first
+// frame, and the memory's peaks.
+async function wholeShow(browser, server, name, size, music) {
+    const [width, height] = size.split('x').map(Number);
+    const files = music ? { 'music.bmm': music } : {};
+    const { page } = await openShow(browser, server.page(name, files), { width, height });
+    await page.evaluate(() => {
+        const frameDrawn = ShowPage.frameDrawn.bind(ShowPage);
+        ShowPage.frames = [];
+        ShowPage.frameDrawn = (frame, showTime, pictured) => {
+            ShowPage.frames.push([performance.now(), showTime, pictured]);
+            frameDrawn(frame, showTime, pictured);
+        };
+    });
+    await page.mouse.click(5, 5);
+    await page.waitForFunction(() => ShowPage.lastFrame.pictured, { timeout: 60000 });
+    const cpuAtStart = browserCpu(browser.process().pid);
+    const framesAtStart = await page.evaluate(() => ShowPage.lastFrame.frame);
+    const peaks = { browser: 0, heap: 0, wasm: 0 };
+    const client = await page.createCDPSession();
+    await client.send('Performance.enable');
+    for (;;) {
+        peaks.browser = Math.max(peaks.browser, browserMemory(browser.process().pid));
+        const { metrics } = await client.send('Performance.getMetrics');
+        const heap = metrics.find((metric) => metric.name === 'JSHeapUsedSize').value / 2 ** 20;
+        peaks.heap = Math.max(peaks.heap, heap);
+        peaks.wasm = Math.max(peaks.wasm, await page.evaluate(() => Module.HEAPU8.length / 2 ** 20));
+        if (!(await page.evaluate(() => ShowPage.running))) {
+            const framesAtEnd = await page.evaluate(() => ShowPage.lastFrame.frame);
+            peaks.cpuPerFrame = (browserCpu(browser.process().pid) - cpuAtStart) / (framesAtEnd - framesAtStart);
+            break;
+        }
+        await sleep(500);
+    }
+    const frames = await page.evaluate(() => ShowPage.frames);
+    await page.close();
+    const first = frames.findIndex(([, , pictured]) => pictured);
+    return { frames: frames.slice(first + 1), firstFrame: frames[first + 1][0], peaks };
+}
+
+const server = new PageServer(webDir);
+await server.start();
+const browser = await launchBrowser();
+const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'webbench-'));
+try {
+    for (const size of sizes) {
+        const { frames, firstFrame, peaks } = await wholeShow(browser, server, `show-${size}`, size);
+        const bySegment = new Map();
+        for (let i = 1; i < frames.length; ++i) {
+            const segment = segmentOf(frames[i][1]);
+            bySegment.set(segment, [...(bySegment.get(segment) ?? []), frames[i][0] - frames[i - 1][0]]);
+        }
+        for (const [segment, times] of [...bySegment].sort(([a], [b]) => a - b))
+            row('web page', size, segment, times);
+        row('web page', size, 'all', [...bySegment.values()].flat());
+        one('web page, CPU', size, peaks.cpuPerFrame);
+        row('web page, load to first frame', size, 'all', [firstFrame]);
+        if (size === sizes[0]) {
+            one('web page, peak memory of the browser, MB, music.bmm of 38 s', size, peaks.browser);
+            one('web page, peak JavaScript heap, MB, music.bmm of 38 s', size, peaks.heap);
+            one('web page, WebAssembly memory, MB', size, peaks.wasm);
+        }
+    }
+
+    // Ten minutes of music (211 MB), written to a file that the server
+    // streams as the browser takes it.
+    const long = path.join(dir, 'music.bmm');
+    const fd = fs.openSync(long, 'w');
+    fs.writeSync(fd, musicFile([0, 500], 0));
+    const second = musicFile([], 44100).subarray(4);
+    for (let i = 0; i < 600; ++i)
+        fs.writeSync(fd, second);
+    fs.closeSync(fd);
+    const { peaks } = await wholeShow(browser, server, 'long', sizes[0], long);
+    one('web page, peak memory of the browser, MB, music.bmm of 10 min', sizes[0], peaks.browser);
+    one('web page, peak JavaScript heap, MB, music.bmm of 10 min', sizes[0], peaks.heap);
+
+    let bytes = 0;
+    for (const file of fs.readdirSync(webDir))
+        if (file !== 'music.bmm' && file !== 'text.png')
+            bytes += fs.statSync(path.join(webDir, file)).size;
+    one('web page, its files, KB (music and font aside)', '-', bytes / 1024);
+} finally {
+    fs.rmSync(dir, { recursive: true });
+    await browser.close();
+    await server.stop();
+}
