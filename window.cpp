@@ -1,4 +1,5 @@
 #include "window.h"
+#include "audiodevice.h"
 #include "beatrule.h"
 #include "inputfile.h"
 #include "musicfile.h"
@@ -12,15 +13,17 @@
 #include <QKeyEvent>
 #include <QSurfaceFormat>
 
+#include <string>
+
 namespace {
 
 constexpr float fpsReportMs = 1000.0f;
 
 // Without sound the show goes on: silent, with the audio clock standing at
 // 0, so no beat after 0 fires. The log says why, once.
-void warnSilent(const char *step)
+void warnSilent(const char *step, const std::string &why)
 {
-    qWarning("%s: %s; the show runs silent and its beats do not fire", step, SDL_GetError());
+    qWarning("%s: %s; the show runs silent and its beats do not fire", step, why.c_str());
 }
 
 } // namespace
@@ -35,20 +38,18 @@ Window::Window()
     if (openInputFile(m_file).isEmpty())
         m_beats = MusicFile::readBeatList(m_file);
 
-    // SDL's own SIGINT and SIGTERM handlers only post an event that nobody
-    // here reads; the signals are the application's (QuitOnSignals).
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    if (SDL_Init(SDL_INIT_AUDIO) != 0)
-        warnSilent("cannot start the audio");
+    const std::string why = AudioDevice::startAudio();
+    if (!why.empty())
+        warnSilent("cannot start the audio", why);
 }
 
 Window::~Window()
 {
     // Closing the device waits for a running callback; after it none can
     // touch the file or the window any more.
-    if (m_device != 0)
-        SDL_CloseAudioDevice(m_device);
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    AudioDevice::close(m_device);
+    m_device = 0;
+    AudioDevice::stopAudio();
 
     // GL objects go with their context current.
     makeCurrent();
@@ -102,24 +103,12 @@ void Window::keyPressEvent(QKeyEvent *event)
 
 void Window::initializeGL()
 {
-    SDL_AudioSpec want;
-    SDL_memset(&want, 0, sizeof(want));
-    want.freq = MusicFile::sampleRate;
-    want.format = AUDIO_F32LSB;
-    want.channels = MusicFile::channels;
-    want.samples = want.channels * 441; // 882 frames: 20 ms a buffer
-    want.userdata = this;
-    want.callback = effect;
-    SDL_AudioSpec have;
-    // No change allowed: SDL converts for a device that wants another format,
-    // so the callback always fills float stereo at 44100 Hz.
     // Audio that did not start has said so already.
     if (SDL_WasInit(SDL_INIT_AUDIO) != 0) {
-        m_device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-        if (m_device != 0)
-            SDL_PauseAudioDevice(m_device, 0);
-        else
-            warnSilent("cannot open the audio device");
+        std::string why;
+        m_device = AudioDevice::open(effect, this, why);
+        if (m_device == 0)
+            warnSilent("cannot open the audio device", why);
     }
 
     const QImage image(QStringLiteral("text.png"));

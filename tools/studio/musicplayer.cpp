@@ -1,12 +1,6 @@
 #include "musicplayer.h"
+#include "audiodevice.h"
 #include "musicfile.h"
-
-MusicPlayer::MusicPlayer()
-{
-    // SDL's own SIGINT and SIGTERM handlers only post an event that nobody
-    // here reads; the signals are the application's (QuitOnSignals).
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-}
 
 MusicPlayer::~MusicPlayer()
 {
@@ -21,36 +15,21 @@ QString MusicPlayer::open(const QString &path)
 QString MusicPlayer::startDevice()
 {
     closeDevice();
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
-        return QStringLiteral("no sound: %1").arg(QString::fromUtf8(SDL_GetError()));
-    m_audioStarted = true;
-
-    SDL_AudioSpec want;
-    SDL_memset(&want, 0, sizeof(want));
-    want.freq = MusicFile::sampleRate;
-    want.format = AUDIO_F32LSB;
-    want.channels = MusicFile::channels;
-    want.samples = MusicFile::framesPerCallback;
-    want.userdata = this;
-    want.callback = callback;
-    SDL_AudioSpec have;
-    // No change allowed: SDL converts for a device that wants another
-    // format, so the stream's bytes always fit the buffer.
-    m_device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-    if (m_device == 0)
-        return QStringLiteral("no sound: %1").arg(QString::fromUtf8(SDL_GetError()));
-    SDL_PauseAudioDevice(m_device, 0);
-    return {};
+    std::string why = AudioDevice::startAudio();
+    if (why.empty()) {
+        m_audioStarted = true;
+        m_device = AudioDevice::open(callback, this, why);
+    }
+    return why.empty() ? QString() : QStringLiteral("no sound: %1").arg(QString::fromStdString(why));
 }
 
 void MusicPlayer::closeDevice()
 {
     // Closing waits for a running callback; after it none can touch the player.
-    if (m_device != 0)
-        SDL_CloseAudioDevice(m_device);
+    AudioDevice::close(m_device);
     m_device = 0;
     if (m_audioStarted)
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        AudioDevice::stopAudio();
     m_audioStarted = false;
 }
 

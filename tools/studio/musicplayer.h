@@ -14,7 +14,7 @@
 class MusicPlayer
 {
 public:
-    MusicPlayer();
+    MusicPlayer() = default;
     ~MusicPlayer();
     MusicPlayer(const MusicPlayer &) = delete;
     MusicPlayer &operator=(const MusicPlayer &) = delete;
