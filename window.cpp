@@ -3,6 +3,7 @@
 #include "beatrule.h"
 #include "inputfile.h"
 #include "musicfile.h"
+#include "musicstream.h"
 #include "scenerenderer.h"
 #include "showgl.h"
 #include "showtime.h"
@@ -202,13 +203,7 @@ void effect(void *data, Uint8 *stream, int length)
 {
     Window *window = static_cast<Window *>(data);
 
-    // A closed file is not read at all: every read would log a warning.
-    qint64 delivered = 0;
-    if (window->m_file.isOpen())
-        delivered = qMax<qint64>(0, window->m_file.read(reinterpret_cast<char *>(stream), qint64(length)));
-    // SDL hands over the buffer as it was left: what the file did not fill
-    // is silence, never stale samples.
-    SDL_memset(stream + delivered, 0, size_t(length - delivered));
+    MusicStream::readSamples(window->m_file, reinterpret_cast<char *>(stream), qint64(length));
 
     // The callback is the clock's only writer.
     std::atomic<float> &clock = window->m_elapsed;

@@ -39,8 +39,14 @@ void MusicStream::read(qint64 first, char *out, qint64 length)
     const qint64 at = m_payloadStart + from;
     if (m_file.pos() != at && !m_file.seek(at))
         return;
-    char *const payload = out + (from - start);
-    // A failed read may have left anything there: silence, never stale bytes.
-    if (m_file.read(payload, to - from) < 0)
-        std::memset(payload, 0, size_t(to - from));
+    readSamples(m_file, out + (from - start), to - from);
+}
+
+qint64 MusicStream::readSamples(QIODevice &file, char *out, qint64 length)
+{
+    // A closed file is not read at all: every read would log a warning.
+    const qint64 delivered = file.isOpen() ? qMax<qint64>(0, file.read(out, length)) : 0;
+    // A failed read may have left anything there: it is silenced whole.
+    std::memset(out + delivered, 0, size_t(length - delivered));
+    return delivered;
 }

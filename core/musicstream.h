@@ -28,6 +28,12 @@ public:
     // zeros also for what a failing read leaves.
     void read(qint64 first, char *out, qint64 length);
 
+    // Reads the next length bytes of an open music file into a device's
+    // buffer, straight from where the file stands, and silences what the file
+    // did not deliver (past its end, a failing read, a closed file): a buffer
+    // never keeps stale samples. Returns the bytes read.
+    static qint64 readSamples(QIODevice &file, char *out, qint64 length);
+
 private:
     static qint64 bytesPerFrame();
 
