@@ -4,7 +4,6 @@
 #include "showquad.h"
 
 #include <QByteArray>
-#include <QFile>
 #include <QString>
 #include <QSurfaceFormat>
 
@@ -19,16 +18,15 @@ inline QSurfaceFormat surfaceFormat()
     return format;
 }
 
-// The scene program's two stages, compiled in from resources.qrc.
-inline QString vertexShader() { return QStringLiteral(":/shaders/shader.vert"); }
-inline QString fragmentShader() { return QStringLiteral(":/shaders/shader.frag"); }
+// The scene program's two stages, compiled into this library from
+// resources.qrc: their resource names, and the stages registered with Qt's
+// resource system by the time a name is handed out.
+QString vertexShader();
+QString fragmentShader();
 
-// A compiled-in stage's text; empty when the program was built without it.
-inline QByteArray stageSource(const QString &resourceName)
-{
-    QFile file(resourceName);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+// A compiled-in stage's text. A stage that is not there is a fault of the
+// build, never an empty stage: the program stops, saying which.
+QByteArray stageSource(const QString &resourceName);
 
 } // namespace ShowGL
 
