@@ -28,6 +28,10 @@ QString fragmentShader();
 // build, never an empty stage: the program stops, saying which.
 QByteArray stageSource(const QString &resourceName);
 
+// The scene's gamma: the fragment stage raises its colour to this power,
+// so a colour value v stands for the light v^(1 / gamma).
+constexpr double gamma = 0.4545;
+
 } // namespace ShowGL
 
 #endif // SHOWGL_H

@@ -1,4 +1,5 @@
 #include "framerenderer.h"
+#include "showgl.h"
 
 #include <QOpenGLExtraFunctions>
 
@@ -9,12 +10,9 @@ namespace {
 // Light in whole numbers: full light is 2^20, so that the sum of 4 x 4
 // samples of 64 sub-frames still fits in 32 bits.
 constexpr double fullLight = 1 << 20;
-// The scene's gamma: its colour is the light raised to this power.
-constexpr double sceneGamma = 0.4545;
-
 double lightOf(double value)
 {
-    return fullLight * std::pow(value, 1.0 / sceneGamma);
+    return fullLight * std::pow(value, 1.0 / ShowGL::gamma);
 }
 
 // The light of each 8-bit value.

@@ -23,11 +23,11 @@ class QOpenGLExtraFunctions;
 // A frame is the scene at one show time, or the average of several
 // (sub-frames, for motion blur), each drawn at `supersample` times the width
 // and height and its blocks of pixels averaged. The averages are taken in
-// linear light: the scene raises its colour to the power 0.4545, so an 8-bit
-// value v stands for the light (v / 255)^(1 / 0.4545). The light is summed
-// in whole numbers (full light 2^20) and the average turned back into the
-// value whose rounding span holds it, so the result is exact and the same
-// on any GL. A frame of one sub-frame at supersample 1 is the scene's own
+// linear light: the scene raises its colour to the power ShowGL::gamma, so
+// an 8-bit value v stands for the light (v / 255)^(1 / gamma). The light is
+// summed in whole numbers (full light 2^20) and the average turned back into
+// the value whose rounding span holds it, so the result is exact and the
+// same on any GL. A frame of one sub-frame at supersample 1 is the scene's own
 // pixels, untouched.
 //
 // Read-back runs beside the drawing: draw() returns while the GL works on
