@@ -13,10 +13,6 @@
 // which bench/run-bench gathers into the one table.
 namespace BenchRows {
 
-// The figures go by the camera's shots ("segments" in the table).
-constexpr int segments = ShowTime::shots;
-constexpr int segmentOf(float showTime) { return ShowTime::shotAt(showTime); }
-
 struct Figures
 {
     double median = 0.0;
@@ -34,20 +30,21 @@ inline Figures figuresOf(std::vector<double> values)
     return {median, values.back(), int(n)};
 }
 
-// measure, size (WxH or "-"), segment (1 to 5 or "all"), median, worst, samples.
-inline void print(const QString &measure, const QString &size, const QString &segment, const Figures &figures)
+// measure, size (WxH or "-"), the camera's shot (1 to 5, or "all"), median,
+// worst, samples.
+inline void print(const QString &measure, const QString &size, const QString &shot, const Figures &figures)
 {
     if (figures.samples == 0)
         return;
-    QTextStream(stdout) << measure << '\t' << size << '\t' << segment << '\t'
+    QTextStream(stdout) << measure << '\t' << size << '\t' << shot << '\t'
                         << QString::number(figures.median, 'f', 4) << '\t'
                         << QString::number(figures.worst, 'f', 4) << '\t' << figures.samples << '\n';
 }
 
 // A figure that has no worst, such as a mean or a pace.
-inline void printOne(const QString &measure, const QString &size, const QString &segment, double value)
+inline void printOne(const QString &measure, const QString &size, const QString &shot, double value)
 {
-    QTextStream(stdout) << measure << '\t' << size << '\t' << segment << '\t'
+    QTextStream(stdout) << measure << '\t' << size << '\t' << shot << '\t'
                         << QString::number(value, 'f', 4) << "\t-\t1\n";
 }
 

@@ -5,7 +5,7 @@
 //
 // barebench [--reference] WxH [TIMES]: draws every show time listed in the
 // file TIMES (one a line), or evenly spaced show times, five per camera
-// segment (nine with --reference). With --reference it draws each show time
+// shot (nine with --reference). With --reference it draws each show time
 // twice, in turns, with the scene's fragment stage as first written (kept in
 // tests/reference) and with the show's own, and prints the frame times of
 // both and how many times faster the show's is.
@@ -200,15 +200,15 @@ private:
     GLint m_time = -1;
 };
 
-std::vector<float> showTimes(const QString &path, int perSegment)
+std::vector<float> showTimes(const QString &path, int perShot)
 {
     std::vector<float> times;
     if (path.isEmpty()) {
         for (int shot = 1; shot <= ShowTime::shots; ++shot) {
             const float from = ShowTime::shotStart(shot);
             const float to = ShowTime::shotEnd(shot);
-            for (int i = 0; i < perSegment; ++i)
-                times.push_back(from + (to - from) * (float(i) + 0.5f) / perSegment);
+            for (int i = 0; i < perShot; ++i)
+                times.push_back(from + (to - from) * (float(i) + 0.5f) / perShot);
         }
         return times;
     }
@@ -224,30 +224,30 @@ std::vector<float> showTimes(const QString &path, int perSegment)
     return times;
 }
 
-// Figures by camera segment, the last entry over all of them.
-class SegmentFigures
+// Figures by camera shot, the last entry over all of them.
+class ShotFigures
 {
 public:
     void add(float showTime, double value)
     {
-        m_values[size_t(BenchRows::segmentOf(showTime) - 1)].push_back(value);
-        m_values[size_t(BenchRows::segments)].push_back(value);
+        m_values[size_t(ShowTime::shotAt(showTime) - 1)].push_back(value);
+        m_values[size_t(ShowTime::shots)].push_back(value);
     }
-    BenchRows::Figures of(int segment) const { return BenchRows::figuresOf(m_values[size_t(segment)]); }
+    BenchRows::Figures of(int shot) const { return BenchRows::figuresOf(m_values[size_t(shot)]); }
 
 private:
-    std::vector<std::vector<double>> m_values = std::vector<std::vector<double>>(BenchRows::segments + 1);
+    std::vector<std::vector<double>> m_values = std::vector<std::vector<double>>(ShowTime::shots + 1);
 };
 
-QString segmentText(int segment)
+QString shotText(int shot)
 {
-    return segment < BenchRows::segments ? QString::number(segment + 1) : QStringLiteral("all");
+    return shot < ShowTime::shots ? QString::number(shot + 1) : QStringLiteral("all");
 }
 
-void printRows(const QString &measure, const QString &sizeText, const SegmentFigures &figures)
+void printRows(const QString &measure, const QString &sizeText, const ShotFigures &figures)
 {
-    for (int s = 0; s <= BenchRows::segments; ++s)
-        BenchRows::print(measure, sizeText, segmentText(s), figures.of(s));
+    for (int s = 0; s <= ShowTime::shots; ++s)
+        BenchRows::print(measure, sizeText, shotText(s), figures.of(s));
 }
 
 // The show's stage alone.
@@ -260,7 +260,7 @@ int drawShowStage(int width, int height, const std::vector<float> &times)
     // The first draw builds the driver's code for the program.
     scene.draw(times.front());
 
-    SegmentFigures ms, cpuMs;
+    ShotFigures ms, cpuMs;
     for (const float t : times) {
         const BareScene::Cost cost = scene.draw(t);
         ms.add(t, cost.ms);
@@ -285,7 +285,7 @@ int drawAgainstReference(int width, int height, const std::vector<float> &times)
     reference.draw(times.front());
     show.draw(times.front());
 
-    SegmentFigures referenceMs, showMs, ratios, cpuRatios;
+    ShotFigures referenceMs, showMs, ratios, cpuRatios;
     for (size_t i = 0; i < times.size(); ++i) {
         const float t = times[i];
         BareScene::Cost referenceCost{}, showCost{};
@@ -307,8 +307,8 @@ int drawAgainstReference(int width, int height, const std::vector<float> &times)
     printRows(QStringLiteral("show's stage"), sizeText, showMs);
     for (const auto &[measure, figures] : {std::pair{QStringLiteral("reference / show's stage, median"), &ratios},
                                            std::pair{QStringLiteral("reference / show's stage, CPU, median"), &cpuRatios}}) {
-        for (int s = 0; s <= BenchRows::segments; ++s)
-            BenchRows::printOne(measure, sizeText, segmentText(s), figures->of(s).median);
+        for (int s = 0; s <= ShowTime::shots; ++s)
+            BenchRows::printOne(measure, sizeText, shotText(s), figures->of(s).median);
     }
     return 0;
 }

@@ -1,5 +1,5 @@
 // Milliseconds per frame of the scene on the current GL, for each camera
-// segment of the show, at 640x360 and 1280x720. Each time runs from the draw
+// shot of the show, at 640x360 and 1280x720. Each time runs from the draw
 // call until the GL has finished the frame. Prints rows for bench/run-bench.
 
 #include "benchrows.h"
@@ -15,15 +15,15 @@ namespace {
 
 const QSize sizes[] = {{640, 360}, {1280, 720}};
 
-// Spread evenly over each segment; enough for a median, and quick on llvmpipe.
-constexpr int framesPerSegment = 9;
+// Spread evenly over each shot; enough for a median, and quick on llvmpipe.
+constexpr int framesPerShot = 9;
 
 BenchRows::Figures measure(OffscreenScene &scene, int shot)
 {
     const float from = ShowTime::shotStart(shot);
-    const float step = (ShowTime::shotEnd(shot) - from) / framesPerSegment;
+    const float step = (ShowTime::shotEnd(shot) - from) / framesPerShot;
     std::vector<double> ms;
-    for (int i = 0; i < framesPerSegment; ++i) {
+    for (int i = 0; i < framesPerShot; ++i) {
         const float showTime = from + (float(i) + 0.5f) * step;
         QElapsedTimer timer;
         timer.start();

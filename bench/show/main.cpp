@@ -2,10 +2,14 @@
 // the display it is given.
 //
 // showbench frames [TIMES]: runs the show to its end and prints the time per
-//   frame (from one buffer swap to the next) for each camera segment, and the
+//   frame (from one buffer swap to the next) for each camera shot, and the
 //   host's CPU time in paintGL; writes the show time of every frame into TIMES.
 // showbench launch N: starts the show N times and prints the time from
 //   starting the program to its first frame on screen.
+// showbench shots FRAMES FPS: prints, for each camera shot, the stretch of
+//   FRAMES frames at FPS in its middle that bench/run-bench has the capture
+//   tool take: the shot, from and to in show seconds, and the shot's length
+//   in show time (the last one's to the show's end). Needs no display.
 
 #include "benchrows.h"
 #include "showtime.h"
@@ -130,8 +134,8 @@ int runFrames(QGuiApplication &app, const QString &timesPath)
 
     // The first frame has no swap before it, and builds the driver's code.
     const std::vector<TimedWindow::Frame> &frames = window.frames();
-    std::vector<std::vector<double>> perSegment(BenchRows::segments);
-    std::vector<std::vector<double>> cpuPerSegment(BenchRows::segments);
+    std::vector<std::vector<double>> perShot(ShowTime::shots);
+    std::vector<std::vector<double>> cpuPerShot(ShowTime::shots);
     std::vector<double> all;
     std::vector<double> allCpu;
     std::vector<double> hostCpu;
@@ -145,9 +149,9 @@ int runFrames(QGuiApplication &app, const QString &timesPath)
             continue;
         const double ms = double(frames[i].swappedNs - frames[i - 1].swappedNs) / 1e6;
         const double cpu = frames[i].swappedCpuMs - frames[i - 1].swappedCpuMs;
-        const size_t segment = size_t(BenchRows::segmentOf(frames[i].showTime) - 1);
-        perSegment[segment].push_back(ms);
-        cpuPerSegment[segment].push_back(cpu);
+        const size_t shot = size_t(ShowTime::shotAt(frames[i].showTime) - 1);
+        perShot[shot].push_back(ms);
+        cpuPerShot[shot].push_back(cpu);
         all.push_back(ms);
         allCpu.push_back(cpu);
         hostCpu.push_back(frames[i].paintCpuMs);
@@ -165,13 +169,13 @@ int runFrames(QGuiApplication &app, const QString &timesPath)
     }
 
     const QString size = screenSize(window);
-    for (int s = 0; s < BenchRows::segments; ++s)
+    for (int s = 0; s < ShowTime::shots; ++s)
         BenchRows::print(QStringLiteral("show window"), size, QString::number(s + 1),
-                         BenchRows::figuresOf(perSegment[size_t(s)]));
+                         BenchRows::figuresOf(perShot[size_t(s)]));
     BenchRows::print(QStringLiteral("show window"), size, QStringLiteral("all"), BenchRows::figuresOf(all));
-    for (int s = 0; s < BenchRows::segments; ++s)
+    for (int s = 0; s < ShowTime::shots; ++s)
         BenchRows::print(QStringLiteral("show window, CPU"), size, QString::number(s + 1),
-                         BenchRows::figuresOf(cpuPerSegment[size_t(s)]));
+                         BenchRows::figuresOf(cpuPerShot[size_t(s)]));
     BenchRows::print(QStringLiteral("show window, CPU"), size, QStringLiteral("all"), BenchRows::figuresOf(allCpu));
     // The frame time at a moment taken evenly over the show, as the capture
     // tool takes its frames: each frame weighs as long as it lasts.
@@ -229,6 +233,22 @@ int runLaunches(const QString &program, int launches)
     return 0;
 }
 
+int printShots(int frames, int fps)
+{
+    // The frames last frames / fps real seconds, which the show's clock
+    // turns into show seconds.
+    const double span = double(frames) * 1000.0 / fps / ShowTime::msPerSecond;
+    QTextStream out(stdout);
+    for (int shot = 1; shot <= ShowTime::shots; ++shot) {
+        const double start = ShowTime::shotStart(shot);
+        const double end = shot == ShowTime::shots ? double(ShowTime::endShowTime()) : ShowTime::shotEnd(shot);
+        const double middle = (start + end) / 2.0;
+        out << shot << '\t' << QString::number(middle - span / 2.0, 'f', 5) << '\t'
+            << QString::number(middle + span / 2.0, 'f', 5) << '\t' << QString::number(end - start, 'f', 5) << '\n';
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -236,12 +256,18 @@ int main(int argc, char *argv[])
     const QString mode = QString::fromLocal8Bit(argc > 1 ? argv[1] : "");
     if (mode == QLatin1String("launch") && argc == 3)
         return runLaunches(QFile::symLinkTarget(QStringLiteral("/proc/self/exe")), QString::fromLocal8Bit(argv[2]).toInt());
+    if (mode == QLatin1String("shots") && argc == 4) {
+        const int frames = QString::fromLocal8Bit(argv[2]).toInt();
+        const int fps = QString::fromLocal8Bit(argv[3]).toInt();
+        if (frames > 0 && fps > 0)
+            return printShots(frames, fps);
+    }
 
     QGuiApplication app(argc, argv);
     if (mode == QLatin1String("frames") && argc <= 3)
         return runFrames(app, QString::fromLocal8Bit(argc > 2 ? argv[2] : ""));
     if (mode == QLatin1String("first-frame"))
         return runFirstFrame(app);
-    QTextStream(stderr) << "usage: showbench frames [TIMES] | showbench launch N\n";
+    QTextStream(stderr) << "usage: showbench frames [TIMES] | showbench launch N | showbench shots FRAMES FPS\n";
     return 2;
 }
