@@ -2,6 +2,7 @@
 #include "stagemessages.h"
 #include "stagewatcher.h"
 #include "showgl.h"
+#include "showtime.h"
 
 #include <QDir>
 #include <QKeyEvent>
@@ -15,9 +16,6 @@
 
 namespace {
 
-// Seconds of show time the arrow keys move, as in the show.
-constexpr double bigStep = 10.0;
-constexpr double smallStep = 1.0;
 // Render scale steps.
 constexpr double scaleSteps = 8.0;
 // How long a key's note stays on the heads-up line.
@@ -342,7 +340,9 @@ void StudioWindow::keyPressEvent(QKeyEvent *event)
     case Qt::Key_Right:
     case Qt::Key_Left:
         if (started) {
-            const double step = event->key() == Qt::Key_Up || event->key() == Qt::Key_Down ? bigStep : smallStep;
+            // The arrow keys move the show time as in the show.
+            const double step = event->key() == Qt::Key_Up || event->key() == Qt::Key_Down ? ShowTime::bigStep
+                                                                                           : ShowTime::smallStep;
             m_transport.seek(event->key() == Qt::Key_Up || event->key() == Qt::Key_Right ? step : -step, now);
         }
         break;
