@@ -6,10 +6,12 @@
 //   host's CPU time in paintGL; writes the show time of every frame into TIMES.
 // showbench launch N: starts the show N times and prints the time from
 //   starting the program to its first frame on screen.
-// showbench shots FRAMES FPS: prints, for each camera shot, the stretch of
-//   FRAMES frames at FPS in its middle that bench/run-bench has the capture
-//   tool take: the shot, from and to in show seconds, and the shot's length
-//   in show time (the last one's to the show's end). Needs no display.
+// showbench shots [FRAMES FPS]: prints the camera's shots as the show has
+//   them, for bench/run-bench and the other benchmarks: for each, its number
+//   and where it starts and ends in show seconds (the last one at the show's
+//   end); with FRAMES and FPS also the stretch of FRAMES frames at FPS in its
+//   middle, from and to, which run-bench has the capture tool take. Needs no
+//   display.
 
 #include "benchrows.h"
 #include "showtime.h"
@@ -233,18 +235,22 @@ int runLaunches(const QString &program, int launches)
     return 0;
 }
 
+// Without frames (0), the shots alone.
 int printShots(int frames, int fps)
 {
     // The frames last frames / fps real seconds, which the show's clock
     // turns into show seconds.
-    const double span = double(frames) * 1000.0 / fps / ShowTime::msPerSecond;
+    const double span = frames > 0 ? double(frames) * 1000.0 / fps / ShowTime::msPerSecond : 0.0;
+    const auto seconds = [](double s) { return QString::number(s, 'f', 5); };
     QTextStream out(stdout);
     for (int shot = 1; shot <= ShowTime::shots; ++shot) {
         const double start = ShowTime::shotStart(shot);
         const double end = shot == ShowTime::shots ? double(ShowTime::endShowTime()) : ShowTime::shotEnd(shot);
+        out << shot << '\t' << seconds(start) << '\t' << seconds(end);
         const double middle = (start + end) / 2.0;
-        out << shot << '\t' << QString::number(middle - span / 2.0, 'f', 5) << '\t'
-            << QString::number(middle + span / 2.0, 'f', 5) << '\t' << QString::number(end - start, 'f', 5) << '\n';
+        if (frames > 0)
+            out << '\t' << seconds(middle - span / 2.0) << '\t' << seconds(middle + span / 2.0);
+        out << '\n';
     }
     return 0;
 }
@@ -256,6 +262,8 @@ int main(int argc, char *argv[])
     const QString mode = QString::fromLocal8Bit(argc > 1 ? argv[1] : "");
     if (mode == QLatin1String("launch") && argc == 3)
         return runLaunches(QFile::symLinkTarget(QStringLiteral("/proc/self/exe")), QString::fromLocal8Bit(argv[2]).toInt());
+    if (mode == QLatin1String("shots") && argc == 2)
+        return printShots(0, 0);
     if (mode == QLatin1String("shots") && argc == 4) {
         const int frames = QString::fromLocal8Bit(argv[2]).toInt();
         const int fps = QString::fromLocal8Bit(argv[3]).toInt();
@@ -263,11 +271,12 @@ int main(int argc, char *argv[])
             return printShots(frames, fps);
     }
 
+    // The rest runs the show, on a display.
+    const bool frames = mode == QLatin1String("frames") && argc <= 3;
+    if (!frames && mode != QLatin1String("first-frame")) {
+        QTextStream(stderr) << "usage: showbench frames [TIMES] | showbench launch N | showbench shots [FRAMES FPS]\n";
+        return 2;
+    }
     QGuiApplication app(argc, argv);
-    if (mode == QLatin1String("frames") && argc <= 3)
-        return runFrames(app, QString::fromLocal8Bit(argc > 2 ? argv[2] : ""));
-    if (mode == QLatin1String("first-frame"))
-        return runFirstFrame(app);
-    QTextStream(stderr) << "usage: showbench frames [TIMES] | showbench launch N | showbench shots FRAMES FPS\n";
-    return 2;
+    return frames ? runFrames(app, QString::fromLocal8Bit(argc > 2 ? argv[2] : "")) : runFirstFrame(app);
 }

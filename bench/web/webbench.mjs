@@ -1,7 +1,8 @@
-// webbench WEB_DIR [WxH...]: the show's web page in headless Chromium with
-// its software WebGL 2, a whole show at each size (640x360 unless given),
-// printed as bench/run-bench's rows:
-// - "web page": frame times by segment, as the show window's row: the time
+// webbench WEB_DIR SHOTS [WxH...]: the show's web page in headless Chromium
+// with its software WebGL 2, a whole show at each size (640x360 unless
+// given), printed as bench/run-bench's rows; SHOTS is the camera's shots as
+// `showbench shots` prints them (number, start, end: show seconds):
+// - "web page": frame times by shot, as the show window's row: the time
 //   from one frame to the next, the first frame with the picture left out;
 // - "web page, CPU": the CPU time of all the browser's processes over the
 //   show, by frame (against "show window, CPU", the steadier figure on a
@@ -21,24 +22,25 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 
-const [webDir, ...sizes] = process.argv.slice(2);
-if (!webDir) {
-    console.error('usage: webbench WEB_DIR [WxH...]');
+const [webDir, shotsFile, ...sizes] = process.argv.slice(2);
+if (!webDir || !shotsFile) {
+    console.error('usage: webbench WEB_DIR SHOTS [WxH...]');
     process.exit(2);
 }
 if (sizes.length === 0)
     sizes.push('640x360');
 
-const shotCuts = [5, 10, 15, 20];
-const segmentOf = (showTime) => 1 + shotCuts.filter((cut) => showTime >= cut).length;
+// Where each shot starts, in order; a show time before the first is in it.
+const shotStarts = fs.readFileSync(shotsFile, 'utf8').trim().split('\n').map((line) => Number(line.split('\t')[1]));
+const shotOf = (showTime) => Math.max(1, shotStarts.filter((start) => showTime >= start).length);
 
-function row(measure, size, segment, values) {
+function row(measure, size, shot, values) {
     if (values.length === 0)
         return;
     const sorted = [...values].sort((a, b) => a - b);
     const n = sorted.length;
     const median = n % 2 ? sorted[(n - 1) / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2;
-    console.log([measure, size, segment, median.toFixed(4), sorted[n - 1].toFixed(4), n].join('\t'));
+    console.log([measure, size, shot, median.toFixed(4), sorted[n - 1].toFixed(4), n].join('\t'));
 }
 
 function one(measure, size, value) {
@@ -149,14 +151,14 @@ const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'webbench-'));
 try {
     for (const size of sizes) {
         const { frames, firstFrame, peaks } = await wholeShow(browser, server, `show-${size}`, size);
-        const bySegment = new Map();
+        const byShot = new Map();
         for (let i = 1; i < frames.length; ++i) {
-            const segment = segmentOf(frames[i][1]);
-            bySegment.set(segment, [...(bySegment.get(segment) ?? []), frames[i][0] - frames[i - 1][0]]);
+            const shot = shotOf(frames[i][1]);
+            byShot.set(shot, [...(byShot.get(shot) ?? []), frames[i][0] - frames[i - 1][0]]);
         }
-        for (const [segment, times] of [...bySegment].sort(([a], [b]) => a - b))
-            row('web page', size, segment, times);
-        row('web page', size, 'all', [...bySegment.values()].flat());
+        for (const [shot, times] of [...byShot].sort(([a], [b]) => a - b))
+            row('web page', size, shot, times);
+        row('web page', size, 'all', [...byShot.values()].flat());
         one('web page, CPU', size, peaks.cpuPerFrame);
         row('web page, load to first frame', size, 'all', [firstFrame]);
         if (size === sizes[0]) {
