@@ -6,7 +6,7 @@
 import fs from 'node:fs';
 import http from 'node:http';
 import path from 'node:path';
-import { Readable } from 'node:stream';
+import { Readable, Transform } from 'node:stream';
 
 const chromium = process.env.CHROMIUM ?? '/usr/bin/chromium';
 
@@ -49,12 +49,23 @@ export class PageServer {
         return this.sent.get(`${name}/${file}`) ?? 0;
     }
 
+    // At the pace the browser takes the bytes, counting them on the way.
+    send(stream, response, key) {
+        const counter = new Transform({
+            transform: (chunk, encoding, done) => {
+                this.sent.set(key, (this.sent.get(key) ?? 0) + chunk.length);
+                done(null, chunk);
+            },
+        });
+        stream.pipe(counter).pipe(response);
+        response.on('close', () => stream.destroy());
+    }
+
     serve(request, response) {
         const [, name, file] = decodeURIComponent(new URL(request.url, this.origin).pathname).split('/');
         const files = this.cases.get(name);
         const key = `${name}/${file}`;
         const type = types[path.extname(file ?? '')] ?? 'application/octet-stream';
-        const count = (chunk) => this.sent.set(key, (this.sent.get(key) ?? 0) + chunk.length);
         if (files === undefined || files[file] === null) {
             response.writeHead(404).end();
             return;
@@ -62,10 +73,7 @@ export class PageServer {
         if (files[file] instanceof Buffer) {
             const bytes = files[file];
             response.writeHead(200, { 'Content-Type': type, 'Content-Length': bytes.length });
-            const stream = Readable.from(pieces(bytes));
-            stream.on('data', count);
-            stream.pipe(response);
-            response.on('close', () => stream.destroy());
+            this.send(Readable.from(pieces(bytes)), response, key);
             return;
         }
         const source = typeof files[file] === 'string' ? files[file] : path.join(this.webDir, file);
@@ -75,10 +83,7 @@ export class PageServer {
                 return;
             }
             response.writeHead(200, { 'Content-Type': type, 'Content-Length': stat.size });
-            const stream = fs.createReadStream(source);
-            stream.on('data', count);
-            stream.pipe(response);
-            response.on('close', () => stream.destroy());
+            this.send(fs.createReadStream(source), response, key);
         });
     }
 }
