@@ -7,8 +7,9 @@
 
 // The one way the show and its tools play sound: SDL's audio subsystem and
 // the default output device, asked for the music file's samples as they are
-// (44100 Hz, stereo 32-bit float, buffers of 882 frames: 20 ms) and fed by a
-// callback on SDL's audio thread. Plain C++ and SDL, no Qt.
+// (its rate, stereo 32-bit float, buffers of MusicFile::framesPerCallback
+// frames) and fed by a callback on SDL's audio thread. Plain C++ and SDL, no
+// Qt.
 namespace AudioDevice {
 
 // Starts SDL's audio subsystem, without SDL's own SIGINT and SIGTERM
