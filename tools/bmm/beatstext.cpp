@@ -16,31 +16,58 @@ std::optional<int> clockFromSeconds(double seconds)
     return int(clock);
 }
 
+namespace {
+
+// A time in seconds from a line of the file, or a failure naming the line.
+int clockAt(const QString &path, int number, const QString &field, const QString &what)
+{
+    bool ok = false;
+    const double seconds = field.toDouble(&ok);
+    if (!ok)
+        throw Failure(QStringLiteral("%1:%2: not a %3 in seconds: \"%4\"").arg(path).arg(number).arg(what, field));
+    const std::optional<int> clock = clockFromSeconds(seconds);
+    if (!clock)
+        throw Failure(QStringLiteral("%1:%2: %3 out of range: \"%4\"").arg(path).arg(number).arg(what, field));
+    return *clock;
+}
+
+} // namespace
+
 QList<int> readBeatsText(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+    if (!file.open(QIODevice::ReadOnly))
         throw Failure(QStringLiteral("%1: cannot read the beats: %2").arg(path, file.errorString()));
 
     QList<int> beats;
     QTextStream text(&file);
     for (int number = 1; !text.atEnd(); ++number) {
-        QString line = text.readLine();
-        const int comment = line.indexOf(QLatin1Char('#'));
-        if (comment >= 0)
-            line.truncate(comment);
-        line = line.trimmed();
-        if (line.isEmpty())
+        // Whatever ends the line, "\n" or "\r\n", goes with the outer blanks.
+        const QString line = text.readLine();
+        // An audio editor's label: start, end and text, split by tabs; the
+        // start is the beat. A label of a frequency range adds a line that
+        // starts with a backslash, which holds no time.
+        const QStringList fields = line.split(QLatin1Char('\t'));
+        const QString second = fields.size() > 1 ? fields[1].trimmed() : QString();
+        if (fields.size() > 1 && !second.isEmpty() && !second.startsWith(QLatin1Char('#'))) {
+            const QString start = fields[0].trimmed();
+            if (start == QLatin1String("\\"))
+                continue;
+            const int beat = clockAt(path, number, start, QStringLiteral("label start"));
+            clockAt(path, number, second, QStringLiteral("label end"));
+            beats << beat;
             continue;
-        bool ok = false;
-        const double seconds = line.toDouble(&ok);
-        if (!ok)
-            throw Failure(QStringLiteral("%1:%2: not a time in seconds: \"%3\"").arg(path).arg(number).arg(line));
-        const std::optional<int> clock = clockFromSeconds(seconds);
-        if (!clock)
-            throw Failure(QStringLiteral("%1:%2: time out of range: \"%3\"").arg(path).arg(number).arg(line));
-        beats << *clock;
+        }
+        QString time = line;
+        const int comment = time.indexOf(QLatin1Char('#'));
+        if (comment >= 0)
+            time.truncate(comment);
+        time = time.trimmed();
+        if (!time.isEmpty())
+            beats << clockAt(path, number, time, QStringLiteral("time"));
     }
+    if (file.error() != QFileDevice::NoError)
+        throw Failure(QStringLiteral("%1: cannot read the beats: %2").arg(path, file.errorString()));
     return beats;
 }
 

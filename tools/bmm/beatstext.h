@@ -7,7 +7,9 @@
 #include <optional>
 
 // Beat times as show makers write them: a text file with one time in seconds
-// on each line; '#' starts a comment, blank lines are skipped.
+// on each line; '#' starts a comment, blank lines are skipped. Label lines
+// as audio editors export them (start, end and text, split by tabs) give
+// their start.
 
 // The audio-clock value for a time in seconds, if it has one.
 std::optional<int> clockFromSeconds(double seconds);

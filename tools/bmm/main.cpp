@@ -40,7 +40,8 @@ const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")
 std::vector<Command> commands()
 {
     const QCommandLineOption packBeats(QStringLiteral("beats"),
-            QStringLiteral("Beat times from a text file: one time in seconds a line, '#' starts a comment."),
+            QStringLiteral("Beat times from a text file: one time in seconds a line, '#' starts a comment; or an audio "
+                           "editor's label file (start, end and text a line, split by tabs): the starts."),
             QStringLiteral("FILE"));
     const QCommandLineOption detectBeats(QStringLiteral("detect-beats"),
             QStringLiteral("Beat times found in the music by a beat tracker."));
