@@ -22,6 +22,10 @@ public:
     // those before it do not.
     void jumpTo(float clock);
 
+    // Another list from now on; the last beat fired stays, so that only
+    // beats above it fire.
+    void setBeats(const QList<int> &beats) { m_beats = beats; }
+
     // The pulse for the next frame, as the show feeds iBeat: 1.0 when a beat
     // fires, 0.1 less each frame, never below 0 as fed.
     float nextPulse();

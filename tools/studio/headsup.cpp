@@ -29,6 +29,8 @@ QString HeadsUp::line(const Status &status)
           << QStringLiteral("shot %1").arg(ShowTime::shotAt(float(status.showTime)));
     if (!status.stageInError.isEmpty())
         parts << QStringLiteral("%1 stage in error").arg(status.stageInError);
+    if (status.unsaved)
+        parts << QStringLiteral("beats edited, unsaved");
     if (status.held)
         parts << QStringLiteral("held");
     if (status.loop)
@@ -37,6 +39,8 @@ QString HeadsUp::line(const Status &status)
         parts << QStringLiteral("%1 ms %2 fps").arg(status.frameMs, 0, 'f', 1).arg(1000.0 / status.frameMs, 0, 'f', 1);
     parts << QStringLiteral("scale %1").arg(status.scale)
           << QStringLiteral("beat %1").arg(double(status.beat), 0, 'f', 1);
+    if (status.audioOffsetMs != 0)
+        parts << QStringLiteral("audio offset %1%2 ms").arg(status.audioOffsetMs > 0 ? "+" : "").arg(status.audioOffsetMs);
     if (status.building)
         parts << QStringLiteral("building");
     if (!status.note.isEmpty())

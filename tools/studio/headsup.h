@@ -25,6 +25,8 @@ public:
         bool held = false;
         std::optional<std::pair<double, double>> loop;
         bool building = false;
+        int audioOffsetMs = 0;
+        bool unsaved = false; // beat edits not saved into the music file
         QString stageInError; // "vertex", "fragment", "link" or empty
         QString note;         // the last thing a key did, for a moment
     };

@@ -30,6 +30,9 @@ public:
     // position moves only by seeks.
     QString startDevice();
     bool isStreaming() const { return m_device != 0; }
+    // How far behind what the device has been given its sound is: the
+    // buffer it was granted, which plays while it asks for the next.
+    int latencyFrames() const { return m_latencyFrames; }
     void closeDevice();
 
     // The frame the device gets next; negative before the payload.
@@ -39,6 +42,8 @@ public:
     qint64 seekedTo() const { return m_seekedTo; }
     bool isPlaying() const { return m_playing.load(std::memory_order_relaxed); }
     void setPlaying(bool playing);
+    // While paused: plays this many frames from a frame, then silence again.
+    void playSnippet(qint64 frame, int frames);
 
     // Buffers filled so far.
     qint64 buffers() const { return m_buffers.load(std::memory_order_relaxed); }
@@ -53,12 +58,15 @@ private:
 
     MusicStream m_stream;
     SDL_AudioDeviceID m_device = 0;
+    int m_latencyFrames = 0;
     bool m_audioStarted = false;
     qint64 m_seekedTo = 0;
     // Written by the callback and by seek(), which holds the device's lock
     // (the callback runs under it); read anywhere, whole.
     std::atomic<qint64> m_position{0};
     std::atomic<bool> m_playing{false};
+    // Frames of a snippet still to play while paused.
+    std::atomic<int> m_snippet{0};
     std::atomic<qint64> m_buffers{0};
 };
 

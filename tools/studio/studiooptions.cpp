@@ -16,7 +16,7 @@ struct Parser
         parser.setApplicationDescription(QStringLiteral(
                 "Runs the show's two shader stages from files in a window, rebuilds them whenever either is "
                 "saved, and plays the music in step with the picture, for working on the show live."));
-        parser.addOptions({help, shaders, music, font, size, scale, fullScreen, newShow});
+        parser.addOptions({help, shaders, music, font, size, scale, fullScreen, newShow, audioOffset});
     }
 
     QCommandLineParser parser;
@@ -39,6 +39,10 @@ struct Parser
             QStringLiteral("Start a show of one's own: copy the installed show's stages, music and font into "
                            "DIR (new, or empty) and quit; then work on them with cd DIR and the studio."),
             QStringLiteral("DIR")};
+    const QCommandLineOption audioOffset{QStringLiteral("audio-offset"),
+            QStringLiteral("Play the sound this many milliseconds later than the picture (earlier when negative), "
+                           "for a display or sound card that lags the other; B taps beats where the sound is "
+                           "heard. Never written into the music file (default 0)."), QStringLiteral("MS")};
 };
 
 } // namespace
@@ -99,6 +103,14 @@ QString StudioOptions::parse(const QStringList &arguments)
     }
 
     fullScreen = parser.isSet(options.fullScreen);
+
+    if (parser.isSet(options.audioOffset)) {
+        bool ok = false;
+        audioOffsetMs = parser.value(options.audioOffset).toInt(&ok);
+        if (!ok || std::abs(audioOffsetMs) > maxAudioOffsetMs)
+            return QStringLiteral("--audio-offset wants whole milliseconds from -%1 to %1, not '%2'")
+                    .arg(maxAudioOffsetMs).arg(parser.value(options.audioOffset));
+    }
     return {};
 }
 
@@ -115,8 +127,20 @@ QString StudioOptions::helpText()
             "  L                loop between the marks (the shot on screen without them)\n"
             "  + / -            render scale up / down\n"
             "  H                heads-up line on / off\n"
+            "  T                timeline strip on / off\n"
+            "  , / .            hold, and step a frame (1/60 s) back / on, with a snippet of the music\n"
+            "  B                a beat where the music is heard\n"
+            "  Delete           delete the selected beat\n"
+            "  Alt+Left/Right   nudge the selected beat 2 ms (Shift: 20 ms)\n"
+            "  Ctrl+Z           undo a beat edit; Ctrl+Shift+Z redoes it\n"
+            "  Ctrl+S           save the beats into the music file\n"
             "  F11              full screen on / off\n"
             "  F12              save the frame as studio-NNNN.png in the working folder\n"
-            "  Escape           quit\n");
+            "  Escape           quit (twice within 2 s with unsaved beat edits)\n"
+            "\nMouse, in the timeline strip:\n"
+            "  click or drag    seek (a snippet of the music while held)\n"
+            "  wheel            zoom about the pointer; Shift+wheel or middle drag pans\n"
+            "  loop handles     drag the loop's marks (the flags at the top)\n"
+            "  beat lane        click a beat to select it, drag it to move it\n");
     return text;
 }

@@ -21,12 +21,16 @@ struct StudioOptions
     bool fullScreen = false;
     // --new DIR: a show of one's own in DIR, copied from the installed one.
     QString newShow;
+    // Milliseconds the sound plays later than the picture (earlier when negative).
+    int audioOffsetMs = 0;
 
     bool helpAsked = false;
 
     // Render scales: the scene is drawn at this fraction of the window.
     static constexpr double minScale = 0.25;
     static constexpr double maxScale = 1.0;
+    // The audio offset, either way.
+    static constexpr int maxAudioOffsetMs = 2000;
 
     // Reads the arguments (the program name first). Returns what is wrong
     // with them, or an empty string when they are good.

@@ -6,6 +6,8 @@
 
 #include <QDir>
 #include <QKeyEvent>
+#include <QMouseEvent>
+#include <QWheelEvent>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
 #include <QPainter>
@@ -16,6 +18,12 @@
 
 namespace {
 
+// The frame steps of , and .: a sixtieth of a real second, in show time.
+constexpr double frameStep = 1000.0 / double(ShowTime::msPerSecond) / 60.0;
+// A wheel's notch (120 eighths of a degree) zooms by this much, or pans a
+// tenth of the strip.
+constexpr double zoomPerNotch = 0.8;
+constexpr double panPerNotch = 0.1;
 // Render scale steps.
 constexpr double scaleSteps = 8.0;
 // How long a key's note stays on the heads-up line.
@@ -56,6 +64,7 @@ StudioWindow::StudioWindow(const StudioOptions &options)
     setTitle(QStringLiteral("studio"));
     resize(options.size);
 
+    m_transport.setAudioOffset(options.audioOffsetMs);
     m_startupError = openInputs(options);
     if (!m_startupError.isEmpty())
         return;
@@ -100,8 +109,19 @@ QString StudioWindow::openInputs(const StudioOptions &options)
         connect(m_watcher.get(), &StageWatcher::waitingFor, this,
                 [this](const QString &path) { showNote(QStringLiteral("waiting for %1").arg(path)); });
     }
-    if (!musicProblem.isEmpty())
+    if (!musicProblem.isEmpty()) {
         report(QStringLiteral("studio: %1: no music").arg(musicProblem));
+    } else {
+        m_musicStamp = MusicFile::FileStamp::of(options.music);
+        m_edits.reset(m_player.beats());
+        m_strip.setMusicEnd(double(m_player.frames()) / MusicFile::sampleRate / Transport::musicPerShowSecond);
+        connect(&m_peaks, &PeakLoader::loaded, this, [this] {
+            if (!m_peaks.error().isEmpty())
+                report(QStringLiteral("studio: %1: no waveform").arg(m_peaks.error()));
+            stripChanged();
+        });
+        m_peaks.load(options.music);
+    }
     if (m_fontImage.isNull())
         report(QStringLiteral("studio: %1: no image there: iFont is black").arg(options.font));
     const QString deviceProblem = m_player.startDevice();
@@ -202,8 +222,10 @@ void StudioWindow::useBuild(const std::shared_ptr<ProgramBuilder::Result> &resul
     m_sceneDirty = true;
     // The show time and the music start with the first picture (or the
     // first messages).
-    if (!m_transport.isStarted())
+    if (!m_transport.isStarted()) {
         m_transport.start(readClock());
+        m_transport.setBeats(m_edits.beats());
+    }
     update();
 }
 
@@ -232,6 +254,9 @@ void StudioWindow::paintGL()
     const QSize window = size() * devicePixelRatio();
     QOpenGLFramebufferObject::blitFramebuffer(nullptr, QRect(QPoint(), window), &*m_scene, QRect(QPoint(), drawn),
                                               GL_COLOR_BUFFER_BIT, GL_LINEAR);
+    if (running && m_drag == Drag::None)
+        m_strip.scale().follow(showTime);
+    paintStrip(showTime);
     paintText(showTime);
 
     // Frames follow one another only while the show time moves.
@@ -286,10 +311,224 @@ void StudioWindow::paintText(double showTime)
     if (const auto loop = m_transport.timeline().loop())
         status.loop = std::make_pair(loop->start, loop->end);
     status.building = m_builder && m_builder->isBuilding();
+    status.audioOffsetMs = m_transport.audioOffset();
+    status.unsaved = m_edits.isModified();
     status.stageInError = m_stageInError;
     status.note = m_note;
     QPainter painter(this);
     m_headsUp.paint(painter, QRect(QPoint(), size()), status, m_messages);
+}
+
+void StudioWindow::stripChanged()
+{
+    TimelineStrip::Content &content = m_stripContent;
+    content.peaks = m_peaks.pyramid();
+    if (content.beats != m_edits.beats() || content.verdicts.size() != content.beats.size()) {
+        content.beats = m_edits.beats();
+        content.verdicts = judgeBeats(content.beats);
+    }
+    content.selected = m_edits.selected();
+    content.loopStart = m_transport.timeline().loopStartMark();
+    content.loopEnd = m_transport.timeline().loopEndMark();
+    content.looping = m_transport.timeline().loop().has_value();
+    ++content.revision;
+    update();
+}
+
+void StudioWindow::paintStrip(double showTime)
+{
+    if (!m_strip.isOn())
+        return;
+    m_strip.setWindow(size(), devicePixelRatio());
+    QPainter painter(this);
+    m_strip.paint(painter, m_stripContent, showTime);
+}
+
+void StudioWindow::seekTo(double showTime, qint64 nowMs)
+{
+    m_transport.seekTo(showTime, nowMs);
+    m_transport.playSnippet(nowMs);
+    update();
+}
+
+void StudioWindow::stepFrame(int frames, qint64 nowMs)
+{
+    if (!m_transport.isHeld())
+        m_transport.toggleHold(nowMs);
+    seekTo(m_transport.timeline().at(nowMs) + frames * frameStep, nowMs);
+}
+
+void StudioWindow::mousePressEvent(QMouseEvent *event)
+{
+    const qint64 now = readClock();
+    if (m_drag != Drag::None || !m_transport.isStarted()) {
+        event->ignore();
+        return;
+    }
+    const TimelineStrip::Hit hit = m_strip.hitAt(event->localPos(), m_stripContent);
+    if (hit.part == TimelineStrip::Part::Outside) {
+        event->ignore();
+        return;
+    }
+    m_dragX = event->localPos().x();
+    if (event->button() == Qt::MiddleButton) {
+        m_drag = Drag::Pan;
+    } else if (event->button() == Qt::LeftButton) {
+        switch (hit.part) {
+        case TimelineStrip::Part::LoopStart:
+            m_drag = Drag::LoopStart;
+            break;
+        case TimelineStrip::Part::LoopEnd:
+            m_drag = Drag::LoopEnd;
+            break;
+        case TimelineStrip::Part::Beat:
+            m_drag = Drag::Beat;
+            m_beatDragged = false;
+            selectBeat(hit.beat);
+            break;
+        case TimelineStrip::Part::Seek:
+        case TimelineStrip::Part::Outside:
+            m_drag = Drag::Seek;
+            seekTo(m_strip.timeAt(m_dragX), now);
+            break;
+        }
+    }
+    event->accept();
+}
+
+void StudioWindow::mouseMoveEvent(QMouseEvent *event)
+{
+    if (m_drag == Drag::None) {
+        event->ignore();
+        return;
+    }
+    dragTo(event->localPos().x(), readClock());
+    event->accept();
+}
+
+void StudioWindow::dragTo(double x, qint64 nowMs)
+{
+    switch (m_drag) {
+    case Drag::None:
+        return;
+    case Drag::Seek:
+        seekTo(m_strip.timeAt(x), nowMs);
+        return;
+    case Drag::Pan:
+        m_strip.scale().pan((m_dragX - x) * devicePixelRatio());
+        m_dragX = x;
+        update();
+        return;
+    case Drag::LoopStart:
+        m_transport.setLoopStart(m_strip.timeAt(x), nowMs);
+        stripChanged();
+        return;
+    case Drag::LoopEnd:
+        m_transport.setLoopEnd(m_strip.timeAt(x), nowMs);
+        stripChanged();
+        return;
+    case Drag::Beat:
+        dragBeat(x);
+        return;
+    }
+}
+
+void StudioWindow::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (m_drag == Drag::None) {
+        event->ignore();
+        return;
+    }
+    dragTo(event->localPos().x(), readClock());
+    m_drag = Drag::None;
+    event->accept();
+}
+
+void StudioWindow::beatsEdited(const QString &refusal)
+{
+    if (!refusal.isEmpty()) {
+        showNote(refusal);
+        return;
+    }
+    m_transport.setBeats(m_edits.beats());
+    stripChanged();
+}
+
+void StudioWindow::selectBeat(int index)
+{
+    m_edits.select(index);
+    if (index >= 0)
+        showNote(QStringLiteral("beat %1 of %2 at %3 s").arg(index + 1).arg(m_edits.beats().size())
+                 .arg(double(m_edits.beats()[index]) / MusicFile::clockPerSecond, 0, 'f', 3));
+    stripChanged();
+}
+
+void StudioWindow::dragBeat(double x)
+{
+    // The beat goes to the clock unit under the pointer; the moves of one
+    // drag are one edit.
+    const double clock = m_strip.timeAt(x) * Transport::musicPerShowSecond * MusicFile::clockPerSecond;
+    const QString refusal = m_edits.moveSelected(int(std::lround(clock)), m_beatDragged);
+    if (refusal.isEmpty())
+        m_beatDragged = true;
+    beatsEdited(refusal);
+}
+
+void StudioWindow::tapBeat(qint64 nowMs)
+{
+    const int clock = m_transport.heardClock(nowMs);
+    const QString refusal = m_edits.add(clock);
+    if (refusal.isEmpty())
+        showNote(QStringLiteral("beat added at %1 s").arg(double(clock) / MusicFile::clockPerSecond, 0, 'f', 3));
+    beatsEdited(refusal);
+}
+
+void StudioWindow::saveBeats()
+{
+    if (!m_edits.isModified()) {
+        showNote(QStringLiteral("no beat edits to save"));
+        return;
+    }
+    MusicFile::FileStamp written;
+    const QString problem = MusicFile::rewriteBeatList(m_options.music, m_edits.beats(), m_musicStamp, &written);
+    if (!problem.isEmpty()) {
+        report(QStringLiteral("studio: %1").arg(problem));
+        showNote(problem);
+        return;
+    }
+    m_musicStamp = written;
+    m_edits.markSaved();
+    showNote(QStringLiteral("saved %1 beats in %2").arg(m_edits.beats().size()).arg(m_options.music));
+}
+
+void StudioWindow::escape(qint64 nowMs)
+{
+    if (m_edits.isModified() && (m_escapedAt < 0 || nowMs - m_escapedAt > escapeAgainMs)) {
+        m_escapedAt = nowMs;
+        showNote(QStringLiteral("unsaved beat edits: Ctrl+S saves them; Escape again quits without"));
+        return;
+    }
+    close();
+}
+
+void StudioWindow::wheelEvent(QWheelEvent *event)
+{
+    const QPointF at = event->position();
+    if (m_strip.hitAt(at, m_stripContent).part == TimelineStrip::Part::Outside) {
+        event->ignore();
+        return;
+    }
+    // Eighths of a degree; a notch is 120. A sideways wheel pans, as does Shift.
+    const QPoint angle = event->angleDelta();
+    const bool pan = (event->modifiers() & Qt::ShiftModifier) || angle.x() != 0;
+    const double notches = (angle.y() != 0 ? angle.y() : angle.x()) / 120.0;
+    const double columns = double(m_strip.scale().columns());
+    if (pan)
+        m_strip.scale().pan(-notches * panPerNotch * columns);
+    else
+        m_strip.scale().zoom(std::pow(zoomPerNotch, notches), (at.x() - m_strip.area().left()) * devicePixelRatio());
+    event->accept();
+    update();
 }
 
 void StudioWindow::setScale(double scale)
@@ -334,6 +573,35 @@ void StudioWindow::keyPressEvent(QKeyEvent *event)
 {
     const qint64 now = readClock();
     const bool started = m_transport.isStarted();
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+    // The edits' keys first: with their modifiers they are not the transport's.
+    if (event->matches(QKeySequence::Undo) || (modifiers == Qt::ControlModifier && event->key() == Qt::Key_Z)) {
+        if (m_edits.undo()) {
+            beatsEdited({});
+            showNote(m_edits.lastChange());
+        } else {
+            showNote(QStringLiteral("nothing to undo"));
+        }
+        return;
+    }
+    if (event->matches(QKeySequence::Redo) || (modifiers == (Qt::ControlModifier | Qt::ShiftModifier) && event->key() == Qt::Key_Z)) {
+        if (m_edits.redo()) {
+            beatsEdited({});
+            showNote(m_edits.lastChange());
+        } else {
+            showNote(QStringLiteral("nothing to redo"));
+        }
+        return;
+    }
+    if (modifiers == Qt::ControlModifier && event->key() == Qt::Key_S) {
+        saveBeats();
+        return;
+    }
+    if ((modifiers & Qt::AltModifier) && (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right)) {
+        const int units = (event->key() == Qt::Key_Left ? -1 : 1) * (modifiers & Qt::ShiftModifier ? 10 : 1);
+        beatsEdited(m_edits.nudgeSelected(units));
+        return;
+    }
     switch (event->key()) {
     case Qt::Key_Up:
     case Qt::Key_Down:
@@ -380,6 +648,14 @@ void StudioWindow::keyPressEvent(QKeyEvent *event)
     case Qt::Key_H:
         m_headsUp.toggle();
         break;
+    case Qt::Key_T:
+        m_strip.toggle();
+        break;
+    case Qt::Key_Comma:
+    case Qt::Key_Period:
+        if (started)
+            stepFrame(event->key() == Qt::Key_Comma ? -1 : 1, now);
+        break;
     case Qt::Key_F11:
         if (windowStates() & Qt::WindowFullScreen)
             showNormal();
@@ -389,13 +665,21 @@ void StudioWindow::keyPressEvent(QKeyEvent *event)
     case Qt::Key_F12:
         saveFrame();
         break;
+    case Qt::Key_B:
+        if (started)
+            tapBeat(now);
+        break;
+    case Qt::Key_Delete:
+    case Qt::Key_Backspace:
+        beatsEdited(m_edits.removeSelected());
+        break;
     case Qt::Key_Escape:
-        close();
+        escape(now);
         return;
     default:
         QOpenGLWindow::keyPressEvent(event);
         return;
     }
     // Whatever a key changed shows at once, even while the time stands still.
-    update();
+    stripChanged();
 }

@@ -1,12 +1,16 @@
 #ifndef STUDIOWINDOW_H
 #define STUDIOWINDOW_H
 
+#include "beatedits.h"
+#include "beatlistwriter.h"
 #include "headsup.h"
 #include "musicplayer.h"
+#include "peakloader.h"
 #include "programbuilder.h"
 #include "scenerenderer.h"
 #include "screenshot.h"
 #include "studiooptions.h"
+#include "timelinestrip.h"
 #include "transport.h"
 
 #include <QElapsedTimer>
@@ -35,6 +39,9 @@ class StudioWindow : public QOpenGLWindow
 
 public:
     explicit StudioWindow(const StudioOptions &options);
+
+    // A second Escape within this long quits in spite of unsaved edits.
+    static constexpr qint64 escapeAgainMs = 2000;
     ~StudioWindow() override;
 
     // Why the studio cannot start as asked (a file given on the command
@@ -47,6 +54,10 @@ protected:
     void initializeGL() override;
     void paintGL() override;
     void keyPressEvent(QKeyEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
     bool event(QEvent *event) override;
 
     // The wall clock in milliseconds since the window's GL started: every
@@ -64,6 +75,25 @@ private:
     void useBuild(const std::shared_ptr<ProgramBuilder::Result> &result);
     void drawScene(qint64 nowMs, double showTime);
     void paintText(double showTime);
+    void paintStrip(double showTime);
+    TimelineStrip::Content stripContent() const;
+    // Something the strip shows has changed: its image is drawn again.
+    void stripChanged();
+    // The pointer dragging in the strip has moved to x.
+    void dragTo(double x, qint64 nowMs);
+    void seekTo(double showTime, qint64 nowMs);
+    void stepFrame(int frames, qint64 nowMs);
+
+    // Beat editing: every edit goes to the strip, the beats that fire and
+    // the heads-up line.
+    void beatsEdited(const QString &refusal);
+    void selectBeat(int index);
+    void dragBeat(double x);
+    void tapBeat(qint64 nowMs);
+    void saveBeats();
+    // Escape: quits, unless there are unsaved edits and this is not the
+    // second press within escapeAgainMs.
+    void escape(qint64 nowMs);
     QSize drawnSize() const;
     void setScale(double scale);
     void saveFrame();
@@ -89,6 +119,18 @@ private:
     std::optional<QOpenGLTexture> m_font;
 
     HeadsUp m_headsUp;
+    PeakLoader m_peaks;
+    BeatEdits m_edits;
+    MusicFile::FileStamp m_musicStamp;
+    qint64 m_escapedAt = -1;
+    TimelineStrip m_strip;
+    quint64 m_stripRevision = 0;
+    // What a button held in the strip drags.
+    enum class Drag { None, Seek, Beat, LoopStart, LoopEnd, Pan };
+    Drag m_drag = Drag::None;
+    double m_dragX = 0.0;
+    bool m_beatDragged = false;
+    TimelineStrip::Content m_stripContent;
     Screenshot m_screenshot;
     QElapsedTimer m_clock;
     double m_scale = 1.0;

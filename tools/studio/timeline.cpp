@@ -46,6 +46,11 @@ void Timeline::seek(double seconds, qint64 nowMs)
     anchor(at(nowMs) + seconds, nowMs);
 }
 
+void Timeline::seekTo(double showTime, qint64 nowMs)
+{
+    anchor(showTime, nowMs);
+}
+
 void Timeline::restart(qint64 nowMs)
 {
     anchor(0.0, nowMs);
@@ -59,13 +64,23 @@ void Timeline::toggleHold(qint64 nowMs)
 
 bool Timeline::markLoopStart(qint64 nowMs)
 {
-    m_startMark = at(nowMs);
-    return markChanged(nowMs);
+    return setLoopStart(at(nowMs), nowMs);
 }
 
 bool Timeline::markLoopEnd(qint64 nowMs)
 {
-    m_endMark = at(nowMs);
+    return setLoopEnd(at(nowMs), nowMs);
+}
+
+bool Timeline::setLoopStart(double showTime, qint64 nowMs)
+{
+    m_startMark = showTime;
+    return markChanged(nowMs);
+}
+
+bool Timeline::setLoopEnd(double showTime, qint64 nowMs)
+{
+    m_endMark = showTime;
     return markChanged(nowMs);
 }
 

@@ -28,6 +28,8 @@ public:
     bool isHeld() const { return m_held; }
 
     void seek(double seconds, qint64 nowMs);
+    // To a show time, held or running as before.
+    void seekTo(double showTime, qint64 nowMs);
     // Back to 0; a hold stays.
     void restart(qint64 nowMs);
     void toggleHold(qint64 nowMs);
@@ -37,6 +39,9 @@ public:
     // where it was), which is when the music has to follow.
     bool markLoopStart(qint64 nowMs);
     bool markLoopEnd(qint64 nowMs);
+    // The same, at a show time of their own (a mark dragged).
+    bool setLoopStart(double showTime, qint64 nowMs);
+    bool setLoopEnd(double showTime, qint64 nowMs);
     std::optional<double> loopStartMark() const { return m_startMark; }
     std::optional<double> loopEndMark() const { return m_endMark; }
     // Between the marks, in either order. A mark alone loops from it to its

@@ -5,14 +5,6 @@
 
 #include <cmath>
 
-namespace {
-
-// Seconds of music a second of show time: the show time runs at 0.8 of the
-// music's (and the show timer's) pace.
-constexpr double musicPerShowSecond = double(ShowTime::msPerSecond) / 1000.0;
-
-} // namespace
-
 Transport::Transport(MusicPlayer &player)
     : m_player(player)
 {
@@ -23,9 +15,40 @@ qint64 Transport::musicFrame(double showTime)
     return std::llround(showTime * musicPerShowSecond * MusicFile::sampleRate);
 }
 
+double Transport::showTimeOfClock(double clock)
+{
+    return clock / MusicFile::clockPerSecond / musicPerShowSecond;
+}
+
 float Transport::musicClock(qint64 frame)
 {
     return float(double(frame) * MusicFile::clockPerSecond / MusicFile::sampleRate);
+}
+
+qint64 Transport::givenFrame(qint64 nowMs) const
+{
+    return musicFrame(m_timeline.at(nowMs)) - m_offsetFrames;
+}
+
+void Transport::setAudioOffset(int ms)
+{
+    m_offsetMs = ms;
+    m_offsetFrames = qint64(ms) * MusicFile::sampleRate / 1000;
+}
+
+qint64 Transport::heardFrame(qint64 nowMs) const
+{
+    return m_player.isStreaming() ? m_player.position() - m_player.latencyFrames() : givenFrame(nowMs);
+}
+
+int Transport::heardClock(qint64 nowMs) const
+{
+    return int(std::llround(double(heardFrame(nowMs)) * MusicFile::clockPerSecond / MusicFile::sampleRate));
+}
+
+void Transport::setBeats(const QList<int> &beats)
+{
+    m_beats.setBeats(beats);
 }
 
 void Transport::start(qint64 nowMs)
@@ -42,6 +65,12 @@ void Transport::seek(double seconds, qint64 nowMs)
     follow(nowMs);
 }
 
+void Transport::seekTo(double showTime, qint64 nowMs)
+{
+    m_timeline.seekTo(showTime, nowMs);
+    follow(nowMs);
+}
+
 void Transport::restart(qint64 nowMs)
 {
     m_timeline.restart(nowMs);
@@ -53,7 +82,7 @@ void Transport::toggleHold(qint64 nowMs)
     m_timeline.toggleHold(nowMs);
     // The music stops where the picture stops, and goes on from exactly there.
     m_player.setPlaying(m_started && !m_timeline.isHeld());
-    m_player.seek(musicFrame(m_timeline.at(nowMs)));
+    m_player.seek(givenFrame(nowMs));
 }
 
 void Transport::markLoopStart(qint64 nowMs)
@@ -68,6 +97,24 @@ void Transport::markLoopEnd(qint64 nowMs)
         follow(nowMs);
 }
 
+void Transport::setLoopStart(double showTime, qint64 nowMs)
+{
+    if (m_timeline.setLoopStart(showTime, nowMs))
+        follow(nowMs);
+}
+
+void Transport::setLoopEnd(double showTime, qint64 nowMs)
+{
+    if (m_timeline.setLoopEnd(showTime, nowMs))
+        follow(nowMs);
+}
+
+void Transport::playSnippet(qint64 nowMs)
+{
+    if (m_started && m_timeline.isHeld())
+        m_player.playSnippet(givenFrame(nowMs), snippetFrames);
+}
+
 bool Transport::toggleLoop(qint64 nowMs)
 {
     bool jumped = false;
@@ -79,7 +126,7 @@ bool Transport::toggleLoop(qint64 nowMs)
 
 void Transport::follow(qint64 nowMs)
 {
-    const qint64 frame = musicFrame(m_timeline.at(nowMs));
+    const qint64 frame = givenFrame(nowMs);
     m_player.seek(frame);
     m_player.setPlaying(m_started && !m_timeline.isHeld());
     m_beats.jumpTo(musicClock(frame));
@@ -91,7 +138,7 @@ double Transport::showTime(qint64 nowMs)
         follow(nowMs);
     const double now = m_timeline.at(nowMs);
     if (m_player.isStreaming() && m_player.isPlaying()) {
-        const qint64 expected = musicFrame(now);
+        const qint64 expected = musicFrame(now) - m_offsetFrames;
         if (std::abs(double(m_player.position() - expected)) > m_driftLimit * MusicFile::sampleRate)
             m_player.seek(expected);
     }
@@ -100,7 +147,7 @@ double Transport::showTime(qint64 nowMs)
 
 qint64 Transport::beatPosition(qint64 nowMs) const
 {
-    return m_player.isStreaming() ? m_player.position() : musicFrame(m_timeline.at(nowMs));
+    return m_player.isStreaming() ? m_player.position() : givenFrame(nowMs);
 }
 
 float Transport::beatPulse(qint64 nowMs)

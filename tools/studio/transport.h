@@ -2,6 +2,8 @@
 #define TRANSPORT_H
 
 #include "beattracker.h"
+#include "musicfile.h"
+#include "showtime.h"
 #include "timeline.h"
 
 class MusicPlayer;
@@ -22,18 +24,31 @@ public:
     static constexpr double defaultDriftLimit = 0.1;
     void setDriftLimit(double seconds) { m_driftLimit = seconds; }
 
+    // The sound moves this much later than the picture (earlier when
+    // negative), for a display or a sound card that lags the other.
+    void setAudioOffset(int ms);
+    int audioOffset() const { return m_offsetMs; }
+
     // Show time 0 and the music from its start, playing, with the beats of
     // the player's music file.
     void start(qint64 nowMs);
     bool isStarted() const { return m_started; }
 
     void seek(double seconds, qint64 nowMs);
+    void seekTo(double showTime, qint64 nowMs);
     void restart(qint64 nowMs);
     void toggleHold(qint64 nowMs);
     void markLoopStart(qint64 nowMs);
     void markLoopEnd(qint64 nowMs);
+    void setLoopStart(double showTime, qint64 nowMs);
+    void setLoopEnd(double showTime, qint64 nowMs);
     // False when there is nothing to loop.
     bool toggleLoop(qint64 nowMs);
+
+    // While held: a snippet of the music at the show time, about a frame
+    // long, so that a seek or a step is heard. Running, the music plays on.
+    void playSnippet(qint64 nowMs);
+    static constexpr int snippetFrames = MusicFile::sampleRate / 60;
 
     // The show time of a frame drawn at nowMs. Wraps the loop and keeps the
     // music in step.
@@ -47,6 +62,13 @@ public:
     float lastBeat() const { return m_beats.lastFired(); }
     bool isHeld() const { return m_timeline.isHeld(); }
 
+    // Seconds of music a second of show time: the show time runs at 0.8 of
+    // the music's (and the show timer's) pace.
+    static constexpr double musicPerShowSecond = double(ShowTime::msPerSecond) / 1000.0;
+
+    // The show time at which the music reaches an audio-clock value.
+    static double showTimeOfClock(double clock);
+
     // Where the music should be for a show time, in frames and in
     // audio-clock units.
     static qint64 musicFrame(double showTime);
@@ -54,8 +76,18 @@ public:
     // The music's position that the beats fire from: what the device has
     // been given, or the picture's when no device plays.
     qint64 beatPosition(qint64 nowMs) const;
+    // The music being heard: what the device has been given less its
+    // latency, or the picture's music (the audio offset taken off) when
+    // no device plays; in frames and in audio-clock units, rounded.
+    qint64 heardFrame(qint64 nowMs) const;
+    int heardClock(qint64 nowMs) const;
+
+    // The beats edited: they fire from now on, the last fired kept.
+    void setBeats(const QList<int> &beats);
 
 private:
+    // The music's frame for the picture at nowMs, as the device is to get it.
+    qint64 givenFrame(qint64 nowMs) const;
     // The show time jumped: the music and the beats start over from there.
     void follow(qint64 nowMs);
 
@@ -64,6 +96,8 @@ private:
     BeatTracker m_beats;
     bool m_started = false;
     double m_driftLimit = defaultDriftLimit;
+    int m_offsetMs = 0;
+    qint64 m_offsetFrames = 0;
 };
 
 #endif // TRANSPORT_H
