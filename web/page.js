@@ -12,6 +12,8 @@ const musicAheadFrames = 2 * 44100;
 const musicLeastFrames = 4096;
 const bytesPerFrame = 8;
 const silentShow = '; the show runs silent and its beats do not fire';
+// A browser that has not started its sound this long after the click plays none.
+const soundStartsWithinMs = 5000;
 
 // The music file streamed to an AudioWorklet (musicplayer.js): its head goes
 // to the program's reader, the frames after it to the player as it plays
@@ -91,6 +93,12 @@ class MusicStream {
         this.started = this.headRead.then((whole) => {
             if (!whole || this.stopped)
                 return;
+            // Without a sound device a browser may keep the context suspended:
+            // the show runs silent then, as the desktop's does without one.
+            setTimeout(() => {
+                if (!this.stopped && this.context.state !== 'running')
+                    this.page.fail(`The browser plays no sound (its audio is ${this.context.state})${silentShow}`);
+            }, soundStartsWithinMs);
             return this.context.audioWorklet.addModule('musicplayer.js').then(() => {
                 if (this.stopped)
                     return;

@@ -207,12 +207,12 @@ describe('music and beats', () => {
 
 describe('failures', () => {
     // Each is one line on the page and the console, and the show goes on.
-    async function failingShow(name, files, expected, beforeLoad) {
+    async function failingShow(name, files, expected, beforeLoad, settleMs = 500) {
         const { page, lines, errors } = await openShow(browser, server.page(name, files), { beforeLoad });
         await page.mouse.click(5, 5);
         const drawn = await framesDrawn(page);
         await page.waitForFunction((n) => ShowPage.lastFrame.frame > n + 2, { timeout: 60000 }, drawn);
-        await sleep(500);
+        await sleep(settleMs);
         const shown = await failureLines(page);
         assert.equal(shown.length, 1, shown.join('\n'));
         assert.match(shown[0], expected);
@@ -250,6 +250,23 @@ describe('failures', () => {
         const { lines } = await failingShow('hugecount', { 'music.bmm': musicFile([0, 50], 44100, 0x80000000) },
             /^music\.bmm is broken: the file ends inside its list of 2147483648 beats/);
         noBeatFired(lines);
+    });
+
+    test('a browser that keeps its sound suspended: a silent show', async () => {
+        const { lines } = await failingShow('nosound', { 'music.bmm': musicFile([0, 50], 44100) },
+            /^The browser plays no sound \(its audio is suspended\); the show runs silent/, (page) =>
+            page.evaluateOnNewDocument(() => {
+                // As a browser without a sound device does.
+                window.AudioContext = class extends AudioContext {
+                    constructor(options) {
+                        super(options);
+                        this.suspend();
+                    }
+                    resume() { return Promise.resolve(); }
+                };
+            }), 6000);
+        // The clock stands at 0: only a beat at 0 fires.
+        assert.deepEqual(lines.filter((line) => /^-?\d+ \d+$/.test(line)), ['0 0']);
     });
 
     test('a stage that does not compile: the compiler\'s message, at the stage\'s own line', async () => {
