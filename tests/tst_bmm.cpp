@@ -332,6 +332,9 @@ void BmmTest::synthMakesA38SecondTrackWithAKickOnEveryBeat()
 
 void BmmTest::detectedBeatsFallOnTheKicks()
 {
+#ifndef BMM_BEAT_DETECTION
+    QSKIP("bmm is built without aubio here: --detect-beats is left out");
+#endif
     QVERIFY(bmm({QStringLiteral("synth"), path(QStringLiteral("music.bmm"))}).exitCode == 0);
     QVERIFY(bmm({QStringLiteral("unpack"), path(QStringLiteral("music.bmm")), path(QStringLiteral("music.wav"))}).exitCode == 0);
     const Run run = bmm({QStringLiteral("pack"), path(QStringLiteral("music.wav")), path(QStringLiteral("detected.bmm")),

@@ -40,6 +40,13 @@ public:
     SNDFILE *handle() const { return m_file; }
     const SF_INFO &info() const { return m_info; }
 
+    // After reading to the end: a decoding error on the way is a failure.
+    void checkDecoded(const QString &path) const
+    {
+        if (sf_error(m_file) != SF_ERR_NO_ERROR)
+            throw Failure(QStringLiteral("%1: cannot decode: %2").arg(path, QString::fromUtf8(sf_strerror(m_file))));
+    }
+
     // Closes now, so that a writer's last bytes are out before its file is committed.
     bool close()
     {
