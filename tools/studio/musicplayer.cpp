@@ -11,7 +11,7 @@ MusicPlayer::~MusicPlayer()
 
 QString MusicPlayer::open(const QString &path)
 {
-    return m_stream.open(path);
+    return m_feed.open(path);
 }
 
 QString MusicPlayer::startDevice()
@@ -41,14 +41,21 @@ void MusicPlayer::closeDevice()
 
 void MusicPlayer::seek(qint64 frame)
 {
+    moveTo(frame, 0);
+}
+
+void MusicPlayer::moveTo(qint64 frame, int snippet)
+{
     // Under the device's lock no callback runs: the next buffer starts
     // exactly at the new frame, and no callback's advance overwrites it.
     m_seekedTo = frame;
     if (m_device != 0)
         SDL_LockAudioDevice(m_device);
     m_position.store(frame, std::memory_order_relaxed);
+    m_snippet.store(snippet, std::memory_order_relaxed);
     if (m_device != 0)
         SDL_UnlockAudioDevice(m_device);
+    m_feed.restartAt(frame, m_device);
 }
 
 void MusicPlayer::setPlaying(bool playing)
@@ -59,27 +66,25 @@ void MusicPlayer::setPlaying(bool playing)
 
 void MusicPlayer::playSnippet(qint64 frame, int frames)
 {
-    seek(frame);
-    m_snippet.store(frames, std::memory_order_relaxed);
+    moveTo(frame, frames);
 }
 
 void MusicPlayer::fill(Uint8 *stream, int length)
 {
     m_buffers.fetch_add(1, std::memory_order_relaxed);
-    // Paused, only what is left of a snippet plays; SDL hands over the
-    // buffer as it was left: silence, never stale samples.
-    int playing = length;
+    // Paused, only what is left of a snippet plays.
+    int frames = length / MusicFile::bytesPerFrame;
     if (!m_playing.load(std::memory_order_relaxed)) {
         const int snippet = m_snippet.load(std::memory_order_relaxed);
-        playing = std::min(length, snippet * MusicFile::bytesPerFrame);
-        m_snippet.store(snippet - playing / MusicFile::bytesPerFrame, std::memory_order_relaxed);
-        SDL_memset(stream + playing, 0, size_t(length - playing));
-        if (playing == 0)
-            return;
+        frames = std::min(frames, snippet);
+        m_snippet.store(snippet - frames, std::memory_order_relaxed);
     }
-    const qint64 frame = m_position.load(std::memory_order_relaxed);
-    m_stream.read(frame, reinterpret_cast<char *>(stream), playing);
-    m_position.store(frame + playing / MusicFile::bytesPerFrame, std::memory_order_relaxed);
+    // Only copies: the music was read on another thread. SDL hands over the
+    // buffer as it was left: silence after it, never stale samples.
+    if (frames > 0)
+        m_feed.take(reinterpret_cast<char *>(stream), frames);
+    SDL_memset(stream + frames * MusicFile::bytesPerFrame, 0, size_t(length - frames * MusicFile::bytesPerFrame));
+    m_position.fetch_add(frames, std::memory_order_relaxed);
 }
 
 void MusicPlayer::callback(void *player, Uint8 *stream, int length)

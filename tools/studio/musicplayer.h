@@ -1,7 +1,7 @@
 #ifndef MUSICPLAYER_H
 #define MUSICPLAYER_H
 
-#include "musicstream.h"
+#include "musicfeed.h"
 
 #include <SDL.h>
 
@@ -9,8 +9,9 @@
 
 // Plays the music file on the default audio device through SDL, streamed
 // from the file, from whatever frame it is told: before the payload and
-// past its end it plays silence. The device pulls buffers on its own thread;
-// seeking and pausing come from the GUI thread.
+// past its end it plays silence. The device pulls buffers on its own thread
+// and copies them from the music a reader thread has read ahead; seeking
+// and pausing come from the GUI thread.
 class MusicPlayer
 {
 public:
@@ -22,8 +23,8 @@ public:
     // Opens the music file. Returns why it could not, or an empty string;
     // without a file the player plays silence.
     QString open(const QString &path);
-    const QList<int> &beats() const { return m_stream.beats(); }
-    qint64 frames() const { return m_stream.frames(); }
+    const QList<int> &beats() const { return m_feed.beats(); }
+    qint64 frames() const { return m_feed.frames(); }
 
     // Opens and starts the default device, paused. Returns why it could
     // not, or an empty string; without a device nothing plays and the
@@ -48,15 +49,22 @@ public:
     // Buffers filled so far.
     qint64 buffers() const { return m_buffers.load(std::memory_order_relaxed); }
 
+    // Frames read ahead of the device.
+    qint64 buffered() const { return m_feed.buffered(); }
+
     // One buffer of the device: the music from the position on, or silence
     // while paused. The device's callback; the tests call it themselves to
-    // play the device's part with exact buffers.
+    // play the device's part with exact buffers (a seek reads the first
+    // MusicFeed::primeFrames at once; later ones come from the reader's
+    // thread, which buffered() tells about).
     void fill(Uint8 *stream, int length);
 
 private:
     static void callback(void *player, Uint8 *stream, int length);
+    // To a frame, with a snippet to play from there while paused.
+    void moveTo(qint64 frame, int snippet);
 
-    MusicStream m_stream;
+    MusicFeed m_feed;
     SDL_AudioDeviceID m_device = 0;
     int m_latencyFrames = 0;
     bool m_audioStarted = false;
