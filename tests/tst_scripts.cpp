@@ -197,6 +197,8 @@ void ScriptsTest::makeTakesOneStepAtATimeUnderJobs()
     const QByteArray note = "echo \"start $0 $*\" >> " + steps.toLocal8Bit() + "\nsleep 1\necho \"end $0\" >> "
             + steps.toLocal8Bit() + '\n';
     QVERIFY(writeScript(work.filePath(QStringLiteral("bin/cmake")), "exit 0"));
+    QVERIFY(writeScript(work.filePath(QStringLiteral("bin/emcmake")), "exit 0"));
+    QVERIFY(writeScript(work.filePath(QStringLiteral("bin/npm")), "exit 0"));
     QVERIFY(writeScript(work.filePath(QStringLiteral("scripts/install-deps")), "exit 0"));
     QVERIFY(writeScript(work.filePath(QStringLiteral("scripts/with-x")), note));
     QVERIFY(writeScript(work.filePath(QStringLiteral("build-fuzz/fuzz_beatlist")), note + "echo 'Done 1 runs' >&2"));
