@@ -44,8 +44,8 @@ class MusicStream {
     async readHead() {
         let response;
         try {
-            // Past the HTTP cache, which would take in the whole file as fast as
-            // the network gives it, rather than as the music plays.
+            // Past the HTTP cache: a copy of a long music file on disk serves
+            // nobody, the page reads it as it plays.
             response = await fetch('music.bmm', { cache: 'no-store' });
         } catch (error) {
             this.page.fail(`Cannot load music.bmm (${error.message})${silentShow}`);
@@ -136,7 +136,19 @@ class MusicStream {
         this.rest = null;
         while (!this.stopped) {
             if (!chunk || chunk.length === 0) {
-                const { done, value } = await this.reader.read();
+                let read;
+                try {
+                    read = await this.reader.read();
+                } catch (error) {
+                    // The music ends where the network left it; its clock runs
+                    // on, as the desktop's does after the music.
+                    if (!this.stopped) {
+                        this.page.fail(`The music stopped: music.bmm could not be read on (${error.message})`);
+                        this.node.port.postMessage({ end: true });
+                    }
+                    return;
+                }
+                const { done, value } = read;
                 if (this.stopped)
                     return;
                 if (done) {
