@@ -4,6 +4,7 @@
 // show of one's own from it.
 
 #include "musicfiles.h"
+#include "systemtool.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -16,24 +17,10 @@
 
 namespace {
 
-struct Run
+// Debian's tools, CPack and the unpacked package's programs, run to their end.
+ToolResult run(const QString &program, const QStringList &arguments, const QString &workingDirectory = {})
 {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-Run run(const QString &program, const QStringList &arguments, const QString &workingDirectory = {})
-{
-    QProcess process;
-    process.setWorkingDirectory(workingDirectory);
-    process.start(program, arguments);
-    Run result;
-    if (process.waitForFinished(240000) && process.exitStatus() == QProcess::NormalExit)
-        result.exitCode = process.exitCode();
-    result.out = QString::fromLocal8Bit(process.readAllStandardOutput());
-    result.err = QString::fromLocal8Bit(process.readAllStandardError());
-    return result;
+    return runSystemTool(program, arguments, 240000, workingDirectory);
 }
 
 QByteArray contents(const QString &path)
@@ -87,21 +74,21 @@ void PackageTest::initTestCase()
     if (QStandardPaths::findExecutable(QStringLiteral("dpkg-deb")).isEmpty())
         QSKIP("dpkg-deb is missing (Debian package dpkg): no package can be built or unpacked");
     QVERIFY(m_work.isValid());
-    const Run cpack = run(QStringLiteral("cpack"), {"-G", "DEB", "--config", CPACK_CONFIG, "-B", m_work.path()});
-    QVERIFY2(cpack.exitCode == 0, qPrintable(cpack.out + cpack.err));
+    const ToolResult cpack = run(QStringLiteral("cpack"), {"-G", "DEB", "--config", CPACK_CONFIG, "-B", m_work.path()});
+    QVERIFY2(cpack.exitCode == 0, (cpack.out + cpack.err).constData());
     const QStringList packages = QDir(m_work.path()).entryList({QStringLiteral("wallrise_*.deb")});
     QCOMPARE(packages.size(), 1);
     m_package = m_work.filePath(packages.first());
 
     m_root = m_work.filePath(QStringLiteral("root"));
-    const Run unpack = run(QStringLiteral("dpkg-deb"), {"-x", m_package, m_root});
-    QVERIFY2(unpack.exitCode == 0, qPrintable(unpack.err));
+    const ToolResult unpack = run(QStringLiteral("dpkg-deb"), {"-x", m_package, m_root});
+    QVERIFY2(unpack.exitCode == 0, unpack.err.constData());
     m_entry = m_root + QStringLiteral("/usr/share/applications/org.example.wallrise.desktop");
 }
 
 void PackageTest::holdsTheProgramsTheirFilesAndTheirPages()
 {
-    const Run files = run(QStringLiteral("sh"), {"-c", "dpkg-deb --fsys-tarfile \"$0\" | tar -t | grep -v '/$' | sort",
+    const ToolResult files = run(QStringLiteral("sh"), {"-c", "dpkg-deb --fsys-tarfile \"$0\" | tar -t | grep -v '/$' | sort",
                                                  m_package});
     QCOMPARE(files.exitCode, 0);
     // Every program with its page, the show's files, the menu entry and what
@@ -127,12 +114,12 @@ void PackageTest::holdsTheProgramsTheirFilesAndTheirPages()
         "./usr/share/wallrise/shaders/shader.vert",
         "./usr/share/wallrise/text.png",
     };
-    QCOMPARE(files.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts), expected);
+    QCOMPARE(QString::fromLocal8Bit(files.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts), expected);
 
     // The dependencies come from the libraries the programs link.
-    const Run depends = run(QStringLiteral("dpkg-deb"), {"--field", m_package, "Depends"});
+    const ToolResult depends = run(QStringLiteral("dpkg-deb"), {"--field", m_package, "Depends"});
     for (const char *library : {"libqt5gui5", "libsdl2-2.0-0", "libsndfile1"})
-        QVERIFY2(depends.out.contains(QLatin1String(library)), qPrintable(depends.out));
+        QVERIFY2(depends.out.contains(library), depends.out.constData());
 
     // The icon is a frame of the show: a shaded scene of many colours, not
     // an empty or flat picture.
@@ -166,11 +153,11 @@ void PackageTest::passesDebiansChecks()
     if (QStandardPaths::findExecutable(program).isEmpty())
         QSKIP(qPrintable(program + QStringLiteral(" is missing (make test installs it)")));
 
-    const Run check = run(program, arguments << (file.isEmpty() ? m_package : m_root + file));
-    QVERIFY2(check.exitCode == 0, qPrintable(check.out + check.err));
+    const ToolResult check = run(program, arguments << (file.isEmpty() ? m_package : m_root + file));
+    QVERIFY2(check.exitCode == 0, (check.out + check.err).constData());
     // lintian's verdict: no error and no warning (it exits 0 on warnings).
     const QRegularExpression errorOrWarning(QStringLiteral("(?m)^[EW]: "));
-    QVERIFY2(!check.out.contains(errorOrWarning), qPrintable(check.out));
+    QVERIFY2(!QString::fromLocal8Bit(check.out).contains(errorOrWarning), check.out.constData());
 }
 
 void PackageTest::showStartsFromItsMenuEntryDrawsAndPlaysItsMusic()
@@ -248,15 +235,15 @@ void PackageTest::studioStartsANewShowOnlyInAnEmptyFolder()
     if (!already.isEmpty())
         QVERIFY(MusicFiles::write(folder + QLatin1Char('/') + already, "kept"));
 
-    const Run studio = run(m_root + QStringLiteral("/usr/bin/wallrise-studio"), {"--new", "mine"}, elsewhere.path());
+    const ToolResult studio = run(m_root + QStringLiteral("/usr/bin/wallrise-studio"), {"--new", "mine"}, elsewhere.path());
     QCOMPARE(studio.exitCode, exitCode);
     if (exitCode == 0) {
         for (const QString &file : showFiles)
             QVERIFY2(contents(folder + QLatin1Char('/') + file)
                      == contents(m_root + QStringLiteral("/usr/share/wallrise/") + file), qPrintable(file));
     } else {
-        QCOMPARE(studio.err.count(QLatin1Char('\n')), 1);
-        QVERIFY2(studio.err.startsWith(QLatin1String("studio: mine: ")), qPrintable(studio.err));
+        QCOMPARE(studio.err.count('\n'), 1);
+        QVERIFY2(studio.err.startsWith("studio: mine: "), studio.err.constData());
         // Nothing added, nothing changed, nothing left beside it.
         QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList(already));
         QCOMPARE(contents(folder + QLatin1Char('/') + already), QByteArray("kept"));
