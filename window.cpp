@@ -66,32 +66,22 @@ void Window::keyPressEvent(QKeyEvent *event)
     // Every press is the window's own, auto-repeats included; nothing is passed on.
     switch (event->key()) {
     case Qt::Key_Up:
-        m_timeAdjustment += ShowTime::bigStep;
+        m_clock.seek(ShowTime::bigStep);
         break;
     case Qt::Key_Down:
-        m_timeAdjustment -= ShowTime::bigStep;
+        m_clock.seek(-ShowTime::bigStep);
         break;
     case Qt::Key_Right:
-        m_timeAdjustment += ShowTime::smallStep;
+        m_clock.seek(ShowTime::smallStep);
         break;
     case Qt::Key_Left:
-        m_timeAdjustment -= ShowTime::smallStep;
+        m_clock.seek(-ShowTime::smallStep);
         break;
-    case Qt::Key_Space: {
-        // Both sides of the hold are measured in show-time units, and each hold
-        // continues from the adjustment already gathered, so neither press jumps.
-        const float now = float(readTimer(m_timer)) / ShowTime::msPerSecond;
-        if (m_paused)
-            m_pauseAdjustment = now - m_snapshot;
-        else
-            m_snapshot = now - m_pauseAdjustment;
-        m_paused = !m_paused;
+    case Qt::Key_Space:
+        m_clock.toggleHold(readTimer(m_timer));
         break;
-    }
     case Qt::Key_Return:
-        m_timeAdjustment = 0.0f;
-        m_pauseAdjustment = 0.0f;
-        m_snapshot = 0.0f;
+        m_clock.restart();
         m_timer.restart();
         break;
     case Qt::Key_Escape:
@@ -169,8 +159,7 @@ void Window::paintGL()
         }
     }
 
-    if (m_paused)
-        m_pauseAdjustment = float(now) / ShowTime::msPerSecond - m_snapshot;
+    const float showTime = m_clock.frame(now);
 
     m_shader.bind();
     m_vao.bind();
@@ -185,8 +174,7 @@ void Window::paintGL()
     // iBeat (the pulse, clamped at 0) and iFont (texture unit 0) are fed
     // every frame, though the scene reads neither today. The resolution is
     // in framebuffer pixels, which the fragment stage measures in.
-    SceneRenderer::setUniforms(m_shader, BeatRule::fed(m_beat), QSizeF(size()) * devicePixelRatio(),
-                               ShowTime::at(now, m_timeAdjustment, m_pauseAdjustment));
+    SceneRenderer::setUniforms(m_shader, BeatRule::fed(m_beat), QSizeF(size()) * devicePixelRatio(), showTime);
 
     glDrawArrays(GL_TRIANGLES, 0, ShowGL::quadVertices);
 

@@ -165,26 +165,17 @@ bool WebShow::key(const std::string &code)
 
     // The physical keys, as the desktop's: the keypad's Enter is not Return.
     if (code == "ArrowUp") {
-        m_timeAdjustment += ShowTime::bigStep;
+        m_clock.seek(ShowTime::bigStep);
     } else if (code == "ArrowDown") {
-        m_timeAdjustment -= ShowTime::bigStep;
+        m_clock.seek(-ShowTime::bigStep);
     } else if (code == "ArrowRight") {
-        m_timeAdjustment += ShowTime::smallStep;
+        m_clock.seek(ShowTime::smallStep);
     } else if (code == "ArrowLeft") {
-        m_timeAdjustment -= ShowTime::smallStep;
+        m_clock.seek(-ShowTime::smallStep);
     } else if (code == "Space") {
-        // Both sides of the hold are measured in show-time units, and each hold
-        // continues from the adjustment already gathered, so neither press jumps.
-        const float now = float(showTimerMs()) / ShowTime::msPerSecond;
-        if (m_paused)
-            m_pauseAdjustment = now - m_snapshot;
-        else
-            m_snapshot = now - m_pauseAdjustment;
-        m_paused = !m_paused;
+        m_clock.toggleHold(showTimerMs());
     } else if (code == "Enter") {
-        m_timeAdjustment = 0.0f;
-        m_pauseAdjustment = 0.0f;
-        m_snapshot = 0.0f;
+        m_clock.restart();
         m_timerStart = Page::now();
     } else if (code == "Escape") {
         end("Escape");
@@ -235,11 +226,8 @@ bool WebShow::frame()
         m_beat = BeatRule::pulseOnBeat;
     });
 
-    if (m_paused)
-        m_pauseAdjustment = float(now) / ShowTime::msPerSecond - m_snapshot;
-
+    const float showTime = m_clock.frame(now);
     m_beat = BeatRule::decay(m_beat);
-    const float showTime = ShowTime::at(now, m_timeAdjustment, m_pauseAdjustment);
 
     if (m_scene) {
         // The canvas at the device's pixels, which the scene measures in.

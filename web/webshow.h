@@ -3,6 +3,7 @@
 
 #include "musichead.h"
 #include "sceneprogram.h"
+#include "showclock.h"
 
 #include <emscripten/html5.h>
 
@@ -83,10 +84,7 @@ private:
     float m_last;                  // the last beat fired; only larger ones fire after it
     float m_beat = 0.0f;           // the beat pulse: 1 when a beat fires, 0.1 less every frame, unclamped
     float m_fps = 0.0f;            // frames since the last frame-rate report
-    float m_timeAdjustment = 0.0f; // show seconds the arrow keys have added
-    float m_pauseAdjustment = 0.0f;// show seconds the holds have taken away
-    float m_snapshot = 0.0f;       // where this hold began: the timer in show seconds, less the holds before
-    bool m_paused = false;         // whether Space holds the show time
+    ShowClock m_clock;             // the show time as the keys move it, on the show timer
 };
 
 #endif // WEBSHOW_H
