@@ -97,6 +97,11 @@ struct StudioProbe
     ProgramBuilder *builder() { return window.m_builder.get(); }
     MusicPlayer &player() { return window.m_player; }
     qint64 now() const { return window.readClock(); }
+    const BeatEdits &edits() const { return window.m_edits; }
+    const TimelineStrip &strip() const { return window.m_strip; }
+    // What the heads-up line says of the last key, for a moment.
+    QString note() const { return window.m_note; }
+    QString headsUpLine() const { return HeadsUp::line(window.headsUpStatus(0.0)); }
 
     // The scene as last drawn, at the size drawn, and the whole window as
     // presented (text included).

@@ -31,6 +31,7 @@ public:
     // position moves only by seeks.
     QString startDevice();
     bool isStreaming() const { return m_device != 0; }
+    SDL_AudioDeviceID device() const { return m_device; }
     // How far behind what the device has been given its sound is: the
     // buffer it was granted, which plays while it asks for the next.
     int latencyFrames() const { return m_latencyFrames; }

@@ -6,7 +6,9 @@
 
 #include <QDir>
 #include <QKeyEvent>
+#include <QGuiApplication>
 #include <QMouseEvent>
+#include <QStyleHints>
 #include <QWheelEvent>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
@@ -302,6 +304,12 @@ void StudioWindow::paintText(double showTime)
 {
     if (!m_headsUp.isOn() && m_messages.isEmpty())
         return;
+    QPainter painter(this);
+    m_headsUp.paint(painter, QRect(QPoint(), size()), headsUpStatus(showTime), m_messages);
+}
+
+HeadsUp::Status StudioWindow::headsUpStatus(double showTime) const
+{
     HeadsUp::Status status;
     status.showTime = showTime;
     status.frameMs = m_frameMs;
@@ -315,8 +323,7 @@ void StudioWindow::paintText(double showTime)
     status.unsaved = m_edits.isModified();
     status.stageInError = m_stageInError;
     status.note = m_note;
-    QPainter painter(this);
-    m_headsUp.paint(painter, QRect(QPoint(), size()), status, m_messages);
+    return status;
 }
 
 void StudioWindow::stripChanged()
@@ -385,6 +392,7 @@ void StudioWindow::mousePressEvent(QMouseEvent *event)
             m_drag = Drag::Beat;
             m_beatDragged = false;
             selectBeat(hit.beat);
+            m_draggedFrom = m_edits.beats()[hit.beat];
             break;
         case TimelineStrip::Part::Seek:
         case TimelineStrip::Part::Outside:
@@ -465,10 +473,14 @@ void StudioWindow::selectBeat(int index)
 
 void StudioWindow::dragBeat(double x)
 {
-    // The beat goes to the clock unit under the pointer; the moves of one
-    // drag are one edit.
-    const double clock = m_strip.timeAt(x) * Transport::musicPerShowSecond * MusicFile::clockPerSecond;
-    const QString refusal = m_edits.moveSelected(int(std::lround(clock)), m_beatDragged);
+    // A click only selects: the beat moves once the pointer has gone some
+    // way, by as much as the pointer has, to the nearest clock unit. The
+    // moves of one drag are one edit.
+    if (!m_beatDragged && std::abs(x - m_dragX) < QGuiApplication::styleHints()->startDragDistance())
+        return;
+    const double seconds = (m_strip.timeAt(x) - m_strip.timeAt(m_dragX)) * Transport::musicPerShowSecond;
+    const QString refusal = m_edits.moveSelected(m_draggedFrom + int(std::lround(seconds * MusicFile::clockPerSecond)),
+                                                 m_beatDragged);
     if (refusal.isEmpty())
         m_beatDragged = true;
     beatsEdited(refusal);

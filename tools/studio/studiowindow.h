@@ -75,6 +75,7 @@ private:
     void useBuild(const std::shared_ptr<ProgramBuilder::Result> &result);
     void drawScene(qint64 nowMs, double showTime);
     void paintText(double showTime);
+    HeadsUp::Status headsUpStatus(double showTime) const;
     void paintStrip(double showTime);
     TimelineStrip::Content stripContent() const;
     // Something the strip shows has changed: its image is drawn again.
@@ -124,12 +125,12 @@ private:
     MusicFile::FileStamp m_musicStamp;
     qint64 m_escapedAt = -1;
     TimelineStrip m_strip;
-    quint64 m_stripRevision = 0;
     // What a button held in the strip drags.
     enum class Drag { None, Seek, Beat, LoopStart, LoopEnd, Pan };
     Drag m_drag = Drag::None;
     double m_dragX = 0.0;
     bool m_beatDragged = false;
+    int m_draggedFrom = 0; // the dragged beat's value when the drag began
     TimelineStrip::Content m_stripContent;
     Screenshot m_screenshot;
     QElapsedTimer m_clock;
