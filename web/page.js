@@ -271,5 +271,11 @@ document.addEventListener('fullscreenchange', () => {
 });
 
 var Module = {
-    onAbort(what) { ShowPage.fail(`The show's program stopped: ${what}`); },
+    // Said once: emscripten reports an abort again as it unwinds.
+    aborted: false,
+    onAbort(what) {
+        if (!this.aborted)
+            ShowPage.fail(`The show's program stopped: ${what}`);
+        this.aborted = true;
+    },
 };

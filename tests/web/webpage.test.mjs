@@ -271,6 +271,20 @@ describe('failures', () => {
         assert.deepEqual(lines.filter((line) => /^-?\d+ \d+$/.test(line)), ['0 0']);
     });
 
+    test('a page whose program does not load says so', async () => {
+        for (const [file, expected] of [['show.js', /^Cannot load show\.js/],
+                                        ['show.wasm', /^The show's program stopped: .*wasm/]]) {
+            const page = await browser.newPage();
+            await page.goto(server.page(`no-${file}`, { [file]: null }));
+            await page.waitForFunction(() => document.querySelector('#failures > div') !== null, { timeout: 60000 });
+            await sleep(500);
+            const shown = await failureLines(page);
+            assert.equal(shown.length, 1, shown.join('\n'));
+            assert.match(shown[0], expected);
+            await page.close();
+        }
+    });
+
     test('a stage that does not compile: the compiler\'s message, at the stage\'s own line', async () => {
         const stage = fs.readFileSync(path.join(webDir, 'shader.frag'), 'utf8').split('\n');
         // The built stage's line 5 (the ES version line and precision come
