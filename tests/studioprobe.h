@@ -85,6 +85,9 @@ struct StudioProbe
     int programs() const { return window.m_programs; }
     int builds() const { return window.m_programs + window.m_failedBuilds; }
     int drawnProgram() const { return window.m_drawnProgram; }
+    int slowBuilds() const { return window.m_slowBuilds; }
+    // How long a new program's first frame may take before it is turned away.
+    void setSlowFrameMs(qint64 ms) { window.m_slowFrameMs = ms; }
     int sceneDraws() const { return window.m_sceneDraws; }
     int framesFollowed() const { return window.m_framesFollowed; }
     QStringList messages() const { return window.m_messages; }

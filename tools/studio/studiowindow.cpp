@@ -190,7 +190,8 @@ void StudioWindow::initializeGL()
 void StudioWindow::useStages(const QByteArray &vertex, const QByteArray &fragment)
 {
     if (m_builder && m_builder->isValid()) {
-        m_builder->build(vertex, fragment);
+        const double showTime = m_transport.isStarted() ? m_transport.timeline().at(readClock()) : 0.0;
+        m_builder->build(vertex, fragment, {drawnSize(), float(showTime)});
         update();
         return;
     }
@@ -207,6 +208,21 @@ void StudioWindow::useBuild(const std::shared_ptr<ProgramBuilder::Result> &resul
         return;
     makeCurrent();
     const SceneRenderer::Failure failure = result->build.failure;
+    if (result->build.program && m_renderer->isReady() && result->firstDrawMs > m_slowFrameMs) {
+        // Too slow to work with: the last program goes on drawing.
+        const QString line = QStringLiteral("%1: the new program's first frame took %2 s at scale %3: kept the "
+                                            "last one; a smaller render scale (-) draws it faster")
+                .arg(m_fragmentName).arg(double(result->firstDrawMs) / 1000.0, 0, 'f', 1).arg(m_scale);
+        report(line);
+        showNote(line);
+        m_slowVertex = result->vertex;
+        m_slowFragment = result->fragment;
+        ++m_slowBuilds;
+        result->build = {};
+        return;
+    }
+    m_slowVertex.clear();
+    m_slowFragment.clear();
     if (m_renderer->use(std::move(result->build))) {
         ++m_programs;
         m_messages.clear();
@@ -545,8 +561,12 @@ void StudioWindow::wheelEvent(QWheelEvent *event)
 
 void StudioWindow::setScale(double scale)
 {
+    const double was = m_scale;
     m_scale = qBound(StudioOptions::minScale, scale, StudioOptions::maxScale);
     showNote(QStringLiteral("scale %1").arg(m_scale));
+    // A program too slow at the last scale may do at a smaller one.
+    if (m_scale < was && !m_slowFragment.isEmpty())
+        useStages(m_slowVertex, m_slowFragment);
 }
 
 void StudioWindow::showNote(const QString &note)

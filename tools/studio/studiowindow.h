@@ -42,6 +42,9 @@ public:
 
     // A second Escape within this long quits in spite of unsaved edits.
     static constexpr qint64 escapeAgainMs = 2000;
+    // A new program whose first frame takes longer than this at the render
+    // scale does not take over from the one that draws.
+    static constexpr qint64 slowFrameMs = 2000;
     ~StudioWindow() override;
 
     // Why the studio cannot start as asked (a file given on the command
@@ -144,11 +147,18 @@ private:
     int m_framesFollowed = 0;  // frames asked for because the show time moves
     int m_programs = 0;      // programs that linked and took over
     int m_failedBuilds = 0;
+    int m_slowBuilds = 0;    // programs that were too slow to take over
     int m_drawnProgram = 0;  // the one the scene framebuffer was drawn with
 
     // Frame time over the last frames that followed one another.
     qint64 m_lastFrameMs = -1;
     double m_frameMs = 0.0;
+
+    // The stages of a program too slow to take over, built again when the
+    // render scale goes down; and the limit (a test sets its own).
+    QByteArray m_slowVertex;
+    QByteArray m_slowFragment;
+    qint64 m_slowFrameMs = slowFrameMs;
 
     QStringList m_messages;
     QString m_stageInError;
