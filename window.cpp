@@ -5,6 +5,7 @@
 #include "musicfile.h"
 #include "musicstream.h"
 #include "scenerenderer.h"
+#include "showclock.h"
 #include "showgl.h"
 #include "showtime.h"
 
@@ -66,22 +67,22 @@ void Window::keyPressEvent(QKeyEvent *event)
     // Every press is the window's own, auto-repeats included; nothing is passed on.
     switch (event->key()) {
     case Qt::Key_Up:
-        m_clock.seek(ShowTime::bigStep);
+        m_timeAdjustment += ShowTime::bigStep;
         break;
     case Qt::Key_Down:
-        m_clock.seek(-ShowTime::bigStep);
+        m_timeAdjustment -= ShowTime::bigStep;
         break;
     case Qt::Key_Right:
-        m_clock.seek(ShowTime::smallStep);
+        m_timeAdjustment += ShowTime::smallStep;
         break;
     case Qt::Key_Left:
-        m_clock.seek(-ShowTime::smallStep);
+        m_timeAdjustment -= ShowTime::smallStep;
         break;
     case Qt::Key_Space:
-        m_clock.toggleHold(readTimer(m_timer));
+        ShowClock::toggleHold(readTimer(m_timer), m_snapshot, m_pauseAdjustment, m_paused);
         break;
     case Qt::Key_Return:
-        m_clock.restart();
+        ShowClock::restart(m_timeAdjustment, m_pauseAdjustment, m_snapshot);
         m_timer.restart();
         break;
     case Qt::Key_Escape:
@@ -159,7 +160,8 @@ void Window::paintGL()
         }
     }
 
-    const float showTime = m_clock.frame(now);
+    if (m_paused)
+        m_pauseAdjustment = ShowClock::heldAdjustment(now, m_snapshot);
 
     m_shader.bind();
     m_vao.bind();
@@ -174,7 +176,8 @@ void Window::paintGL()
     // iBeat (the pulse, clamped at 0) and iFont (texture unit 0) are fed
     // every frame, though the scene reads neither today. The resolution is
     // in framebuffer pixels, which the fragment stage measures in.
-    SceneRenderer::setUniforms(m_shader, BeatRule::fed(m_beat), QSizeF(size()) * devicePixelRatio(), showTime);
+    SceneRenderer::setUniforms(m_shader, BeatRule::fed(m_beat), QSizeF(size()) * devicePixelRatio(),
+                               ShowTime::at(now, m_timeAdjustment, m_pauseAdjustment));
 
     glDrawArrays(GL_TRIANGLES, 0, ShowGL::quadVertices);
 

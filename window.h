@@ -1,8 +1,6 @@
 #ifndef WINDOW_H
 #define WINDOW_H
 
-#include "showclock.h"
-
 #include <QElapsedTimer>
 #include <QFile>
 #include <QList>
@@ -62,7 +60,10 @@ private:
     SDL_AudioDeviceID m_device = 0;
     float m_beat = 0.0f;            // the beat pulse: 1 when a beat fires, 0.1 less every frame, unclamped
     float m_fps = 0.0f;             // frames since the last frame-rate report
-    ShowClock m_clock;              // the show time as the keys move it, on the show timer
+    float m_timeAdjustment = 0.0f;  // show seconds the arrow keys have added
+    float m_pauseAdjustment = 0.0f; // show seconds the holds have taken away
+    float m_snapshot = 0.0f;        // where this hold began: the timer in show seconds, less the holds before
+    bool m_paused = false;          // whether Space holds the show time
 };
 
 #endif // WINDOW_H

@@ -135,10 +135,10 @@ struct WindowProbe
     float &last() { return window.m_last; }
     float &beat() { return window.m_beat; }
     float &fps() { return window.m_fps; }
-    float &timeAdjustment() { return window.m_clock.timeAdjustment; }
-    float &pauseAdjustment() { return window.m_clock.pauseAdjustment; }
-    float &snapshot() { return window.m_clock.snapshot; }
-    bool &paused() { return window.m_clock.paused; }
+    float &timeAdjustment() { return window.m_timeAdjustment; }
+    float &pauseAdjustment() { return window.m_pauseAdjustment; }
+    float &snapshot() { return window.m_snapshot; }
+    bool &paused() { return window.m_paused; }
 
     Window &window;
 };

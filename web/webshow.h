@@ -84,7 +84,7 @@ private:
     float m_last;                  // the last beat fired; only larger ones fire after it
     float m_beat = 0.0f;           // the beat pulse: 1 when a beat fires, 0.1 less every frame, unclamped
     float m_fps = 0.0f;            // frames since the last frame-rate report
-    ShowClock m_clock;             // the show time as the keys move it, on the show timer
+    ShowClock::State m_clock;      // the show time as the keys move it, on the show timer
 };
 
 #endif // WEBSHOW_H
