@@ -2,7 +2,7 @@
 #define CAPTURERUN_H
 
 #include "musicfiles.h"
-#include "systemtool.h"
+#include "processrun.h"
 
 #include <QDir>
 #include <QImage>
@@ -10,38 +10,27 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMap>
-#include <QProcess>
 
 // The capture tool run as a user runs it, and what the tests read from its
 // outputs.
 namespace CaptureRun {
 
+using ProcessRun::withoutDisplay;
+
+// The capture tool run to its end in a folder: its exit code (-1 for a
+// crash) and its standard error.
 struct Run
 {
     int exitCode = -1;
     QString errors;
 };
 
-// Runs the capture tool to its end in a folder.
 inline Run run(const QStringList &arguments, const QString &folder,
                const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
 {
-    QProcess capture;
-    capture.setWorkingDirectory(folder);
-    capture.setProcessEnvironment(environment);
-    capture.start(QStringLiteral(CAPTURE_EXECUTABLE), arguments);
-    if (!capture.waitForFinished(240000) || capture.exitStatus() != QProcess::NormalExit)
-        capture.kill();
-    return {capture.exitStatus() == QProcess::NormalExit ? capture.exitCode() : -1,
-            QString::fromLocal8Bit(capture.readAllStandardError())};
-}
-
-// The environment of a machine with no display server at all.
-inline QProcessEnvironment withoutDisplay(QProcessEnvironment environment = QProcessEnvironment::systemEnvironment())
-{
-    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        environment.remove(QLatin1String(name));
-    return environment;
+    const ProcessRun::Result result = ProcessRun::run(QStringLiteral(CAPTURE_EXECUTABLE), arguments,
+                                                      {folder, environment, 240000});
+    return {result.exitCode, result.errText()};
 }
 
 inline QString showSeconds(double seconds)
@@ -80,9 +69,9 @@ inline bool writeMusic(const QString &path, const QList<int> &beats, double sile
 // What ffprobe says of a video, frames counted.
 inline QJsonObject probe(const QString &video)
 {
-    const ToolResult probed = runSystemTool(QStringLiteral("ffprobe"),
+    const ProcessRun::Result probed = ProcessRun::runTool(QStringLiteral("ffprobe"),
             {"-v", "error", "-count_frames", "-show_streams", "-show_format", "-of", "json", video});
-    return probed.ok ? QJsonDocument::fromJson(probed.out).object() : QJsonObject();
+    return probed.ok() ? QJsonDocument::fromJson(probed.out).object() : QJsonObject();
 }
 
 inline QJsonObject stream(const QJsonObject &probed, const QString &type)
@@ -101,9 +90,9 @@ inline double number(const QJsonObject &object, const char *key)
 // A video's picture (or sound) decoded by ffmpeg into raw bytes.
 inline QByteArray decoded(const QString &video, const QStringList &format)
 {
-    const ToolResult result = runSystemTool(QStringLiteral("ffmpeg"),
+    const ProcessRun::Result result = ProcessRun::runTool(QStringLiteral("ffmpeg"),
             QStringList{"-v", "error", "-i", video} + format + QStringList{"-"}, 120000);
-    return result.ok ? result.out : QByteArray();
+    return result.ok() ? result.out : QByteArray();
 }
 
 } // namespace CaptureRun

@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 using MusicFiles::allZero;
 using MusicFiles::bufferBytes;
 using MusicFiles::head;
@@ -37,6 +39,8 @@ private slots:
     void beatsFireInListOrderOnceTheClockReachesThem();
     void keysLeaveTheMusicAndTheClockRunning();
     void escapeWhilePlayingEndsTheShowAndClosesTheDevice();
+    void windowReadsOnlyARegularMusicFile_data();
+    void windowReadsOnlyARegularMusicFile();
 
 private:
     // A window that plays into the disk driver's file, from the test's folder.
@@ -284,6 +288,46 @@ void AudioTest::escapeWhilePlayingEndsTheShowAndClosesTheDevice()
     QVERIFY(played.size() >= 20 * bufferBytes);
     QVERIFY(played.size() < payload.size());
     QVERIFY(payload.startsWith(played));
+}
+
+void AudioTest::windowReadsOnlyARegularMusicFile_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QList<int>>("beats");
+    QTest::addColumn<bool>("open");
+
+    QTest::newRow("a regular file") << "file" << QList<int>{100, 200} << true;
+    QTest::newRow("a link to a regular file") << "link" << QList<int>{100, 200} << true;
+    QTest::newRow("no file") << "none" << QList<int>{} << false;
+    QTest::newRow("a directory") << "directory" << QList<int>{} << false;
+    QTest::newRow("a FIFO, which would block the start") << "fifo" << QList<int>{} << false;
+}
+
+void AudioTest::windowReadsOnlyARegularMusicFile()
+{
+    QFETCH(QString, kind);
+    QFETCH(QList<int>, beats);
+    QFETCH(bool, open);
+
+    const QString music = QStringLiteral("music.bmm");
+    const QByteArray content = head(2, {100, 200}) + MusicFiles::payload(10);
+    if (kind == QLatin1String("file")) {
+        QVERIFY(MusicFiles::write(music, content));
+    } else if (kind == QLatin1String("link")) {
+        QVERIFY(MusicFiles::write(QStringLiteral("track.bmm"), content));
+        QVERIFY(QFile::link(QStringLiteral("track.bmm"), music));
+    } else if (kind == QLatin1String("directory")) {
+        QVERIFY(QDir().mkdir(music));
+    } else if (kind == QLatin1String("fifo")) {
+        QCOMPARE(mkfifo(QFile::encodeName(music).constData(), 0600), 0);
+    }
+
+    Window window;
+    WindowProbe probe(window);
+    QCOMPARE(probe.beats(), beats);
+    QCOMPARE(probe.file().isOpen(), open);
+    if (open)
+        QCOMPARE(probe.file().pos(), qint64(12)); // right after the list
 }
 
 QTEST_MAIN(AudioTest)

@@ -1,15 +1,11 @@
 // The beat list at the head of a music file: what the reader makes of every
-// kind of head, where it leaves the file, what it costs, and how the show
-// window finds its music file.
+// kind of head, where it leaves the file, and what it costs.
 
 #include "musicfile.h"
 #include "musicfiles.h"
-#include "windowprobe.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
-
-#include <sys/stat.h>
 
 using MusicFiles::head;
 using MusicFiles::le32;
@@ -23,8 +19,6 @@ private slots:
     void readsTheListAndLeavesTheFileRightAfterIt();
     void countFarBeyondTheFileCostsNoMoreThanItsValues_data();
     void countFarBeyondTheFileCostsNoMoreThanItsValues();
-    void windowReadsOnlyARegularMusicFile_data();
-    void windowReadsOnlyARegularMusicFile();
 
 private:
     QTemporaryDir m_dir;
@@ -135,51 +129,5 @@ void BeatListTest::countFarBeyondTheFileCostsNoMoreThanItsValues()
     QVERIFY2(peak - before < 4 * 1024, qPrintable(QStringLiteral("grew by %1 kB").arg(peak - before)));
 }
 
-void BeatListTest::windowReadsOnlyARegularMusicFile_data()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QList<int>>("beats");
-    QTest::addColumn<bool>("open");
-
-    QTest::newRow("a regular file") << "file" << QList<int>{100, 200} << true;
-    QTest::newRow("a link to a regular file") << "link" << QList<int>{100, 200} << true;
-    QTest::newRow("no file") << "none" << QList<int>{} << false;
-    QTest::newRow("a directory") << "directory" << QList<int>{} << false;
-    QTest::newRow("a FIFO, which would block the start") << "fifo" << QList<int>{} << false;
-}
-
-void BeatListTest::windowReadsOnlyARegularMusicFile()
-{
-    QFETCH(QString, kind);
-    QFETCH(QList<int>, beats);
-    QFETCH(bool, open);
-
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString music = dir.filePath(QStringLiteral("music.bmm"));
-    const QByteArray content = head(2, {100, 200}) + MusicFiles::payload(10);
-    if (kind == QLatin1String("file")) {
-        QVERIFY(MusicFiles::write(music, content));
-    } else if (kind == QLatin1String("link")) {
-        QVERIFY(MusicFiles::write(dir.filePath(QStringLiteral("track.bmm")), content));
-        QVERIFY(QFile::link(QStringLiteral("track.bmm"), music));
-    } else if (kind == QLatin1String("directory")) {
-        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("music.bmm")));
-    } else if (kind == QLatin1String("fifo")) {
-        QCOMPARE(mkfifo(QFile::encodeName(music).constData(), 0600), 0);
-    }
-
-    const QString previous = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(dir.path()));
-    Window window;
-    QVERIFY(QDir::setCurrent(previous));
-
-    WindowProbe probe(window);
-    QCOMPARE(probe.beats(), beats);
-    QCOMPARE(probe.file().isOpen(), open);
-    if (open)
-        QCOMPARE(probe.file().pos(), qint64(12));
-}
-
-QTEST_MAIN(BeatListTest)
+QTEST_GUILESS_MAIN(BeatListTest)
 #include "tst_beatlist.moc"

@@ -3,8 +3,8 @@
 
 #include "musicfile.h"
 #include "musicfiles.h"
+#include "processrun.h"
 
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -16,24 +16,9 @@ using MusicFiles::head;
 
 namespace {
 
-struct Run
+ProcessRun::Result bmm(const QStringList &arguments, const QString &folder = {})
 {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-Run bmm(const QStringList &arguments, const QString &workingDirectory = {})
-{
-    QProcess process;
-    process.setWorkingDirectory(workingDirectory);
-    process.start(QStringLiteral(BMM_EXECUTABLE), arguments);
-    Run run;
-    if (process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit)
-        run.exitCode = process.exitCode();
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
+    return ProcessRun::run(QStringLiteral(BMM_EXECUTABLE), arguments, {folder});
 }
 
 // A chord of sines, the same on every channel but for a small offset.
@@ -167,9 +152,9 @@ void BmmTest::packInfoUnpackKeepSamplesAndBeats()
     const QVector<float> decoded = readSound(path(name), info); // as libsndfile gives it
     QVERIFY(writeText(QStringLiteral("beats.txt"), "# the kicks\n0.5\n\n  1.0  # a comment\n1.002\n-0.25\n"));
 
-    Run run = bmm({QStringLiteral("pack"), path(name), path(QStringLiteral("song.bmm")),
+    ProcessRun::Result run = bmm({QStringLiteral("pack"), path(name), path(QStringLiteral("song.bmm")),
                    QStringLiteral("--beats"), path(QStringLiteral("beats.txt"))});
-    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QVERIFY2(run.exitCode == 0, qPrintable(run.errText()));
 
     const Music music = readMusic(path(QStringLiteral("song.bmm")));
     QCOMPARE(music.beats, (QList<int>{250, 500, 501, -125}));
@@ -180,13 +165,13 @@ void BmmTest::packInfoUnpackKeepSamplesAndBeats()
     }
 
     run = bmm({QStringLiteral("info"), path(QStringLiteral("song.bmm"))});
-    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
-    QVERIFY2(run.out.contains(QLatin1String("beats: 4\n")), qPrintable(run.out));
-    QVERIFY2(run.out.contains(QStringLiteral("payload: %1 bytes, 1.003 s").arg(frames * 8)), qPrintable(run.out));
+    QVERIFY2(run.exitCode == 0, qPrintable(run.errText()));
+    QVERIFY2(run.outText().contains(QLatin1String("beats: 4\n")), qPrintable(run.outText()));
+    QVERIFY2(run.outText().contains(QStringLiteral("payload: %1 bytes, 1.003 s").arg(frames * 8)), qPrintable(run.outText()));
 
     run = bmm({QStringLiteral("unpack"), path(QStringLiteral("song.bmm")), path(QStringLiteral("out.wav")),
                QStringLiteral("--beats"), path(QStringLiteral("out.txt"))});
-    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QVERIFY2(run.exitCode == 0, qPrintable(run.errText()));
     const QVector<float> unpacked = readSound(path(QStringLiteral("out.wav")), info);
     // A WAV (RIFF) file, as the payload fits in one, of float samples.
     QFile wav(path(QStringLiteral("out.wav")));
@@ -201,7 +186,7 @@ void BmmTest::packInfoUnpackKeepSamplesAndBeats()
     // The beats come back as a file that packs to the same list.
     run = bmm({QStringLiteral("pack"), path(QStringLiteral("out.wav")), path(QStringLiteral("again.bmm")),
                QStringLiteral("--beats"), path(QStringLiteral("out.txt"))});
-    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QVERIFY2(run.exitCode == 0, qPrintable(run.errText()));
     const Music again = readMusic(path(QStringLiteral("again.bmm")));
     QCOMPARE(again.beats, music.beats);
     QCOMPARE(again.samples, music.samples);
@@ -220,8 +205,8 @@ void BmmTest::otherRatesAreResampledTo44100()
 
     const int frames = 2 * rate;
     QVERIFY(writeSound(path(QStringLiteral("in.flac")), SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 2, rate, tone(frames, 2, rate)));
-    const Run run = bmm({QStringLiteral("pack"), path(QStringLiteral("in.flac")), path(QStringLiteral("song.bmm"))});
-    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    const ProcessRun::Result run = bmm({QStringLiteral("pack"), path(QStringLiteral("in.flac")), path(QStringLiteral("song.bmm"))});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.errText()));
 
     const Music music = readMusic(path(QStringLiteral("song.bmm")));
     QVERIFY(music.beats.isEmpty());
@@ -239,9 +224,9 @@ void BmmTest::infoSaysWhichBeatsFire()
     const QList<int> beats{-5, 0, 20, 50, 50, 100, 95, 130, 110, 30000};
     QVERIFY(writeText(QStringLiteral("song.bmm"), head(quint32(beats.size()), beats) + MusicFiles::payload(100) + "xyz"));
 
-    const Run run = bmm({QStringLiteral("info"), path(QStringLiteral("song.bmm"))});
-    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
-    const QString &out = run.out;
+    const ProcessRun::Result run = bmm({QStringLiteral("info"), path(QStringLiteral("song.bmm"))});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.errText()));
+    const QString out = run.outText();
     QVERIFY2(out.contains(QLatin1String("beats: 10\n")), qPrintable(out));
     QVERIFY2(out.contains(QLatin1String("fire whatever the frame rate: 5\n")), qPrintable(out));
     QVERIFY2(out.contains(QLatin1String("never fire: 3\n"
@@ -269,9 +254,9 @@ void BmmTest::infoJudgesTwoHundredThousandBeats()
         beats << value << value;
     QVERIFY(writeText(QStringLiteral("long.bmm"), head(quint32(beats.size()), beats)));
 
-    const Run run = bmm({QStringLiteral("info"), path(QStringLiteral("long.bmm"))});
-    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
-    const QString &out = run.out;
+    const ProcessRun::Result run = bmm({QStringLiteral("info"), path(QStringLiteral("long.bmm"))});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.errText()));
+    const QString out = run.outText();
     QVERIFY2(out.contains(QLatin1String("beats: 200000\nfire whatever the frame rate: 19101\nnever fire: 100000\n"
                                         "  #2 0 (0.000 s): repeats beat #1, already passed\n")),
              qPrintable(out.left(1000)));
@@ -299,15 +284,15 @@ void BmmTest::infoSaysWhatIsWrongWithTheFile()
     QFETCH(QByteArray, content);
     QFETCH(QString, says);
     QVERIFY(writeText(QStringLiteral("song.bmm"), content));
-    const Run run = bmm({QStringLiteral("info"), path(QStringLiteral("song.bmm"))});
+    const ProcessRun::Result run = bmm({QStringLiteral("info"), path(QStringLiteral("song.bmm"))});
     QCOMPARE(run.exitCode, 0);
-    QVERIFY2(run.out.contains(says), qPrintable(run.out));
+    QVERIFY2(run.outText().contains(says), qPrintable(run.outText()));
 }
 
 void BmmTest::synthMakesA38SecondTrackWithAKickOnEveryBeat()
 {
-    const Run run = bmm({QStringLiteral("synth"), path(QStringLiteral("music.bmm"))});
-    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    const ProcessRun::Result run = bmm({QStringLiteral("synth"), path(QStringLiteral("music.bmm"))});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.errText()));
     const Music music = readMusic(path(QStringLiteral("music.bmm")));
 
     const double seconds = music.samples.size() / 2 / 44100.0;
@@ -337,9 +322,9 @@ void BmmTest::detectedBeatsFallOnTheKicks()
 #endif
     QVERIFY(bmm({QStringLiteral("synth"), path(QStringLiteral("music.bmm"))}).exitCode == 0);
     QVERIFY(bmm({QStringLiteral("unpack"), path(QStringLiteral("music.bmm")), path(QStringLiteral("music.wav"))}).exitCode == 0);
-    const Run run = bmm({QStringLiteral("pack"), path(QStringLiteral("music.wav")), path(QStringLiteral("detected.bmm")),
+    const ProcessRun::Result run = bmm({QStringLiteral("pack"), path(QStringLiteral("music.wav")), path(QStringLiteral("detected.bmm")),
                          QStringLiteral("--detect-beats")});
-    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QVERIFY2(run.exitCode == 0, qPrintable(run.errText()));
 
     const QList<int> kicks = readMusic(path(QStringLiteral("music.bmm"))).beats;
     const QList<int> detected = readMusic(path(QStringLiteral("detected.bmm"))).beats;
@@ -377,11 +362,11 @@ void BmmTest::helpTellsTheCommandsAndEachCommandsLine()
     QFETCH(QStringList, arguments);
     QFETCH(QStringList, says);
 
-    const Run run = bmm(arguments, m_dir->path());
+    const ProcessRun::Result run = bmm(arguments, m_dir->path());
     QCOMPARE(run.exitCode, 0);
-    QCOMPARE(run.err, QString());
+    QCOMPARE(run.errText(), QString());
     for (const QString &part : says)
-        QVERIFY2(run.out.contains(part), qPrintable(run.out));
+        QVERIFY2(run.outText().contains(part), qPrintable(run.outText()));
     // Asking for help does nothing else.
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
 }
@@ -414,14 +399,14 @@ void BmmTest::optionsGoAnywhereAmongTheArguments()
     QVERIFY(writeText(QStringLiteral("beats.txt"), "0.5\n1.0\n"));
     const QString packed = path(packArguments.last().startsWith('-') ? "-out.bmm" : "out.bmm");
 
-    Run run = bmm(packArguments, m_dir->path());
-    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    ProcessRun::Result run = bmm(packArguments, m_dir->path());
+    QVERIFY2(run.exitCode == 0, qPrintable(run.errText()));
     const Music music = readMusic(packed);
     QCOMPARE(music.beats, (QList<int>{250, 500}));
     QCOMPARE(music.samples.size(), 4410 * 2);
 
     run = bmm(unpackArguments, m_dir->path());
-    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QVERIFY2(run.exitCode == 0, qPrintable(run.errText()));
     SF_INFO info;
     QCOMPARE(readSound(path(QStringLiteral("back.wav")), info), music.samples);
     QFile text(path(QStringLiteral("back.txt")));
@@ -462,12 +447,12 @@ void BmmTest::badCommandLineExitsWithTwoAndOneLine()
     QVERIFY(writeSound(path(QStringLiteral("in.wav")), SF_FORMAT_WAV | SF_FORMAT_FLOAT, 2, 44100, tone(441, 2, 44100)));
     const QStringList before = QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
 
-    const Run run = bmm(arguments, m_dir->path());
+    const ProcessRun::Result run = bmm(arguments, m_dir->path());
     QCOMPARE(run.exitCode, 2);
-    QCOMPARE(run.out, QString());
-    QCOMPARE(run.err.count(QLatin1Char('\n')), 1);
-    QVERIFY2(run.err.startsWith(message), qPrintable(run.err));
-    QVERIFY2(run.err.contains(QLatin1String("--help tells more)")), qPrintable(run.err));
+    QCOMPARE(run.outText(), QString());
+    QCOMPARE(run.errText().count(QLatin1Char('\n')), 1);
+    QVERIFY2(run.errText().startsWith(message), qPrintable(run.errText()));
+    QVERIFY2(run.errText().contains(QLatin1String("--help tells more)")), qPrintable(run.errText()));
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
 }
 
@@ -536,10 +521,10 @@ void BmmTest::badInputFailsNamingTheFileAndLeavesNoOutput()
     };
     const QStringList before = entries();
 
-    const Run run = bmm(arguments, m_dir->path());
+    const ProcessRun::Result run = bmm(arguments, m_dir->path());
     QCOMPARE(run.exitCode, 1);
-    QCOMPARE(run.err.count(QLatin1Char('\n')), 1);
-    QVERIFY2(run.err.startsWith(message), qPrintable(run.err));
+    QCOMPARE(run.errText().count(QLatin1Char('\n')), 1);
+    QVERIFY2(run.errText().startsWith(message), qPrintable(run.errText()));
 
     QCOMPARE(entries(), before);
     QFile old(path(QStringLiteral("out.bmm")));

@@ -7,7 +7,6 @@
 
 #include "showtime.h"
 
-#include <QOpenGLFunctions>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -23,20 +22,14 @@ namespace {
 
 using namespace CaptureRun;
 
-Run runCapture(const QStringList &arguments, const QString &folder,
-               const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
-{
-    return CaptureRun::run(arguments, folder, environment);
-}
-
 // The loudest sample of a video's sound, in dB below full scale.
 double loudestSound(const QString &video)
 {
-    const ToolResult detected = runSystemTool(QStringLiteral("ffmpeg"),
+    const ProcessRun::Result detected = ProcessRun::runTool(QStringLiteral("ffmpeg"),
             {"-hide_banner", "-nostats", "-i", video, "-map", "0:a", "-af", "volumedetect", "-f", "null", "-"});
-    const QString said = QString::fromLocal8Bit(detected.err);
-    const QRegularExpressionMatch match = QRegularExpression(QStringLiteral("max_volume: (-?[\\d.]+|-inf) dB")).match(said);
-    if (!detected.ok || !match.hasMatch())
+    const QRegularExpressionMatch match
+            = QRegularExpression(QStringLiteral("max_volume: (-?[\\d.]+|-inf) dB")).match(detected.errText());
+    if (!detected.ok() || !match.hasMatch())
         return qQNaN();
     return match.captured(1) == QLatin1String("-inf") ? -HUGE_VAL : match.captured(1).toDouble();
 }
@@ -166,19 +159,13 @@ void CaptureTest::capturedFrameIsTheFrameTheWindowDraws()
     const float showTime = probe.showTime();
     QCOMPARE(showTime, ShowTime::at(timerMs));
 
-    window.makeCurrent();
-    QOpenGLFunctions *gl = window.context()->functions();
-    const QSize pixels = window.size() * window.devicePixelRatio();
-    QImage drawn(pixels, QImage::Format_RGBA8888);
-    gl->glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    gl->glReadPixels(0, 0, pixels.width(), pixels.height(), GL_RGBA, GL_UNSIGNED_BYTE, drawn.bits());
-    QCOMPARE(gl->glGetError(), GLenum(GL_NO_ERROR));
-    // The screen shows no alpha; GL's first row is the bottom one.
-    drawn = opaque(drawn.mirrored());
+    // The screen shows no alpha.
+    const QImage drawn = opaque(probe.drawn());
+    const QSize pixels = drawn.size();
 
     // At 1000 frames a second the show's frame k is its timer's millisecond k.
     const QString frames = m_dir.filePath(QStringLiteral("frames-%1").arg(timerMs));
-    const Run run = runCapture({"--size", QStringLiteral("%1x%2").arg(pixels.width()).arg(pixels.height()),
+    const Run run = CaptureRun::run({"--size", QStringLiteral("%1x%2").arg(pixels.width()).arg(pixels.height()),
                                 "--fps", "1000", "--from", showSeconds(showTime),
                                 "--to", showSeconds(double(showTime) + 0.0004), "--png", frames},
                                m_dir.path());
@@ -202,7 +189,7 @@ void CaptureTest::pngFramesAreNamedAfterTheirFrameInTheShow()
     // Show seconds 2 to 6 are show-timer milliseconds 2500 to 7500: at 5
     // frames a second, frames 13 (2600 ms) to 37 (7400 ms).
     const QString frames = m_dir.filePath(QStringLiteral("stretch"));
-    const Run run = runCapture({"--size", "64x36", "--fps", "5", "--from", "2", "--to", "6", "--png", frames},
+    const Run run = CaptureRun::run({"--size", "64x36", "--fps", "5", "--from", "2", "--to", "6", "--png", frames},
                                m_dir.path());
     QVERIFY2(run.exitCode == 0, qPrintable(run.errors));
 
@@ -222,7 +209,7 @@ void CaptureTest::pngFramesAreNamedAfterTheirFrameInTheShow()
     // Show time 5 (6250 ms) is a cut, black on screen, but it is no frame at
     // 5 a second; frame 25 at 4 a second is.
     const QString cut = m_dir.filePath(QStringLiteral("cut"));
-    QCOMPARE(runCapture({"--size", "64x36", "--fps", "4", "--from", "5", "--to", "5.1", "--png", cut},
+    QCOMPARE(CaptureRun::run({"--size", "64x36", "--fps", "4", "--from", "5", "--to", "5.1", "--png", cut},
                         m_dir.path()).exitCode, 0);
     QCOMPARE(contents(cut), QStringList{"frame-00025.png"});
     const QImage black = QImage(QDir(cut).filePath("frame-00025.png"));
@@ -233,7 +220,7 @@ void CaptureTest::pngFramesAreNamedAfterTheirFrameInTheShow()
 void CaptureTest::videoHasTheFramesLengthAndSoundOfItsStretch()
 {
     const QString video = m_dir.filePath(QStringLiteral("stretch.mp4"));
-    const Run run = runCapture({"--size", "64x36", "--fps", "5", "--from", "2", "--to", "6", video}, m_dir.path());
+    const Run run = CaptureRun::run({"--size", "64x36", "--fps", "5", "--from", "2", "--to", "6", video}, m_dir.path());
     QVERIFY2(run.exitCode == 0, qPrintable(run.errors));
     QVERIFY2(run.errors.contains(QLatin1String("frame 25 of 25")), qPrintable(run.errors));
 
@@ -265,9 +252,9 @@ void CaptureTest::soundTrackIsTheMusicFromTheFirstFramesMoment()
 
     const QString before = m_dir.filePath(QStringLiteral("before.mp4"));
     const QString after = m_dir.filePath(QStringLiteral("after.mp4"));
-    QCOMPARE(runCapture({"--size", "32x18", "--fps", "5", "--to", "1.6", "--music", music, before},
+    QCOMPARE(CaptureRun::run({"--size", "32x18", "--fps", "5", "--to", "1.6", "--music", music, before},
                         m_dir.path()).exitCode, 0);
-    QCOMPARE(runCapture({"--size", "32x18", "--fps", "5", "--from", "1.6", "--to", "3.2", "--music", music, after},
+    QCOMPARE(CaptureRun::run({"--size", "32x18", "--fps", "5", "--from", "1.6", "--to", "3.2", "--music", music, after},
                         m_dir.path()).exitCode, 0);
     const double silent = loudestSound(before);
     const double loud = loudestSound(after);
@@ -283,7 +270,7 @@ void CaptureTest::wholeShowEndsWithTheLastFrameNotPastTheEnd()
     const QString music = m_dir.filePath(QStringLiteral("short.bmm"));
     QVERIFY(writeMusic(music, {}, 0.0, 10.0));
     const QString video = m_dir.filePath(QStringLiteral("whole.mp4"));
-    const Run run = runCapture({"--size", "32x18", "--fps", "5", "--music", music, video}, m_dir.path());
+    const Run run = CaptureRun::run({"--size", "32x18", "--fps", "5", "--music", music, video}, m_dir.path());
     QVERIFY2(run.exitCode == 0, qPrintable(run.errors));
 
     const QJsonObject probed = probe(video);
@@ -300,9 +287,9 @@ void CaptureTest::framesWithoutADisplayAreTheFramesUnderX()
     const QStringList frames{"--size", "64x36", "--fps", "1", "--from", "2", "--to", "28"};
     const QString underX = m_dir.filePath(QStringLiteral("under-x"));
     const QString headless = m_dir.filePath(QStringLiteral("headless"));
-    const Run x = runCapture(frames + QStringList{"--png", underX}, m_dir.path());
+    const Run x = CaptureRun::run(frames + QStringList{"--png", underX}, m_dir.path());
     QVERIFY2(x.exitCode == 0, qPrintable(x.errors));
-    const Run alone = runCapture(frames + QStringList{"--png", headless}, m_dir.path(), withoutDisplay());
+    const Run alone = CaptureRun::run(frames + QStringList{"--png", headless}, m_dir.path(), withoutDisplay());
     QVERIFY2(alone.exitCode == 0, qPrintable(alone.errors));
 
     const QMap<QString, QImage> expected = framesIn(underX);
@@ -340,7 +327,7 @@ void CaptureTest::noUsableOpenGLIsOneLineAndNothingWritten()
     QProcessEnvironment environment = display ? QProcessEnvironment::systemEnvironment() : withoutDisplay();
     environment.insert(variable, value);
     for (const QStringList &output : {QStringList{"out.mp4"}, QStringList{"--png", "frames"}}) {
-        const Run run = runCapture(QStringList{"--size", "64x36", "--fps", "5", "--to", "1"} + output,
+        const Run run = CaptureRun::run(QStringList{"--size", "64x36", "--fps", "5", "--to", "1"} + output,
                                    folder.path(), environment);
         QCOMPARE(run.exitCode, 1);
         const QStringList lines = run.errors.trimmed().split(QLatin1Char('\n'));
@@ -404,7 +391,7 @@ void CaptureTest::badOptionsFailWithoutOutput()
 
     QTemporaryDir folder;
     QVERIFY(QFile::copy(m_music, folder.filePath(QStringLiteral("music.bmm"))));
-    const Run run = runCapture(arguments, folder.path());
+    const Run run = CaptureRun::run(arguments, folder.path());
     QCOMPARE(run.exitCode, 2);
     QVERIFY2(run.errors.startsWith(QLatin1String("capture: ")) && run.errors.contains(complaint),
              qPrintable(run.errors));
@@ -457,7 +444,7 @@ void CaptureTest::failuresLeaveNothingBehind()
     }
     environment.insert(QStringLiteral("PATH"), bin.path());
 
-    const Run run = runCapture(arguments, folder.path(), environment);
+    const Run run = CaptureRun::run(arguments, folder.path(), environment);
     QCOMPARE(run.exitCode, 1);
     QVERIFY2(run.errors.contains(QLatin1String("capture: ")) && run.errors.contains(complaint),
              qPrintable(run.errors));
@@ -497,7 +484,7 @@ void CaptureTest::stalledEncoderIsGivenUpAfterTheStallLimit()
     const QString pidFile = bin.filePath(QStringLiteral("pid"));
     QElapsedTimer clock;
     clock.start();
-    const Run run = runCapture({"--size", "320x180", "--fps", "50", "--stall-limit", "2", "out.mp4"}, folder.path(),
+    const Run run = CaptureRun::run({"--size", "320x180", "--fps", "50", "--stall-limit", "2", "out.mp4"}, folder.path(),
                                withStalledFfmpeg(bin.path(), pidFile));
     QCOMPARE(run.exitCode, 1);
     QVERIFY2(run.errors.contains(QLatin1String("ffmpeg took no frame and wrote nothing for 2 s; nothing written")),

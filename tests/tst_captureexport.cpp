@@ -142,9 +142,9 @@ bool join(const QString &folder, const QStringList &parts, const QStringList &co
     for (const QString &part : parts)
         list.write("file '" + part.toUtf8() + "'\n");
     list.close();
-    return runSystemTool(QStringLiteral("ffmpeg"), QStringList{"-v", "error", "-f", "concat", "-safe", "0", "-i",
-                                                               list.fileName()}
-                                                   + codecs + QStringList{QDir(folder).filePath(joined)}).ok;
+    return ProcessRun::runTool(QStringLiteral("ffmpeg"),
+                               QStringList{"-v", "error", "-f", "concat", "-safe", "0", "-i", list.fileName()}
+                               + codecs + QStringList{QDir(folder).filePath(joined)}).ok();
 }
 
 } // namespace

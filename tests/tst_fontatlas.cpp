@@ -1,9 +1,10 @@
 // The font image maker: the grid of characters it draws, its command line,
 // and an image written whole or not at all.
 
+#include "processrun.h"
+
 #include <QDir>
 #include <QImage>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -12,25 +13,9 @@ namespace {
 constexpr int cell = 32;
 constexpr int columns = 16;
 
-struct Run
+ProcessRun::Result runFontAtlas(const QStringList &arguments, const QString &folder)
 {
-    int code = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-Run runFontAtlas(const QStringList &arguments, const QString &folder)
-{
-    QProcess tool;
-    tool.setWorkingDirectory(folder);
-    tool.start(QStringLiteral(FONTATLAS_EXECUTABLE), arguments);
-    Run run;
-    if (!tool.waitForFinished(60000) || tool.exitStatus() != QProcess::NormalExit)
-        return run;
-    run.code = tool.exitCode();
-    run.out = tool.readAllStandardOutput();
-    run.err = tool.readAllStandardError();
-    return run;
+    return ProcessRun::run(QStringLiteral(FONTATLAS_EXECUTABLE), arguments, {folder});
 }
 
 // The tool's own lines, without what Qt says of the environment.
@@ -73,8 +58,8 @@ private slots:
 void FontAtlasTest::eachPrintableCharacterHasItsCellInTheGrid()
 {
     QTemporaryDir dir;
-    const Run run = runFontAtlas({QStringLiteral("text.png")}, dir.path());
-    QVERIFY2(run.code == 0, run.err.constData());
+    const ProcessRun::Result run = runFontAtlas({QStringLiteral("text.png")}, dir.path());
+    QVERIFY2(run.exitCode == 0, run.err.constData());
     const QImage atlas(dir.filePath(QStringLiteral("text.png")));
     QCOMPARE(atlas.size(), QSize(columns * cell, 6 * cell));
     QVERIFY(atlas.hasAlphaChannel());
@@ -101,16 +86,16 @@ void FontAtlasTest::badCommandLinesAreRefusedInOneLine()
     QFETCH(QStringList, arguments);
     QFETCH(QByteArray, says);
     QTemporaryDir dir;
-    const Run run = runFontAtlas(arguments, dir.path());
-    QCOMPARE(run.code, 2);
+    const ProcessRun::Result run = runFontAtlas(arguments, dir.path());
+    QCOMPARE(run.exitCode, 2);
     const QList<QByteArray> lines = toolLines(run.err);
     QCOMPARE(lines.size(), 1);
     QVERIFY2(lines.first().contains(says), lines.first().constData());
     QVERIFY(QDir(dir.path()).isEmpty());
 
     // --help is no output's name: it tells, and writes nothing.
-    const Run help = runFontAtlas({QStringLiteral("--help")}, dir.path());
-    QCOMPARE(help.code, 0);
+    const ProcessRun::Result help = runFontAtlas({QStringLiteral("--help")}, dir.path());
+    QCOMPARE(help.exitCode, 0);
     QVERIFY2(help.out.contains("OUT.png"), help.out.constData());
     QVERIFY(QDir(dir.path()).isEmpty());
 }
@@ -129,8 +114,8 @@ void FontAtlasTest::anImageThatCannotBeWrittenLeavesNothing()
     QFETCH(QByteArray, says);
     QTemporaryDir dir;
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
-    const Run run = runFontAtlas({output}, dir.path());
-    QCOMPARE(run.code, 1);
+    const ProcessRun::Result run = runFontAtlas({output}, dir.path());
+    QCOMPARE(run.exitCode, 1);
     const QList<QByteArray> lines = toolLines(run.err);
     QCOMPARE(lines.size(), 1);
     QVERIFY2(lines.first().contains(says), lines.first().constData());

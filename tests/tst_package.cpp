@@ -4,7 +4,7 @@
 // show of one's own from it.
 
 #include "musicfiles.h"
-#include "systemtool.h"
+#include "processrun.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -18,9 +18,9 @@
 namespace {
 
 // Debian's tools, CPack and the unpacked package's programs, run to their end.
-ToolResult run(const QString &program, const QStringList &arguments, const QString &workingDirectory = {})
+ProcessRun::Result run(const QString &program, const QStringList &arguments, const QString &workingDirectory = {})
 {
-    return runSystemTool(program, arguments, 240000, workingDirectory);
+    return ProcessRun::run(program, arguments, {workingDirectory, ProcessRun::toolEnvironment(), 240000});
 }
 
 QByteArray contents(const QString &path)
@@ -74,21 +74,21 @@ void PackageTest::initTestCase()
     if (QStandardPaths::findExecutable(QStringLiteral("dpkg-deb")).isEmpty())
         QSKIP("dpkg-deb is missing (Debian package dpkg): no package can be built or unpacked");
     QVERIFY(m_work.isValid());
-    const ToolResult cpack = run(QStringLiteral("cpack"), {"-G", "DEB", "--config", CPACK_CONFIG, "-B", m_work.path()});
+    const ProcessRun::Result cpack = run(QStringLiteral("cpack"), {"-G", "DEB", "--config", CPACK_CONFIG, "-B", m_work.path()});
     QVERIFY2(cpack.exitCode == 0, (cpack.out + cpack.err).constData());
     const QStringList packages = QDir(m_work.path()).entryList({QStringLiteral("wallrise_*.deb")});
     QCOMPARE(packages.size(), 1);
     m_package = m_work.filePath(packages.first());
 
     m_root = m_work.filePath(QStringLiteral("root"));
-    const ToolResult unpack = run(QStringLiteral("dpkg-deb"), {"-x", m_package, m_root});
+    const ProcessRun::Result unpack = run(QStringLiteral("dpkg-deb"), {"-x", m_package, m_root});
     QVERIFY2(unpack.exitCode == 0, unpack.err.constData());
     m_entry = m_root + QStringLiteral("/usr/share/applications/org.example.wallrise.desktop");
 }
 
 void PackageTest::holdsTheProgramsTheirFilesAndTheirPages()
 {
-    const ToolResult files = run(QStringLiteral("sh"), {"-c", "dpkg-deb --fsys-tarfile \"$0\" | tar -t | grep -v '/$' | sort",
+    const ProcessRun::Result files = run(QStringLiteral("sh"), {"-c", "dpkg-deb --fsys-tarfile \"$0\" | tar -t | grep -v '/$' | sort",
                                                  m_package});
     QCOMPARE(files.exitCode, 0);
     // Every program with its page, the show's files, the menu entry and what
@@ -117,7 +117,7 @@ void PackageTest::holdsTheProgramsTheirFilesAndTheirPages()
     QCOMPARE(QString::fromLocal8Bit(files.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts), expected);
 
     // The dependencies come from the libraries the programs link.
-    const ToolResult depends = run(QStringLiteral("dpkg-deb"), {"--field", m_package, "Depends"});
+    const ProcessRun::Result depends = run(QStringLiteral("dpkg-deb"), {"--field", m_package, "Depends"});
     for (const char *library : {"libqt5gui5", "libsdl2-2.0-0", "libsndfile1"})
         QVERIFY2(depends.out.contains(library), depends.out.constData());
 
@@ -153,7 +153,7 @@ void PackageTest::passesDebiansChecks()
     if (QStandardPaths::findExecutable(program).isEmpty())
         QSKIP(qPrintable(program + QStringLiteral(" is missing (make test installs it)")));
 
-    const ToolResult check = run(program, arguments << (file.isEmpty() ? m_package : m_root + file));
+    const ProcessRun::Result check = run(program, arguments << (file.isEmpty() ? m_package : m_root + file));
     QVERIFY2(check.exitCode == 0, (check.out + check.err).constData());
     // lintian's verdict: no error and no warning (it exits 0 on warnings).
     const QRegularExpression errorOrWarning(QStringLiteral("(?m)^[EW]: "));
@@ -235,7 +235,7 @@ void PackageTest::studioStartsANewShowOnlyInAnEmptyFolder()
     if (!already.isEmpty())
         QVERIFY(MusicFiles::write(folder + QLatin1Char('/') + already, "kept"));
 
-    const ToolResult studio = run(m_root + QStringLiteral("/usr/bin/wallrise-studio"), {"--new", "mine"}, elsewhere.path());
+    const ProcessRun::Result studio = run(m_root + QStringLiteral("/usr/bin/wallrise-studio"), {"--new", "mine"}, elsewhere.path());
     QCOMPARE(studio.exitCode, exitCode);
     if (exitCode == 0) {
         for (const QString &file : showFiles)

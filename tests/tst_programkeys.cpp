@@ -1,6 +1,6 @@
 // The real show program driven by real key presses on the X display.
 
-#include "systemtool.h"
+#include "processrun.h"
 
 #include <QImage>
 #include <QProcess>
@@ -32,24 +32,23 @@ public:
     {
         if (!m_show.waitForStarted())
             return false;
-        const ToolResult found = runSystemTool(QStringLiteral("xdotool"),
-                                               {"search", "--sync", "--onlyvisible", "--pid",
-                                                QString::number(m_show.processId())}, 15000);
+        const ProcessRun::Result found = ProcessRun::runTool(QStringLiteral("xdotool"),
+                {"search", "--sync", "--onlyvisible", "--pid", QString::number(m_show.processId())}, 15000);
         m_windowId = QString::fromLatin1(found.out).split('\n', Qt::SkipEmptyParts).value(0);
-        if (!found.ok || m_windowId.isEmpty())
+        if (!found.ok() || m_windowId.isEmpty())
             return false;
-        return runSystemTool(QStringLiteral("xdotool"), {"windowactivate", "--sync", m_windowId}, 15000).ok;
+        return ProcessRun::runTool(QStringLiteral("xdotool"), {"windowactivate", "--sync", m_windowId}, 15000).ok();
     }
 
     bool key(const QString &name)
     {
-        return runSystemTool(QStringLiteral("xdotool"), {"key", name}, 15000).ok;
+        return ProcessRun::runTool(QStringLiteral("xdotool"), {"key", name}, 15000).ok();
     }
 
     QImage screenshot()
     {
         const QString path = m_dir.filePath(QStringLiteral("screen.png"));
-        runSystemTool(QStringLiteral("import"), {"-window", "root", path}, 15000);
+        ProcessRun::runTool(QStringLiteral("import"), {"-window", "root", path}, 15000);
         QImage image(path);
         QFile::remove(path);
         return image;

@@ -24,12 +24,11 @@ double degreesBetween(const QVector4D &a, const QVector4D &b)
 
 } // namespace
 
-class SceneCameraTest : public QObject
+class SceneCameraTest : public ShaderProbeTest
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void centreRayFollowsTheFiveShots_data();
     void centreRayFollowsTheFiveShots();
     void fadeFollowsTheSchedule_data();
@@ -38,16 +37,7 @@ private slots:
     void verticalFieldOfViewIsFortyFiveDegreesWhateverTheShape();
     void pixelIsItsRayColourWithGammaThenFade_data();
     void pixelIsItsRayColourWithGammaThenFade();
-
-private:
-    std::optional<ShaderProbe> m_probe;
 };
-
-void SceneCameraTest::initTestCase()
-{
-    m_probe.emplace();
-    QVERIFY2(m_probe->isValid(), qPrintable(m_probe->log()));
-}
 
 void SceneCameraTest::centreRayFollowsTheFiveShots_data()
 {
@@ -85,8 +75,8 @@ void SceneCameraTest::centreRayFollowsTheFiveShots()
 
     const QSizeF window(640, 360);
     const ProbeUniforms uniforms{showTime, window};
-    const QVector4D rayStart = m_probe->eval("rayStart", QVector4D(0, 0, 0, 0), {}, uniforms);
-    const QVector4D rayDir = m_probe->eval("rayDir", QVector4D(320, 180, 0, 0), {}, uniforms);
+    const QVector4D rayStart = probe().eval("rayStart", QVector4D(0, 0, 0, 0), {}, uniforms);
+    const QVector4D rayDir = probe().eval("rayDir", QVector4D(320, 180, 0, 0), {}, uniforms);
 
     constexpr float threeDecimals = 0.0006f;
     for (int i = 0; i < 4; ++i) {
@@ -135,7 +125,7 @@ void SceneCameraTest::fadeFollowsTheSchedule()
     QFETCH(float, showTime);
     QFETCH(float, fade);
 
-    const float value = m_probe->eval("getAlpha", {}, {}, {showTime}).x();
+    const float value = probe().eval("getAlpha", {}, {}, {showTime}).x();
     if (fade == 0.0f)
         QCOMPARE(value, 0.0f); // exactly: the frame is black
     else
@@ -165,7 +155,7 @@ void SceneCameraTest::verticalFieldOfViewIsFortyFiveDegreesWhateverTheShape()
 
     const ProbeUniforms uniforms{showTime, window};
     const float w = float(window.width()), h = float(window.height());
-    const auto ray = [&](float x, float y) { return m_probe->eval("rayDir", QVector4D(x, y, 0, 0), {}, uniforms); };
+    const auto ray = [&](float x, float y) { return probe().eval("rayDir", QVector4D(x, y, 0, 0), {}, uniforms); };
     const QVector4D centre = ray(w / 2, h / 2);
 
     const double tolerance = 0.01;
@@ -197,9 +187,9 @@ void SceneCameraTest::pixelIsItsRayColourWithGammaThenFade()
 
     const QSize window(48, 27);
     const ProbeUniforms uniforms{showTime, QSizeF(window)};
-    const QVector<QVector4D> colours = m_probe->grid("primaryRender", window, {}, {}, {}, {}, uniforms);
-    const QVector<QVector4D> pixels = m_probe->grid("sceneMain", window, {}, {}, {}, {}, uniforms);
-    const float fade = m_probe->eval("getAlpha", {}, {}, uniforms).x();
+    const QVector<QVector4D> colours = probe().grid("primaryRender", window, {}, {}, {}, {}, uniforms);
+    const QVector<QVector4D> pixels = probe().grid("sceneMain", window, {}, {}, {}, {}, uniforms);
+    const float fade = probe().eval("getAlpha", {}, {}, uniforms).x();
     QCOMPARE(pixels.size(), window.width() * window.height());
     QCOMPARE(colours.size(), pixels.size());
 

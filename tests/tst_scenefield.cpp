@@ -16,12 +16,11 @@ constexpr float wallMaterial = 85.0f;  // walls 3 to 9
 
 } // namespace
 
-class SceneFieldTest : public QObject
+class SceneFieldTest : public ShaderProbeTest
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void boxDistanceFollowsTheFormulaWhateverTheHalfExtents_data();
     void boxDistanceFollowsTheFormulaWhateverTheHalfExtents();
     void turnsApplyToRowVectors_data();
@@ -34,16 +33,7 @@ private slots:
     void noWallShowsInThePictureAtNegativeShowTime_data();
     void noWallShowsInThePictureAtNegativeShowTime();
     void wallsShowInThePictureOnceRisen();
-
-private:
-    std::optional<ShaderProbe> m_probe;
 };
-
-void SceneFieldTest::initTestCase()
-{
-    m_probe.emplace();
-    QVERIFY2(m_probe->isValid(), qPrintable(m_probe->log()));
-}
 
 void SceneFieldTest::boxDistanceFollowsTheFormulaWhateverTheHalfExtents_data()
 {
@@ -65,7 +55,7 @@ void SceneFieldTest::boxDistanceFollowsTheFormulaWhateverTheHalfExtents()
     QFETCH(QVector4D, halfExtents);
     QFETCH(float, expected);
 
-    const float distance = m_probe->eval("sdBox", point, halfExtents).x();
+    const float distance = probe().eval("sdBox", point, halfExtents).x();
     QVERIFY2(qAbs(distance - expected) < 1e-5f, qPrintable(QString::number(distance)));
 }
 
@@ -89,7 +79,7 @@ void SceneFieldTest::turnsApplyToRowVectors()
     QFETCH(float, degrees);
     QFETCH(QVector4D, expected);
 
-    const QVector4D turned = m_probe->eval("createRotationY", point, QVector4D(degrees * float(M_PI) / 180.0f, 0, 0, 0));
+    const QVector4D turned = probe().eval("createRotationY", point, QVector4D(degrees * float(M_PI) / 180.0f, 0, 0, 0));
     QVERIFY2((turned - expected).length() < 1e-5f,
              qPrintable(QStringLiteral("%1 %2 %3").arg(turned.x()).arg(turned.y()).arg(turned.z())));
 }
@@ -148,7 +138,7 @@ void SceneFieldTest::mapGivesDistanceAndMaterial()
     QFETCH(float, distance);
     QFETCH(float, material);
 
-    const QVector4D sample = m_probe->eval("map", point, {}, {showTime});
+    const QVector4D sample = probe().eval("map", point, {}, {showTime});
     QVERIFY2(qAbs(sample.x() - distance) < 1e-4f && qAbs(sample.y() - material) < 1e-4f,
              qPrintable(QStringLiteral("(%1, %2)").arg(sample.x()).arg(sample.y())));
 }
@@ -171,7 +161,7 @@ void SceneFieldTest::noWallStandsAtNegativeShowTime()
     const QVector4D stepX(0.05f, 0, 0, 0), stepZ(0, 0, 0.05f, 0);
     for (const float y : {0.0f, 0.01f, 0.25f, 0.5f, 1.0f, 1.6f}) {
         const QVector4D corner(-6, y, -4, 0);
-        const QVector<QVector4D> samples = m_probe->grid("map", cells, corner, stepX, stepZ, {}, {showTime});
+        const QVector<QVector4D> samples = probe().grid("map", cells, corner, stepX, stepZ, {}, {showTime});
         QCOMPARE(samples.size(), cells.width() * cells.height());
         for (int i = 0; i < samples.size(); ++i) {
             const QVector4D expected(y, groundMaterial, 0, 0);
@@ -187,7 +177,7 @@ void SceneFieldTest::noWallStandsAtNegativeShowTime()
 void SceneFieldTest::everyWallShowsOnceRisen()
 {
     const QSize cells(241, 161);
-    const QVector<QVector4D> samples = m_probe->grid("map", cells, QVector4D(-6, 0.25f, -4, 0),
+    const QVector<QVector4D> samples = probe().grid("map", cells, QVector4D(-6, 0.25f, -4, 0),
                                                      QVector4D(0.05f, 0, 0, 0), QVector4D(0, 0, 0.05f, 0), {}, {5.0f});
     int cross = 0, walls = 0;
     for (const QVector4D &sample : samples) {
@@ -217,7 +207,7 @@ void SceneFieldTest::noWallShowsInThePictureAtNegativeShowTime()
     QFETCH(float, showTime);
 
     const QSize window(160, 90);
-    const QVector<QVector4D> hits = m_probe->grid("primaryHit", window, {}, {}, {}, {}, {showTime, QSizeF(window)});
+    const QVector<QVector4D> hits = probe().grid("primaryHit", window, {}, {}, {}, {}, {showTime, QSizeF(window)});
     QCOMPARE(hits.size(), window.width() * window.height());
     int ground = 0;
     for (const QVector4D &hit : hits) {
@@ -232,7 +222,7 @@ void SceneFieldTest::noWallShowsInThePictureAtNegativeShowTime()
 void SceneFieldTest::wallsShowInThePictureOnceRisen()
 {
     const QSize window(160, 90);
-    const QVector<QVector4D> hits = m_probe->grid("primaryHit", window, {}, {}, {}, {}, {2.5f, QSizeF(window)});
+    const QVector<QVector4D> hits = probe().grid("primaryHit", window, {}, {}, {}, {}, {2.5f, QSizeF(window)});
     int cross = 0, walls = 0;
     for (const QVector4D &hit : hits) {
         cross += hit.y() == crossMaterial;

@@ -197,12 +197,8 @@ void SceneFramesTest::showWindowDrawsTheSameFrames()
     const float shown = probe.showTime();
     QCOMPARE(shown, showTime);
 
-    const QSize pixels = window.size() * window.devicePixelRatio();
-    QImage windowFrame(pixels, QImage::Format_RGBA8888);
-    window.makeCurrent();
-    window.context()->functions()->glReadPixels(0, 0, pixels.width(), pixels.height(), GL_RGBA, GL_UNSIGNED_BYTE,
-                                                windowFrame.bits());
-    windowFrame = windowFrame.mirrored();
+    const QImage windowFrame = probe.drawn();
+    const QSize pixels = windowFrame.size();
 
     OffscreenScene scene(pixels);
     QVERIFY(scene.isValid());

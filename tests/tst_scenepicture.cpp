@@ -1,17 +1,18 @@
-// The show's picture against the reference fragment stage kept in
-// tests/reference: the scene as it was first written, slow and plain. Any
+// The show's picture against the scene's fragment stage as it was first
+// written, slow and plain. Any
 // change made to the show's stage for speed has to leave the picture within a
 // few levels of it, at every kind of moment of the show and in windows of
 // both shapes.
 
+#include "glreadback.h"
 #include "offscreencontext.h"
 #include "picturedifference.h"
+#include "referencestage.h"
 #include "scenerenderer.h"
 #include "showgl.h"
 
 #include <QImage>
 #include <QOpenGLFramebufferObject>
-#include <QOpenGLFunctions>
 #include <QtTest>
 
 #include <optional>
@@ -20,8 +21,6 @@ using PictureDifference::Difference;
 using PictureDifference::differenceOf;
 
 namespace {
-
-const QString referenceStage = QStringLiteral(":/reference/scene.frag");
 
 // Wide and tall windows of the same area: modest, for a software GL.
 const QSize wide(320, 180);
@@ -37,7 +36,7 @@ public:
             return;
         const QByteArray vertex = ShowGL::stageSource(ShowGL::vertexShader());
         m_reference.emplace();
-        m_reference->build(vertex, ShowGL::stageSource(referenceStage));
+        m_reference->build(vertex, ShowGL::stageSource(ReferenceStage::resourceName()));
         m_show.emplace();
         m_show->build(vertex, ShowGL::stageSource(ShowGL::fragmentShader()));
     }
@@ -72,7 +71,7 @@ public:
     QImage show(const QSize &size, float showTime) { return frame(*m_show, size, showTime); }
 
 private:
-    // The framebuffer's bytes, alpha included, bottom row first.
+    // The framebuffer's bytes, alpha included.
     QImage frame(SceneRenderer &renderer, const QSize &size, float showTime)
     {
         if (!renderer.isReady() || !m_context.makeCurrent())
@@ -82,9 +81,7 @@ private:
         m_fbo->bind();
         renderer.draw(size, showTime);
 
-        QImage image(size, QImage::Format_RGBA8888);
-        m_context.functions()->glReadPixels(0, 0, size.width(), size.height(), GL_RGBA, GL_UNSIGNED_BYTE,
-                                            image.bits());
+        const QImage image = GLReadBack::image(size);
         m_fbo->release();
         return image;
     }

@@ -1,6 +1,7 @@
 // The scene renderer: what it feeds the program, where it draws, and what a
 // stage that does not compile leaves behind.
 
+#include "glreadback.h"
 #include "offscreencontext.h"
 #include "scenerenderer.h"
 #include "showgl.h"
@@ -63,8 +64,6 @@ private slots:
     void programBuiltOnAnotherThreadInASharedContextDrawsHere();
 
 private:
-    // Every value of the framebuffer, row by row from the bottom.
-    QVector<QVector4D> readAll(const QSize &size);
     void clearTo(const QVector4D &colour);
 
     std::optional<OffscreenContext> m_context;
@@ -89,13 +88,6 @@ void SceneRendererTest::cleanup()
     m_renderer.reset();
     m_fbo.reset();
     m_context.reset();
-}
-
-QVector<QVector4D> SceneRendererTest::readAll(const QSize &size)
-{
-    QVector<QVector4D> values(size.width() * size.height());
-    m_context->functions()->glReadPixels(0, 0, size.width(), size.height(), GL_RGBA, GL_FLOAT, values.data());
-    return values;
 }
 
 void SceneRendererTest::clearTo(const QVector4D &colour)
@@ -126,7 +118,7 @@ void SceneRendererTest::uniformsCarryShowTimeBeatAndFramebufferSize()
     m_renderer->draw(m_size, showTime, beat);
 
     const QVector4D expected(m_size.width(), m_size.height(), showTime, beat);
-    for (const QVector4D &value : readAll(m_size))
+    for (const QVector4D &value : GLReadBack::values(m_size))
         QCOMPARE(value, expected);
 }
 
@@ -138,7 +130,7 @@ void SceneRendererTest::drawsIntoTheBoundFramebufferOverTheSizeGiven()
     const QSize part(m_size.width() / 2, m_size.height() / 2);
     m_renderer->draw(part, 3.0f, 0.0f);
 
-    const QVector<QVector4D> values = readAll(m_size);
+    const QVector<QVector4D> values = GLReadBack::values(m_size);
     int drawn = 0;
     for (int y = 0; y < m_size.height(); ++y) {
         for (int x = 0; x < m_size.width(); ++x) {
@@ -164,7 +156,7 @@ void SceneRendererTest::failedBuildReportsTheCompilersLineAndDrawsNothing()
 
     clearTo({0.25f, 0.5f, 0.75f, 1.0f});
     m_renderer->draw(m_size, 1.0f, 0.0f);
-    for (const QVector4D &value : readAll(m_size))
+    for (const QVector4D &value : GLReadBack::values(m_size))
         QCOMPARE(value, QVector4D(0.25f, 0.5f, 0.75f, 1.0f));
 }
 
@@ -178,7 +170,7 @@ void SceneRendererTest::failedBuildKeepsDrawingTheProgramThatLinkedBefore()
 
     clearTo({0, 0, 0, 0});
     m_renderer->draw(m_size, 1.0f, 0.0f);
-    for (const QVector4D &value : readAll(m_size))
+    for (const QVector4D &value : GLReadBack::values(m_size))
         QCOMPARE(value, QVector4D(0, 1, 0, 1));
 
     // A good build after it takes over, and its log is clean of the old errors.
@@ -186,7 +178,7 @@ void SceneRendererTest::failedBuildKeepsDrawingTheProgramThatLinkedBefore()
     QCOMPARE(m_renderer->failure(), SceneRenderer::Failure::None);
     QVERIFY2(!m_renderer->log().contains(QStringLiteral("undeclaredName")), qPrintable(m_renderer->log()));
     m_renderer->draw(m_size, 1.0f, 0.0f);
-    for (const QVector4D &value : readAll(m_size))
+    for (const QVector4D &value : GLReadBack::values(m_size))
         QCOMPARE(value, QVector4D(1, 0, 0, 1));
 }
 
@@ -201,7 +193,7 @@ void SceneRendererTest::compiledInStagesBuildTheShowsProgram()
     clearTo({-1, -1, -1, -1});
     m_renderer->draw(m_size, 25.0f);
     // A lit frame of shot 5: every pixel opaque and in range.
-    for (const QVector4D &value : readAll(m_size)) {
+    for (const QVector4D &value : GLReadBack::values(m_size)) {
         QCOMPARE(value.w(), 1.0f);
         QVERIFY(value.x() >= 0.0f && value.x() <= 1.0f);
     }
@@ -240,7 +232,7 @@ void SceneRendererTest::programBuiltOnAnotherThreadInASharedContextDrawsHere()
     QVERIFY(m_context->makeCurrent());
     clearTo({0, 0, 0, 0});
     m_renderer->draw(m_size, 1.0f, 0.0f);
-    for (const QVector4D &value : readAll(m_size))
+    for (const QVector4D &value : GLReadBack::values(m_size))
         QCOMPARE(value, QVector4D(0, 0, 1, 1));
 
     // A broken stage built there leaves its messages here and the blue program drawing.
@@ -249,7 +241,7 @@ void SceneRendererTest::programBuiltOnAnotherThreadInASharedContextDrawsHere()
     QVERIFY2(m_renderer->log().contains(QStringLiteral("undeclaredName")), qPrintable(m_renderer->log()));
     clearTo({0, 0, 0, 0});
     m_renderer->draw(m_size, 1.0f, 0.0f);
-    for (const QVector4D &value : readAll(m_size))
+    for (const QVector4D &value : GLReadBack::values(m_size))
         QCOMPARE(value, QVector4D(0, 0, 1, 1));
 }
 

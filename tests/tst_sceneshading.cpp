@@ -28,12 +28,11 @@ QString text(const QVector4D &v)
 
 } // namespace
 
-class SceneShadingTest : public QObject
+class SceneShadingTest : public ShaderProbeTest
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void marchKeepsToTheSlabAndTheFarEnd_data();
     void marchKeepsToTheSlabAndTheFarEnd();
     void missesShowTheClampedSkyGradient_data();
@@ -44,16 +43,7 @@ private slots:
     void shadowFollowsTheClearanceOfItsSamples();
     void openFacesShowTheMaterialColourLitByTheSixTerms_data();
     void openFacesShowTheMaterialColourLitByTheSixTerms();
-
-private:
-    std::optional<ShaderProbe> m_probe;
 };
-
-void SceneShadingTest::initTestCase()
-{
-    m_probe.emplace();
-    QVERIFY2(m_probe->isValid(), qPrintable(m_probe->log()));
-}
 
 void SceneShadingTest::marchKeepsToTheSlabAndTheFarEnd_data()
 {
@@ -99,7 +89,7 @@ void SceneShadingTest::marchKeepsToTheSlabAndTheFarEnd()
     QFETCH(float, distance);
     QFETCH(float, material);
 
-    const QVector4D result = m_probe->eval("castRay", start, direction, {showTime});
+    const QVector4D result = probe().eval("castRay", start, direction, {showTime});
     if (qIsInf(distance))
         QVERIFY2(result.x() > 20.0f, qPrintable(text(result)));
     else
@@ -130,7 +120,7 @@ void SceneShadingTest::missesShowTheClampedSkyGradient()
     QFETCH(QVector4D, direction);
     QFETCH(QVector4D, colour);
 
-    const QVector4D result = m_probe->eval("render", start, direction, {5.0f});
+    const QVector4D result = probe().eval("render", start, direction, {5.0f});
     QVERIFY2((result - colour).length() < 1e-5f, qPrintable(text(result)));
 }
 
@@ -150,9 +140,9 @@ void SceneShadingTest::openGroundFacesUpUnoccluded()
     QFETCH(QVector4D, point);
     QFETCH(float, showTime);
 
-    const QVector4D normal = m_probe->eval("calcNormal", point, {}, {showTime});
+    const QVector4D normal = probe().eval("calcNormal", point, {}, {showTime});
     QVERIFY2((normal - up).length() < 1e-3f, qPrintable(text(normal)));
-    QCOMPARE(m_probe->eval("calcAO", point, up, {showTime}).x(), 1.0f);
+    QCOMPARE(probe().eval("calcAO", point, up, {showTime}).x(), 1.0f);
 }
 
 // On the ground 0.01 from the face of wall 3, every occlusion sample is 0.01
@@ -160,7 +150,7 @@ void SceneShadingTest::openGroundFacesUpUnoccluded()
 void SceneShadingTest::wallFootIsOccludedByTheAmountItsSamplesFallShort()
 {
     const QVector4D foot = wallPoint(-50, 1.0 + 0.2 + 0.01, 0, 3.25);
-    const float ao = m_probe->eval("calcAO", foot, up, {5.0f}).x();
+    const float ao = probe().eval("calcAO", foot, up, {5.0f}).x();
     const float occ = 0.03f * 0.95f + 0.06f * 0.9025f + 0.09f * 0.857375f + 0.12f * 0.81450625f;
     QVERIFY2(qAbs(ao - (1.0f - 3.0f * occ)) < 1e-4f, qPrintable(QString::number(ao)));
 }
@@ -171,18 +161,18 @@ void SceneShadingTest::shadowFollowsTheClearanceOfItsSamples()
     QVector4D open(openX, 0, openZ, 0.02f); // w: mint
     QVector4D towardsLight = light;
     towardsLight.setW(2.5f); // w: tmax
-    QCOMPARE(m_probe->eval("softshadow", open, towardsLight, {5.0f}).x(), 1.0f);
+    QCOMPARE(probe().eval("softshadow", open, towardsLight, {5.0f}).x(), 1.0f);
 
     // Rising 0.1 a unit over open ground, every sample is 0.0995 * t from
     // the ground: the shadow is 8 times that slope.
     QVector4D shallow = QVector4D(1, 0.1f, 0, 0).normalized();
     shallow.setW(2.5f);
-    const float shade = m_probe->eval("softshadow", open, shallow, {5.0f}).x();
+    const float shade = probe().eval("softshadow", open, shallow, {5.0f}).x();
     QVERIFY2(qAbs(shade - 8.0f * shallow.y()) < 1e-4f, qPrintable(QString::number(shade)));
 
     QVector4D inWall = wallPoint(-50, 1.0, 0.25, 3.25);
     inWall.setW(0.02f);
-    QCOMPARE(m_probe->eval("softshadow", inWall, towardsLight, {5.0f}).x(), 0.0f);
+    QCOMPARE(probe().eval("softshadow", inWall, towardsLight, {5.0f}).x(), 0.0f);
 }
 
 void SceneShadingTest::openFacesShowTheMaterialColourLitByTheSixTerms_data()
@@ -230,7 +220,7 @@ void SceneShadingTest::openFacesShowTheMaterialColourLitByTheSixTerms()
     QFETCH(QVector3D, normal);
     QFETCH(QVector3D, material);
 
-    const float t = m_probe->eval("castRay", start, direction, {5.0f}).x();
+    const float t = probe().eval("castRay", start, direction, {5.0f}).x();
     const QVector3D rd = direction.toVector3D();
     const QVector3D pos = start.toVector3D() + t * rd;
     const QVector3D ref = rd - 2 * QVector3D::dotProduct(normal, rd) * normal;
@@ -257,7 +247,7 @@ void SceneShadingTest::openFacesShowTheMaterialColourLitByTheSixTerms()
     for (int i = 0; i < 3; ++i)
         expected[i] = clamp01(expected[i]);
 
-    const QVector4D colour = m_probe->eval("render", start, direction, {5.0f});
+    const QVector4D colour = probe().eval("render", start, direction, {5.0f});
     QVERIFY2((colour.toVector3D() - expected).length() < 2e-3f,
              qPrintable(text(colour) + QStringLiteral(" expected ") + text(QVector4D(expected))));
 }

@@ -3,7 +3,8 @@
 // a sound card, and `make -j test` taking one step at a time. Programs they
 // start are stood in for by small scripts found first on the PATH.
 
-#include <QProcess>
+#include "processrun.h"
+
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -21,35 +22,12 @@ bool writeScript(const QString &path, const QByteArray &body)
     return file.setPermissions(file.permissions() | QFile::ExeOwner);
 }
 
-struct Run
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-Run run(const QString &program, const QStringList &arguments, const QProcessEnvironment &environment,
-        const QString &workingDirectory = {})
-{
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.setWorkingDirectory(workingDirectory);
-    process.start(program, arguments);
-    Run result;
-    if (process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit)
-        result.exitCode = process.exitCode();
-    result.out = QString::fromLocal8Bit(process.readAllStandardOutput());
-    result.err = QString::fromLocal8Bit(process.readAllStandardError());
-    return result;
-}
-
 // The test's own environment, with a folder of stand-ins first on the PATH.
 // The sanitizer runtime stays out: the scripts and their tools are not built
 // with it.
 QProcessEnvironment withStandIns(const QString &folder)
 {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove(QStringLiteral("LD_PRELOAD"));
+    QProcessEnvironment environment = ProcessRun::toolEnvironment();
     environment.insert(QStringLiteral("PATH"), folder + QLatin1Char(':') + environment.value(QStringLiteral("PATH")));
     return environment;
 }
@@ -79,12 +57,12 @@ private slots:
 void ScriptsTest::withXRunsTheCommandOnItsOwnScreenAndPassesOnItsStatus()
 {
     QTemporaryDir standIns;
-    const Run x = run(scripts + QStringLiteral("/with-x"),
-                      {"--size", "320x200", "sh", "-c", "xdpyinfo | grep dimensions; xprop -root _NET_SUPPORTING_WM_CHECK; exit 7"},
-                      withStandIns(standIns.path()));
+    const ProcessRun::Result x = ProcessRun::run(scripts + QStringLiteral("/with-x"),
+            {"--size", "320x200", "sh", "-c", "xdpyinfo | grep dimensions; xprop -root _NET_SUPPORTING_WM_CHECK; exit 7"},
+            {{}, withStandIns(standIns.path())});
     QCOMPARE(x.exitCode, 7);
-    QVERIFY2(x.out.contains(QLatin1String("320x200 pixels")), qPrintable(x.out + x.err));
-    QVERIFY2(x.out.contains(QLatin1String("window id")), qPrintable(x.out + x.err)); // a window manager runs
+    QVERIFY2(x.outText().contains(QLatin1String("320x200 pixels")), qPrintable(x.outText() + x.errText()));
+    QVERIFY2(x.outText().contains(QLatin1String("window id")), qPrintable(x.outText() + x.errText())); // a window manager runs
 }
 
 void ScriptsTest::withXSaysWhenTheServerOrTheWindowManagerDoesNotComeUp_data()
@@ -117,10 +95,10 @@ void ScriptsTest::withXSaysWhenTheServerOrTheWindowManagerDoesNotComeUp()
     environment.insert(QStringLiteral("WITH_X_WAIT"), QStringLiteral("2"));
 
     const QString marker = standIns.filePath(QStringLiteral("ran"));
-    const Run x = run(scripts + QStringLiteral("/with-x"), {"touch", marker}, environment);
+    const ProcessRun::Result x = ProcessRun::run(scripts + QStringLiteral("/with-x"), {"touch", marker}, {{}, environment});
     QCOMPARE(x.exitCode, 1);
-    QCOMPARE(x.err.count(QLatin1Char('\n')), 1);
-    QVERIFY2(x.err.startsWith(says), qPrintable(x.err));
+    QCOMPARE(x.errText().count(QLatin1Char('\n')), 1);
+    QVERIFY2(x.errText().startsWith(says), qPrintable(x.errText()));
     QVERIFY(!QFile::exists(marker)); // the command never ran
 }
 
@@ -165,8 +143,8 @@ void ScriptsTest::runShowSendsTheSoundToAFileWithoutASoundCard()
     }
     QVERIFY(desktop == environment.contains(QStringLiteral("DISPLAY")));
 
-    const Run show = run(scripts + QStringLiteral("/run-show"), {build.path()}, environment);
-    QVERIFY2(show.exitCode == 0, qPrintable(show.out + show.err));
+    const ProcessRun::Result show = ProcessRun::run(scripts + QStringLiteral("/run-show"), {build.path()}, {{}, environment});
+    QVERIFY2(show.exitCode == 0, qPrintable(show.outText() + show.errText()));
 
     QFile noted(build.filePath(QStringLiteral("show-env.txt")));
     QVERIFY(noted.open(QIODevice::ReadOnly));
@@ -175,9 +153,9 @@ void ScriptsTest::runShowSendsTheSoundToAFileWithoutASoundCard()
     if (driver.isEmpty()) {
         QVERIFY2(started.contains(QLatin1String("SDL_AUDIODRIVER=disk\n")), qPrintable(started));
         QVERIFY2(started.contains(QStringLiteral("SDL_DISKAUDIOFILE=%1.f32\n").arg(soundtrack)), qPrintable(started));
-        QVERIFY2(show.out.contains(QStringLiteral("goes to %1.wav").arg(soundtrack)), qPrintable(show.out));
+        QVERIFY2(show.outText().contains(QStringLiteral("goes to %1.wav").arg(soundtrack)), qPrintable(show.outText()));
         // A tenth of a second, at 16 bits or more a sample.
-        QVERIFY2(QFileInfo(soundtrack + QStringLiteral(".wav")).size() > 17640, qPrintable(show.out + show.err));
+        QVERIFY2(QFileInfo(soundtrack + QStringLiteral(".wav")).size() > 17640, qPrintable(show.outText() + show.errText()));
         QVERIFY(!QFile::exists(soundtrack + QStringLiteral(".f32")));
     } else {
         QCOMPARE(started, QStringLiteral("SDL_AUDIODRIVER=%1\n").arg(driver));
@@ -203,10 +181,10 @@ void ScriptsTest::makeTakesOneStepAtATimeUnderJobs()
     QVERIFY(writeScript(work.filePath(QStringLiteral("scripts/with-x")), note));
     QVERIFY(writeScript(work.filePath(QStringLiteral("build-fuzz/fuzz_beatlist")), note + "echo 'Done 1 runs' >&2"));
 
-    const Run make = run(QStringLiteral("make"),
-                         {"-f", repository + QStringLiteral("/Makefile"), "-j4", "test"},
-                         withStandIns(work.filePath(QStringLiteral("bin"))), work.path());
-    QVERIFY2(make.exitCode == 0, qPrintable(make.out + make.err));
+    const ProcessRun::Result make = ProcessRun::run(QStringLiteral("make"),
+            {"-f", repository + QStringLiteral("/Makefile"), "-j4", "test"},
+            {work.path(), withStandIns(work.filePath(QStringLiteral("bin")))});
+    QVERIFY2(make.exitCode == 0, qPrintable(make.outText() + make.errText()));
 
     QFile log(steps);
     QVERIFY(log.open(QIODevice::ReadOnly));

@@ -2,6 +2,7 @@
 // for what it does not, --help, and the one line and exit code 1 for files
 // given on it that cannot be used, or without a display to show its window.
 
+#include "processrun.h"
 #include "studiooptions.h"
 
 #include <QProcess>
@@ -23,45 +24,17 @@ private slots:
     void withoutAShadersFolderItDrawsTheCompiledInStagesAndSaysSo();
     void withoutADisplayItSaysSoInOneLine_data();
     void withoutADisplayItSaysSoInOneLine();
-
-private:
-    struct Run
-    {
-        int code = -1;
-        QByteArray out;
-        QByteArray err;
-    };
-    static Run run(const QStringList &arguments, const QString &folder, bool stopAfterStart = false,
-                   const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
 };
 
-StudioOptionsTest::Run StudioOptionsTest::run(const QStringList &arguments, const QString &folder, bool stopAfterStart,
-                                              const QProcessEnvironment &environment)
+namespace {
+
+ProcessRun::Result runStudio(const QStringList &arguments, const QString &folder,
+                             const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
 {
-    QProcess studio;
-    studio.setWorkingDirectory(folder);
-    studio.setProcessEnvironment(environment);
-    studio.start(QStringLiteral(STUDIO_EXECUTABLE), arguments);
-    Run result;
-    if (!studio.waitForStarted())
-        return result;
-    if (stopAfterStart) {
-        // Until it has said what it draws and has drawn a while, then as
-        // Ctrl-C or SIGTERM end it.
-        const bool started = QTest::qWaitFor([&] {
-            result.err += studio.readAllStandardError();
-            return result.err.contains("compiled-in");
-        }, 30000);
-        QTest::qWait(500);
-        started ? studio.terminate() : studio.kill();
-    }
-    if (!studio.waitForFinished(60000) || studio.exitStatus() != QProcess::NormalExit)
-        return result;
-    result.code = studio.exitCode();
-    result.out = studio.readAllStandardOutput();
-    result.err += studio.readAllStandardError();
-    return result;
+    return ProcessRun::run(QStringLiteral(STUDIO_EXECUTABLE), arguments, {folder, environment, 60000});
 }
+
+} // namespace
 
 void StudioOptionsTest::goodOptionsAreRead_data()
 {
@@ -133,8 +106,8 @@ void StudioOptionsTest::badOptionsAreRefusedInOneLine()
 
     // The program says it in one line and exits with 2, before it needs a display.
     QTemporaryDir dir;
-    const Run result = run(arguments, dir.path());
-    QCOMPARE(result.code, 2);
+    const ProcessRun::Result result = runStudio(arguments, dir.path());
+    QCOMPARE(result.exitCode, 2);
     QCOMPARE(result.out, QByteArray());
     QCOMPARE(result.err.count('\n'), 1);
     QVERIFY2(result.err.startsWith("studio: ") && result.err.contains(says.toUtf8()), result.err.constData());
@@ -143,8 +116,8 @@ void StudioOptionsTest::badOptionsAreRefusedInOneLine()
 void StudioOptionsTest::helpListsTheOptionsAndTheKeys()
 {
     QTemporaryDir dir;
-    const Run result = run({QStringLiteral("--help")}, dir.path());
-    QCOMPARE(result.code, 0);
+    const ProcessRun::Result result = runStudio({QStringLiteral("--help")}, dir.path());
+    QCOMPARE(result.exitCode, 0);
     for (const char *text : {"--shaders", "--music", "--font", "--size", "--scale", "--full-screen", "F11", "F12",
                              "Space", "Escape"})
         QVERIFY2(result.out.contains(text), text);
@@ -177,8 +150,8 @@ void StudioOptionsTest::filesGivenThatCannotBeUsedStopItInOneLine()
     QVERIFY(font.open(QIODevice::WriteOnly) && font.write("not a png") > 0);
     font.close();
 
-    const Run result = run(arguments, dir.path());
-    QCOMPARE(result.code, 1);
+    const ProcessRun::Result result = runStudio(arguments, dir.path());
+    QCOMPARE(result.exitCode, 1);
     QCOMPARE(result.err.count('\n'), 1);
     QVERIFY2(result.err.startsWith(("studio: " + says).toUtf8()), result.err.constData());
 }
@@ -186,12 +159,26 @@ void StudioOptionsTest::filesGivenThatCannotBeUsedStopItInOneLine()
 void StudioOptionsTest::withoutAShadersFolderItDrawsTheCompiledInStagesAndSaysSo()
 {
     QTemporaryDir dir;
-    const Run result = run({QStringLiteral("--size"), QStringLiteral("160x90")}, dir.path(), true);
-    QCOMPARE(result.code, 0);
-    QVERIFY2(result.err.contains("studio: no shaders/shader.vert and shaders/shader.frag here: drawing the compiled-in "
-                                 "stages, with nothing to watch\n"), result.err.constData());
-    QCOMPARE(result.err.count("compiled-in"), 1);
-    QVERIFY2(result.err.contains("studio: music.bmm: no such file: no music\n"), result.err.constData());
+    QProcess studio;
+    studio.setWorkingDirectory(dir.path());
+    studio.start(QStringLiteral(STUDIO_EXECUTABLE), {QStringLiteral("--size"), QStringLiteral("160x90")});
+    // Until it has said what it draws and has drawn a while, then as Ctrl-C
+    // or SIGTERM end it.
+    QByteArray err;
+    QVERIFY(QTest::qWaitFor([&] {
+        err += studio.readAllStandardError();
+        return err.contains("compiled-in");
+    }, 30000));
+    QTest::qWait(500);
+    studio.terminate();
+    QVERIFY(studio.waitForFinished(60000));
+    err += studio.readAllStandardError();
+    QCOMPARE(studio.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(studio.exitCode(), 0);
+    QVERIFY2(err.contains("studio: no shaders/shader.vert and shaders/shader.frag here: drawing the compiled-in "
+                          "stages, with nothing to watch\n"), err.constData());
+    QCOMPARE(err.count("compiled-in"), 1);
+    QVERIFY2(err.contains("studio: music.bmm: no such file: no music\n"), err.constData());
 }
 
 void StudioOptionsTest::withoutADisplayItSaysSoInOneLine_data()
@@ -208,16 +195,13 @@ void StudioOptionsTest::withoutADisplayItSaysSoInOneLine()
     QFETCH(QString, display);
     QFETCH(QString, says);
 
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const QString &name : {QStringLiteral("DISPLAY"), QStringLiteral("WAYLAND_DISPLAY"),
-                                QStringLiteral("QT_QPA_PLATFORM")})
-        environment.remove(name);
+    QProcessEnvironment environment = ProcessRun::withoutDisplay();
     if (!display.isEmpty())
         environment.insert(QStringLiteral("DISPLAY"), display);
     QTemporaryDir dir;
     // Not an abort with Qt's own lines: exit status 1 and one line.
-    const Run result = run({}, dir.path(), false, environment);
-    QCOMPARE(result.code, 1);
+    const ProcessRun::Result result = runStudio({}, dir.path(), environment);
+    QCOMPARE(result.exitCode, 1);
     QCOMPARE(result.err.count('\n'), 1);
     QVERIFY2(result.err.startsWith(("studio: cannot open its window: " + says).toUtf8()), result.err.constData());
     QVERIFY(QDir(dir.path()).isEmpty());

@@ -7,11 +7,12 @@
 // file TIMES (one a line), or evenly spaced show times, five per camera
 // shot (nine with --reference). With --reference it draws each show time
 // twice, in turns, with the scene's fragment stage as first written (kept in
-// tests/reference) and with the show's own, and prints the frame times of
+// testsupport/reference) and with the show's own, and prints the frame times of
 // both and how many times faster the show's is.
 
 #include "benchrows.h"
 #include "pixelsize.h"
+#include "referencestage.h"
 #include "showgl.h"
 
 #include <EGL/egl.h>
@@ -99,10 +100,6 @@ private:
     EGLContext m_context = EGL_NO_CONTEXT;
     bool m_current = false;
 };
-
-// The scene's fragment stage as first written, compiled into this benchmark
-// from tests/reference.
-const QString referenceStage = QStringLiteral(":/reference/scene.frag");
 
 // A scene program, the quad and a framebuffer of the size asked.
 class BareScene
@@ -278,7 +275,7 @@ int drawShowStage(int width, int height, const std::vector<float> &times)
 // draws of a pair alike.
 int drawAgainstReference(int width, int height, const std::vector<float> &times)
 {
-    BareScene reference(width, height, ShowGL::stageSource(referenceStage));
+    BareScene reference(width, height, ShowGL::stageSource(ReferenceStage::resourceName()));
     BareScene show(width, height, ShowGL::stageSource(ShowGL::fragmentShader()));
     if (!reference.isValid() || !show.isValid())
         return fail("no scene program or framebuffer");

@@ -1,10 +1,9 @@
 #ifndef WINDOWPROBE_H
 #define WINDOWPROBE_H
 
+#include "glreadback.h"
 #include "window.h"
 
-#include <QOpenGLContext>
-#include <QOpenGLFunctions>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -99,17 +98,18 @@ struct WindowProbe
         window.resizeGL(w, h);
     }
 
-    // Reads a float uniform of the linked program as the last frame left it.
+    // A float uniform of the linked program as the last frame left it.
     QVector<float> uniform(const char *name, int components)
     {
         window.makeCurrent();
-        QVector<float> values(4, qQNaN());
-        const GLint location = window.m_shader.uniformLocation(name);
-        if (location < 0)
-            return {};
-        window.context()->functions()->glGetUniformfv(window.m_shader.programId(), location, values.data());
-        values.resize(components);
-        return values;
+        return GLReadBack::uniform(window.m_shader, name, components);
+    }
+
+    // The window's framebuffer as the last frame left it, top row first.
+    QImage drawn()
+    {
+        window.makeCurrent();
+        return GLReadBack::image(window.size() * window.devicePixelRatio());
     }
 
     float showTime() { const auto v = uniform("iGlobalTime", 1); return v.isEmpty() ? qQNaN() : v[0]; }

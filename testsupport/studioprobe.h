@@ -1,14 +1,13 @@
 #ifndef STUDIOPROBE_H
 #define STUDIOPROBE_H
 
+#include "glreadback.h"
 #include "showgl.h"
 #include "stagewatcher.h"
 #include "studiowindow.h"
 
 #include <QDir>
 #include <QFile>
-#include <QOpenGLContext>
-#include <QOpenGLFunctions>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -116,15 +115,7 @@ struct StudioProbe
     {
         window.makeCurrent();
         QOpenGLShaderProgram *program = window.m_renderer ? window.m_renderer->program() : nullptr;
-        if (!program)
-            return {};
-        const GLint location = program->uniformLocation(name);
-        if (location < 0)
-            return {};
-        QVector<float> values(4, qQNaN());
-        window.context()->functions()->glGetUniformfv(program->programId(), location, values.data());
-        values.resize(components);
-        return values;
+        return program ? GLReadBack::uniform(*program, name, components) : QVector<float>();
     }
 
     StudioWindow &window;
