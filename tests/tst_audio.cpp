@@ -2,6 +2,7 @@
 // driver writes every byte a callback delivers into a file), the audio clock
 // the callbacks keep, and the beats that fire from it.
 
+#include "datarows.h"
 #include "logcapture.h"
 #include "musicfiles.h"
 #include "windowprobe.h"
@@ -94,18 +95,15 @@ QByteArray AudioTest::received() const
 
 void AudioTest::deviceReceivesThePayloadThenSilenceAndTheClockTenPerBuffer_data()
 {
-    QTest::addColumn<QByteArray>("music");
-    QTest::addColumn<int>("payloadOffset");
-
     const QByteArray second = MusicFiles::payload(44100);
-    QTest::newRow("three beats and a second of audio")
-        << head(3, {50, 100, 150}) + second << 16;
-    QTest::newRow("a trailing partial frame goes out as it is")
-        << head(1, {0}) + MusicFiles::payload(1000) + QByteArray("\x11\x22\x33", 3) << 8;
-    QTest::newRow("count 0: the payload from offset 4") << head(0, {}) + second << 4;
-    QTest::newRow("count 0 and nothing else: silence") << head(0, {}) << 4;
-    QTest::newRow("a truncated list: silence") << head(5, {50, 100}) + QByteArray("\x01\x02", 2) << 14;
-    QTest::newRow("no music file: silence") << QByteArray() << 0;
+    addRows<QByteArray, int>({"music", "payloadOffset"},
+            {{"three beats and a second of audio", head(3, {50, 100, 150}) + second, 16},
+             {"a trailing partial frame goes out as it is",
+              head(1, {0}) + MusicFiles::payload(1000) + QByteArray("\x11\x22\x33", 3), 8},
+             {"count 0: the payload from offset 4", head(0, {}) + second, 4},
+             {"count 0 and nothing else: silence", head(0, {}), 4},
+             {"a truncated list: silence", head(5, {50, 100}) + QByteArray("\x01\x02", 2), 14},
+             {"no music file: silence", QByteArray(), 0}});
 }
 
 void AudioTest::deviceReceivesThePayloadThenSilenceAndTheClockTenPerBuffer()
@@ -168,16 +166,11 @@ void AudioTest::clockRunsAtAbout500ASecondOfPlayback()
 
 void AudioTest::withoutADeviceTheShowRunsSilentAndSaysWhy_data()
 {
-    QTest::addColumn<QByteArray>("driver");
-    QTest::addColumn<QString>("deviceFile");
-    QTest::addColumn<QString>("warning");
-
-    QTest::newRow("no such driver: the audio does not start")
-        << QByteArray("no-such-driver") << QString()
-        << "cannot start the audio: Audio target 'no-such-driver' not available; the show runs silent";
-    QTest::newRow("the device does not open")
-        << QByteArray("disk") << "no-such-folder/device.raw"
-        << "cannot open the audio device: Couldn't open no-such-folder/device.raw; the show runs silent";
+    addRows<QByteArray, QString, QString>({"driver", "deviceFile", "warning"},
+            {{"no such driver: the audio does not start", QByteArray("no-such-driver"), QString(),
+              "cannot start the audio: Audio target 'no-such-driver' not available; the show runs silent"},
+             {"the device does not open", QByteArray("disk"), "no-such-folder/device.raw",
+              "cannot open the audio device: Couldn't open no-such-folder/device.raw; the show runs silent"}});
 }
 
 void AudioTest::withoutADeviceTheShowRunsSilentAndSaysWhy()
@@ -290,15 +283,12 @@ void AudioTest::escapeWhilePlayingEndsTheShowAndClosesTheDevice()
 
 void AudioTest::windowReadsOnlyARegularMusicFile_data()
 {
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QList<int>>("beats");
-    QTest::addColumn<bool>("open");
-
-    QTest::newRow("a regular file") << "file" << QList<int>{100, 200} << true;
-    QTest::newRow("a link to a regular file") << "link" << QList<int>{100, 200} << true;
-    QTest::newRow("no file") << "none" << QList<int>{} << false;
-    QTest::newRow("a directory") << "directory" << QList<int>{} << false;
-    QTest::newRow("a FIFO, which would block the start") << "fifo" << QList<int>{} << false;
+    addRows<QString, QList<int>, bool>({"kind", "beats", "open"},
+            {{"a regular file", "file", QList<int>{100, 200}, true},
+             {"a link to a regular file", "link", QList<int>{100, 200}, true},
+             {"no file", "none", QList<int>{}, false},
+             {"a directory", "directory", QList<int>{}, false},
+             {"a FIFO, which would block the start", "fifo", QList<int>{}, false}});
 }
 
 void AudioTest::windowReadsOnlyARegularMusicFile()

@@ -1,6 +1,7 @@
 // The beat list at the head of a music file: what the reader makes of every
 // kind of head, where it leaves the file, and what it costs.
 
+#include "datarows.h"
 #include "musicfile.h"
 #include "musicfiles.h"
 
@@ -26,32 +27,29 @@ private:
 
 void BeatListTest::readsTheListAndLeavesTheFileRightAfterIt_data()
 {
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QList<int>>("expected");
-    QTest::addColumn<qint64>("position");
-
     const QByteArray second = MusicFiles::payload(44100);
-    QTest::newRow("three beats and one second of audio")
-        << head(3, {50, 100, 150}) + second << QList<int>{50, 100, 150} << qint64(16);
-    QTest::newRow("an empty file") << QByteArray() << QList<int>{} << qint64(0);
-    QTest::newRow("fewer than four bytes are all consumed") << QByteArray("\x03\x00\x00", 3) << QList<int>{} << qint64(3);
-    QTest::newRow("a count of 0 alone") << le32(0) << QList<int>{} << qint64(4);
-    QTest::newRow("a count of 0 leaves the payload at offset 4") << le32(0) + second << QList<int>{} << qint64(4);
-    QTest::newRow("a file ending inside the list: count 5, two values and two bytes")
-        << head(5, {50, 100}) + QByteArray("\x01\x02", 2) << QList<int>{} << qint64(14);
-    QTest::newRow("a file ending inside the last value")
-        << head(2, {50}) + QByteArray("\x01\x02\x03", 3) << QList<int>{} << qint64(11);
-    QTest::newRow("a count of 0xFFFFFFFF reads every byte as values")
-        << head(0xFFFFFFFFu, {1, 2, 3}) + second << QList<int>{} << qint64(16 + second.size());
-    QTest::newRow("a count of 2^31 reads every byte as values")
-        << head(0x80000000u, {1, 2, 3}) + QByteArray("\x09", 1) << QList<int>{} << qint64(17);
-    QTest::newRow("a count smaller than the values written takes the first ones")
-        << head(1, {50, 100, 150}) << QList<int>{50} << qint64(8);
-    QTest::newRow("a file of exactly the count and its values")
-        << head(3, {-5, 0, 20}) << QList<int>{-5, 0, 20} << qint64(16);
-    QTest::newRow("values keep their sign and order, unsorted and repeated")
-        << head(5, {std::numeric_limits<int>::min(), 100, 50, 50, std::numeric_limits<int>::max()}) + second
-        << QList<int>{std::numeric_limits<int>::min(), 100, 50, 50, std::numeric_limits<int>::max()} << qint64(24);
+    addRows<QByteArray, QList<int>, qint64>({"content", "expected", "position"},
+            {{"three beats and one second of audio", head(3, {50, 100, 150}) + second, QList<int>{50, 100, 150},
+              qint64(16)},
+             {"an empty file", QByteArray(), QList<int>{}, qint64(0)},
+             {"fewer than four bytes are all consumed", QByteArray("\x03\x00\x00", 3), QList<int>{}, qint64(3)},
+             {"a count of 0 alone", le32(0), QList<int>{}, qint64(4)},
+             {"a count of 0 leaves the payload at offset 4", le32(0) + second, QList<int>{}, qint64(4)},
+             {"a file ending inside the list: count 5, two values and two bytes",
+              head(5, {50, 100}) + QByteArray("\x01\x02", 2), QList<int>{}, qint64(14)},
+             {"a file ending inside the last value", head(2, {50}) + QByteArray("\x01\x02\x03", 3), QList<int>{},
+              qint64(11)},
+             {"a count of 0xFFFFFFFF reads every byte as values", head(0xFFFFFFFFu, {1, 2, 3}) + second, QList<int>{},
+              qint64(16 + second.size())},
+             {"a count of 2^31 reads every byte as values", head(0x80000000u, {1, 2, 3}) + QByteArray("\x09", 1),
+              QList<int>{}, qint64(17)},
+             {"a count smaller than the values written takes the first ones", head(1, {50, 100, 150}), QList<int>{50},
+              qint64(8)},
+             {"a file of exactly the count and its values", head(3, {-5, 0, 20}), QList<int>{-5, 0, 20}, qint64(16)},
+             {"values keep their sign and order, unsorted and repeated",
+              head(5, {std::numeric_limits<int>::min(), 100, 50, 50, std::numeric_limits<int>::max()}) + second,
+              QList<int>{std::numeric_limits<int>::min(), 100, 50, 50, std::numeric_limits<int>::max()},
+              qint64(24)}});
 }
 
 void BeatListTest::readsTheListAndLeavesTheFileRightAfterIt()
@@ -97,10 +95,8 @@ bool resetPeakMemory()
 
 void BeatListTest::countFarBeyondTheFileCostsNoMoreThanItsValues_data()
 {
-    QTest::addColumn<quint32>("count");
-    QTest::newRow("0xFFFFFFFF") << 0xFFFFFFFFu;
-    QTest::newRow("2^31") << 0x80000000u;
-    QTest::newRow("one more than the file holds") << quint32(4 * 1024 * 1024 + 1);
+    addRows<quint32>({"count"}, {{"0xFFFFFFFF", 0xFFFFFFFFu}, {"2^31", 0x80000000u},
+                                 {"one more than the file holds", quint32(4 * 1024 * 1024 + 1)}});
 }
 
 void BeatListTest::countFarBeyondTheFileCostsNoMoreThanItsValues()

@@ -2,6 +2,7 @@
 // whatever the frame rate, which never, which only at some frame rates, and
 // which after the show's end, with the reason for each.
 
+#include "datarows.h"
 #include "beatverdicts.h"
 
 #include <QRandomGenerator>
@@ -107,43 +108,35 @@ private slots:
 
 void BeatVerdictsTest::eachBeatIsJudgedAsTheShowFiresIt_data()
 {
-    QTest::addColumn<QList<int>>("beats");
-    QTest::addColumn<QStringList>("verdicts");
-
     const QString always = QStringLiteral("always");
     const auto repeats = [](int place) { return QStringLiteral("never: repeats beat #%1, already passed").arg(place); };
-    const auto sameStep = [](int larger) {
-        return QStringLiteral("never: behind the larger %1: the clock passes both in one step").arg(larger);
-    };
-    const auto between = [](int from, int larger) {
-        return QStringLiteral("frame rate: fires only if a frame sees the clock from %1 to %2, before the larger %3 fires")
-                .arg(from).arg(larger - 1).arg(larger);
-    };
+    const auto sameStep = [](int larger) { return QStringLiteral("never: behind the larger %1: the clock passes both in one step").arg(larger); };
+    const auto between = [](int from, int larger) { return QStringLiteral("frame rate: fires only if a frame sees the clock from %1 to %2, before the larger %3 fires") .arg(from).arg(larger - 1).arg(larger); };
     const QString negative = QStringLiteral("never: negative");
     const QString afterShow = QStringLiteral("after the show: beyond the show's end");
-
-    QTest::newRow("no beats") << QList<int>{} << QStringList{};
-    QTest::newRow("ascending, from 0") << QList<int>{0, 10, 15, 250} << QStringList{always, always, always, always};
-    QTest::newRow("a repeat, and a repeat of the repeat, name the first")
-        << QList<int>{50, 50, 100, 50} << QStringList{always, repeats(1), always, repeats(1)};
-    QTest::newRow("negative values, repeated or not")
-        << QList<int>{-5, 0, -1, -5, intMin} << QStringList{negative, always, negative, negative, negative};
-    QTest::newRow("a smaller value after a larger: a window of frames")
-        << QList<int>{100, 50} << QStringList{always, between(50, 100)};
-    QTest::newRow("a smaller value in the same 10-unit step as the larger")
-        << QList<int>{100, 95, 91, 90} << QStringList{always, sameStep(100), sameStep(95), between(90, 91)};
-    QTest::newRow("the blocker is the smallest larger value, not the first")
-        << QList<int>{300, 120, 100, 111} << QStringList{always, between(120, 300), between(100, 120), sameStep(120)};
-    QTest::newRow("blocked in turn: each by the one before")
-        << QList<int>{300, 200, 100} << QStringList{always, between(200, 300), between(100, 200)};
-    QTest::newRow("a repeat of a blocked value is a repeat")
-        << QList<int>{100, 50, 50} << QStringList{always, between(50, 100), repeats(2)};
-    QTest::newRow("the show's end: its own clock fires, one more does not")
-        << QList<int>{19100, 19101, 20000} << QStringList{always, afterShow, afterShow};
-    QTest::newRow("after the show and behind a larger: the step decides first")
-        << QList<int>{30000, 29995, 25000} << QStringList{afterShow, sameStep(30000), afterShow};
-    QTest::newRow("the largest values")
-        << QList<int>{intMax, intMax - 5, intMax - 20} << QStringList{afterShow, sameStep(intMax), afterShow};
+    addRows<QList<int>, QStringList>({"beats", "verdicts"},
+            {{"no beats", QList<int>{}, QStringList{}},
+             {"ascending, from 0", QList<int>{0, 10, 15, 250}, QStringList{always, always, always, always}},
+             {"a repeat, and a repeat of the repeat, name the first", QList<int>{50, 50, 100, 50},
+              QStringList{always, repeats(1), always, repeats(1)}},
+             {"negative values, repeated or not", QList<int>{-5, 0, -1, -5, intMin},
+              QStringList{negative, always, negative, negative, negative}},
+             {"a smaller value after a larger: a window of frames", QList<int>{100, 50},
+              QStringList{always, between(50, 100)}},
+             {"a smaller value in the same 10-unit step as the larger", QList<int>{100, 95, 91, 90},
+              QStringList{always, sameStep(100), sameStep(95), between(90, 91)}},
+             {"the blocker is the smallest larger value, not the first", QList<int>{300, 120, 100, 111},
+              QStringList{always, between(120, 300), between(100, 120), sameStep(120)}},
+             {"blocked in turn: each by the one before", QList<int>{300, 200, 100},
+              QStringList{always, between(200, 300), between(100, 200)}},
+             {"a repeat of a blocked value is a repeat", QList<int>{100, 50, 50},
+              QStringList{always, between(50, 100), repeats(2)}},
+             {"the show's end: its own clock fires, one more does not", QList<int>{19100, 19101, 20000},
+              QStringList{always, afterShow, afterShow}},
+             {"after the show and behind a larger: the step decides first", QList<int>{30000, 29995, 25000},
+              QStringList{afterShow, sameStep(30000), afterShow}},
+             {"the largest values", QList<int>{intMax, intMax - 5, intMax - 20},
+              QStringList{afterShow, sameStep(intMax), afterShow}}});
 }
 
 void BeatVerdictsTest::eachBeatIsJudgedAsTheShowFiresIt()
@@ -156,15 +149,12 @@ void BeatVerdictsTest::eachBeatIsJudgedAsTheShowFiresIt()
 
 void BeatVerdictsTest::verdictsAgreeWithTheFirstWrittenJudgement_data()
 {
-    QTest::addColumn<int>("count");
-    QTest::addColumn<int>("low");
-    QTest::addColumn<int>("high");
-
     // Narrow ranges give many repeats and shared steps, wide ones many windows.
-    QTest::newRow("200 beats in 0 to 60") << 200 << 0 << 60;
-    QTest::newRow("300 beats in -30 to 300") << 300 << -30 << 300;
-    QTest::newRow("500 beats around the show's end") << 500 << 18900 << 19300;
-    QTest::newRow("1000 beats in 0 to 100000") << 1000 << 0 << 100000;
+    addRows<int, int, int>({"count", "low", "high"},
+            {{"200 beats in 0 to 60", 200, 0, 60},
+             {"300 beats in -30 to 300", 300, -30, 300},
+             {"500 beats around the show's end", 500, 18900, 19300},
+             {"1000 beats in 0 to 100000", 1000, 0, 100000}});
 }
 
 void BeatVerdictsTest::verdictsAgreeWithTheFirstWrittenJudgement()

@@ -1,6 +1,7 @@
 // The bmm tool: music files packed from real audio files, read back, taken
 // apart, made from nothing; and bad input turned away without a trace.
 
+#include "datarows.h"
 #include "musicfile.h"
 #include "musicfiles.h"
 #include "processrun.h"
@@ -131,13 +132,10 @@ void BmmTest::init()
 
 void BmmTest::packInfoUnpackKeepSamplesAndBeats_data()
 {
-    QTest::addColumn<int>("format");
-    QTest::addColumn<int>("channels");
-    QTest::addColumn<QString>("name");
-
-    QTest::newRow("WAV, stereo float") << int(SF_FORMAT_WAV | SF_FORMAT_FLOAT) << 2 << "in.wav";
-    QTest::newRow("WAV, mono 16-bit: both sides the same") << int(SF_FORMAT_WAV | SF_FORMAT_PCM_16) << 1 << "in.wav";
-    QTest::newRow("FLAC, stereo 16-bit") << int(SF_FORMAT_FLAC | SF_FORMAT_PCM_16) << 2 << "in.flac";
+    addRows<int, int, QString>({"format", "channels", "name"},
+            {{"WAV, stereo float", int(SF_FORMAT_WAV | SF_FORMAT_FLOAT), 2, "in.wav"},
+             {"WAV, mono 16-bit: both sides the same", int(SF_FORMAT_WAV | SF_FORMAT_PCM_16), 1, "in.wav"},
+             {"FLAC, stereo 16-bit", int(SF_FORMAT_FLAC | SF_FORMAT_PCM_16), 2, "in.flac"}});
 }
 
 void BmmTest::packInfoUnpackKeepSamplesAndBeats()
@@ -194,9 +192,7 @@ void BmmTest::packInfoUnpackKeepSamplesAndBeats()
 
 void BmmTest::otherRatesAreResampledTo44100_data()
 {
-    QTest::addColumn<int>("rate");
-    QTest::newRow("48000 Hz") << 48000;
-    QTest::newRow("22050 Hz") << 22050;
+    addRows<int>({"rate"}, {{"48000 Hz", 48000}, {"22050 Hz", 22050}});
 }
 
 void BmmTest::otherRatesAreResampledTo44100()
@@ -268,15 +264,14 @@ void BmmTest::infoJudgesTwoHundredThousandBeats()
 
 void BmmTest::infoSaysWhatIsWrongWithTheFile_data()
 {
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QString>("says");
-
-    QTest::newRow("truncated list") << head(5, {1, 2}) + QByteArray("\x01", 1)
-                                    << "truncated list: the count says 5 beats, the file holds 2";
-    QTest::newRow("count far beyond the file") << head(0xFFFFFFFFu, {}) << "truncated list: the count says 4294967295 beats, the file holds 0";
-    QTest::newRow("too short for a count") << QByteArray("\x01\x02", 2) << "too short for a beat count";
-    QTest::newRow("a payload past the show's end") << head(0, {}) + MusicFiles::payload(44100 * 40)
-                                                    << "40.000 s against the show's 38.200 s; the last 1.800 s are never heard";
+    addRows<QByteArray, QString>({"content", "says"},
+            {{"truncated list", head(5, {1, 2}) + QByteArray("\x01", 1),
+              "truncated list: the count says 5 beats, the file holds 2"},
+             {"count far beyond the file", head(0xFFFFFFFFu, {}),
+              "truncated list: the count says 4294967295 beats, the file holds 0"},
+             {"too short for a count", QByteArray("\x01\x02", 2), "too short for a beat count"},
+             {"a payload past the show's end", head(0, {}) + MusicFiles::payload(44100 * 40),
+              "40.000 s against the show's 38.200 s; the last 1.800 s are never heard"}});
 }
 
 void BmmTest::infoSaysWhatIsWrongWithTheFile()
@@ -340,21 +335,18 @@ void BmmTest::detectedBeatsFallOnTheKicks()
 
 void BmmTest::helpTellsTheCommandsAndEachCommandsLine_data()
 {
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QStringList>("says");
-
     const QStringList commands{"  pack ", "  info ", "  unpack ", "  synth ", "bmm COMMAND --help"};
-    QTest::newRow("--help") << QStringList{"--help"} << commands;
-    QTest::newRow("-h") << QStringList{"-h"} << commands;
-    QTest::newRow("pack --help")
-        << QStringList{"pack", "--help"} << QStringList{"Usage: bmm pack [options] AUDIO OUT.bmm\n", "--beats <FILE>", "--detect-beats"};
-    QTest::newRow("--help before the command")
-        << QStringList{"--help", "pack"} << QStringList{"Usage: bmm pack [options] AUDIO OUT.bmm\n"};
-    QTest::newRow("info -h") << QStringList{"info", "-h"} << QStringList{"Usage: bmm info [options] FILE.bmm\n"};
-    QTest::newRow("unpack --help among its arguments")
-        << QStringList{"unpack", "song.bmm", "--help", "out.wav"}
-        << QStringList{"Usage: bmm unpack [options] FILE.bmm OUT.wav\n", "--beats <OUT.txt>"};
-    QTest::newRow("synth --help") << QStringList{"synth", "--help"} << QStringList{"Usage: bmm synth [options] OUT.bmm\n"};
+    addRows<QStringList, QStringList>({"arguments", "says"},
+            {{"--help", QStringList{"--help"}, commands},
+             {"-h", QStringList{"-h"}, commands},
+             {"pack --help", QStringList{"pack", "--help"},
+              QStringList{"Usage: bmm pack [options] AUDIO OUT.bmm\n", "--beats <FILE>", "--detect-beats"}},
+             {"--help before the command", QStringList{"--help", "pack"},
+              QStringList{"Usage: bmm pack [options] AUDIO OUT.bmm\n"}},
+             {"info -h", QStringList{"info", "-h"}, QStringList{"Usage: bmm info [options] FILE.bmm\n"}},
+             {"unpack --help among its arguments", QStringList{"unpack", "song.bmm", "--help", "out.wav"},
+              QStringList{"Usage: bmm unpack [options] FILE.bmm OUT.wav\n", "--beats <OUT.txt>"}},
+             {"synth --help", QStringList{"synth", "--help"}, QStringList{"Usage: bmm synth [options] OUT.bmm\n"}}});
 }
 
 void BmmTest::helpTellsTheCommandsAndEachCommandsLine()
@@ -373,21 +365,16 @@ void BmmTest::helpTellsTheCommandsAndEachCommandsLine()
 
 void BmmTest::optionsGoAnywhereAmongTheArguments_data()
 {
-    QTest::addColumn<QStringList>("packArguments");
-    QTest::addColumn<QStringList>("unpackArguments");
-
-    QTest::newRow("options last")
-        << QStringList{"pack", "in.wav", "out.bmm", "--beats", "beats.txt"}
-        << QStringList{"unpack", "out.bmm", "back.wav", "--beats", "back.txt"};
-    QTest::newRow("options first")
-        << QStringList{"pack", "--beats", "beats.txt", "in.wav", "out.bmm"}
-        << QStringList{"unpack", "--beats", "back.txt", "out.bmm", "back.wav"};
-    QTest::newRow("options between, with =")
-        << QStringList{"pack", "in.wav", "--beats=beats.txt", "out.bmm"}
-        << QStringList{"unpack", "out.bmm", "--beats=back.txt", "back.wav"};
-    QTest::newRow("a file named like an option, after --")
-        << QStringList{"pack", "--beats", "beats.txt", "--", "in.wav", "-out.bmm"}
-        << QStringList{"unpack", "--beats", "back.txt", "--", "-out.bmm", "back.wav"};
+    addRows<QStringList, QStringList>({"packArguments", "unpackArguments"},
+            {{"options last", QStringList{"pack", "in.wav", "out.bmm", "--beats", "beats.txt"},
+              QStringList{"unpack", "out.bmm", "back.wav", "--beats", "back.txt"}},
+             {"options first", QStringList{"pack", "--beats", "beats.txt", "in.wav", "out.bmm"},
+              QStringList{"unpack", "--beats", "back.txt", "out.bmm", "back.wav"}},
+             {"options between, with =", QStringList{"pack", "in.wav", "--beats=beats.txt", "out.bmm"},
+              QStringList{"unpack", "out.bmm", "--beats=back.txt", "back.wav"}},
+             {"a file named like an option, after --",
+              QStringList{"pack", "--beats", "beats.txt", "--", "in.wav", "-out.bmm"},
+              QStringList{"unpack", "--beats", "back.txt", "--", "-out.bmm", "back.wav"}}});
 }
 
 void BmmTest::optionsGoAnywhereAmongTheArguments()
@@ -458,45 +445,43 @@ void BmmTest::badCommandLineExitsWithTwoAndOneLine()
 
 void BmmTest::badInputFailsNamingTheFileAndLeavesNoOutput_data()
 {
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QString>("message");
-
-    QTest::newRow("missing audio") << QStringList{"pack", "missing.wav", "out.bmm"} << "bmm: missing.wav: no such file";
-    QTest::newRow("undecodable audio") << QStringList{"pack", "garbage.wav", "out.bmm"} << "bmm: garbage.wav: cannot decode";
-    QTest::newRow("a beats line that is no time") << QStringList{"pack", "in.wav", "out.bmm", "--beats", "bad-beats.txt"}
-                                                  << "bmm: bad-beats.txt:3: not a time in seconds: \"1.5s\"";
-    QTest::newRow("a beat time out of range") << QStringList{"pack", "in.wav", "out.bmm", "--beats", "far-beats.txt"}
-                                              << "bmm: far-beats.txt:2: time out of range";
-    QTest::newRow("missing beats file") << QStringList{"pack", "in.wav", "out.bmm", "--beats", "missing.txt"}
-                                        << "bmm: missing.txt: cannot read the beats";
-    QTest::newRow("unwritable music file") << QStringList{"pack", "in.wav", "no-such-folder/out.bmm"}
-                                           << "bmm: no-such-folder/out.bmm: cannot write";
-    QTest::newRow("unwritable synth output") << QStringList{"synth", "no-such-folder/out.bmm"}
-                                             << "bmm: no-such-folder/out.bmm: cannot write";
-    QTest::newRow("info of a missing file") << QStringList{"info", "missing.bmm"} << "bmm: missing.bmm: no such file";
-    QTest::newRow("info of a folder") << QStringList{"info", "folder"} << "bmm: folder: not a regular file";
-    QTest::newRow("unpack of a missing file") << QStringList{"unpack", "missing.bmm", "out.wav"} << "bmm: missing.bmm: no such file";
-    QTest::newRow("unpack of a file too short for a beat count")
-        << QStringList{"unpack", "short.bmm", "out.wav", "--beats", "out.txt"}
-        << "bmm: short.bmm: too short for a beat count: the show finds no beats and no audio";
-    QTest::newRow("unpack of a truncated list")
-        << QStringList{"unpack", "truncated.bmm", "out.wav", "--beats", "out.txt"}
-        << "bmm: truncated.bmm: truncated list: the count says 5 beats, the file holds 2;";
-    QTest::newRow("unpack onto its own music file") << QStringList{"unpack", "song.bmm", "./song.bmm"}
-                                                    << "bmm: ./song.bmm: is the music file being unpacked";
-    QTest::newRow("unpack's beats onto its own music file")
-        << QStringList{"unpack", "song.bmm", "out.wav", "--beats", "song.bmm"}
-        << "bmm: song.bmm: is the music file being unpacked";
-    QTest::newRow("unpack's WAV and beats into one file")
-        << QStringList{"unpack", "song.bmm", "out.wav", "--beats", "out.wav"}
-        << "bmm: out.wav: given for both the WAV and the beats";
-    QTest::newRow("unpack of a count far beyond the file")
-        << QStringList{"unpack", "beyond.bmm", "out.wav"}
-        << "bmm: beyond.bmm: truncated list: the count says 4294967295 beats, the file holds 3;";
-    QTest::newRow("unwritable WAV") << QStringList{"unpack", "song.bmm", "no-such-folder/out.wav"}
-                                    << "bmm: no-such-folder/out.wav: cannot write";
-    QTest::newRow("unwritable beats text") << QStringList{"unpack", "song.bmm", "out.wav", "--beats", "no-such-folder/b.txt"}
-                                           << "bmm: no-such-folder/b.txt: cannot write";
+    addRows<QStringList, QString>({"arguments", "message"},
+            {{"missing audio", QStringList{"pack", "missing.wav", "out.bmm"}, "bmm: missing.wav: no such file"},
+             {"undecodable audio", QStringList{"pack", "garbage.wav", "out.bmm"}, "bmm: garbage.wav: cannot decode"},
+             {"a beats line that is no time", QStringList{"pack", "in.wav", "out.bmm", "--beats", "bad-beats.txt"},
+              "bmm: bad-beats.txt:3: not a time in seconds: \"1.5s\""},
+             {"a beat time out of range", QStringList{"pack", "in.wav", "out.bmm", "--beats", "far-beats.txt"},
+              "bmm: far-beats.txt:2: time out of range"},
+             {"missing beats file", QStringList{"pack", "in.wav", "out.bmm", "--beats", "missing.txt"},
+              "bmm: missing.txt: cannot read the beats"},
+             {"unwritable music file", QStringList{"pack", "in.wav", "no-such-folder/out.bmm"},
+              "bmm: no-such-folder/out.bmm: cannot write"},
+             {"unwritable synth output", QStringList{"synth", "no-such-folder/out.bmm"},
+              "bmm: no-such-folder/out.bmm: cannot write"},
+             {"info of a missing file", QStringList{"info", "missing.bmm"}, "bmm: missing.bmm: no such file"},
+             {"info of a folder", QStringList{"info", "folder"}, "bmm: folder: not a regular file"},
+             {"unpack of a missing file", QStringList{"unpack", "missing.bmm", "out.wav"},
+              "bmm: missing.bmm: no such file"},
+             {"unpack of a file too short for a beat count",
+              QStringList{"unpack", "short.bmm", "out.wav", "--beats", "out.txt"},
+              "bmm: short.bmm: too short for a beat count: the show finds no beats and no audio"},
+             {"unpack of a truncated list", QStringList{"unpack", "truncated.bmm", "out.wav", "--beats", "out.txt"},
+              "bmm: truncated.bmm: truncated list: the count says 5 beats, the file holds 2;"},
+             {"unpack onto its own music file", QStringList{"unpack", "song.bmm", "./song.bmm"},
+              "bmm: ./song.bmm: is the music file being unpacked"},
+             {"unpack's beats onto its own music file",
+              QStringList{"unpack", "song.bmm", "out.wav", "--beats", "song.bmm"},
+              "bmm: song.bmm: is the music file being unpacked"},
+             {"unpack's WAV and beats into one file",
+              QStringList{"unpack", "song.bmm", "out.wav", "--beats", "out.wav"},
+              "bmm: out.wav: given for both the WAV and the beats"},
+             {"unpack of a count far beyond the file", QStringList{"unpack", "beyond.bmm", "out.wav"},
+              "bmm: beyond.bmm: truncated list: the count says 4294967295 beats, the file holds 3;"},
+             {"unwritable WAV", QStringList{"unpack", "song.bmm", "no-such-folder/out.wav"},
+              "bmm: no-such-folder/out.wav: cannot write"},
+             {"unwritable beats text",
+              QStringList{"unpack", "song.bmm", "out.wav", "--beats", "no-such-folder/b.txt"},
+              "bmm: no-such-folder/b.txt: cannot write"}});
 }
 
 void BmmTest::badInputFailsNamingTheFileAndLeavesNoOutput()

@@ -2,6 +2,7 @@
 // the show's length, frames and sound, and it leaves nothing behind when it
 // cannot finish.
 
+#include "datarows.h"
 #include "capturerun.h"
 #include "windowprobe.h"
 
@@ -119,13 +120,8 @@ void CaptureTest::initTestCase()
 void CaptureTest::capturedFrameIsTheFrameTheWindowDraws_data()
 {
     // Seconds added to the show time by the keys, to reach every camera segment.
-    QTest::addColumn<float>("timeAdjustment");
-    QTest::newRow("segment 1") << 2.0f;
-    QTest::newRow("segment 2") << 7.0f;
-    QTest::newRow("segment 3") << 12.0f;
-    QTest::newRow("segment 4") << 17.0f;
-    QTest::newRow("segment 5") << 24.0f;
-    QTest::newRow("still after 27") << 28.0f;
+    addRows<float>({"timeAdjustment"}, {{"segment 1", 2.0f}, {"segment 2", 7.0f}, {"segment 3", 12.0f},
+                                        {"segment 4", 17.0f}, {"segment 5", 24.0f}, {"still after 27", 28.0f}});
 }
 
 void CaptureTest::capturedFrameIsTheFrameTheWindowDraws()
@@ -339,49 +335,47 @@ void CaptureTest::noUsableOpenGLIsOneLineAndNothingWritten()
 
 void CaptureTest::badOptionsFailWithoutOutput_data()
 {
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QString>("complaint");
-    QTest::newRow("no output") << QStringList{"--size", "64x36"} << "either a video file or --png";
-    QTest::newRow("two outputs") << QStringList{"out.mp4", "--png", "frames"} << "either a video file or --png";
-    QTest::newRow("two videos") << QStringList{"a.mp4", "b.mp4"} << "one output at a time";
-    QTest::newRow("unknown option") << QStringList{"--colour", "red", "out.mp4"} << "colour";
-    QTest::newRow("size not WxH") << QStringList{"--size", "large", "out.mp4"} << "--size";
-    QTest::newRow("size zero") << QStringList{"--size", "0x36", "out.mp4"} << "--size";
-    QTest::newRow("size too large") << QStringList{"--size", "20000x36", "out.mp4"} << "--size";
-    QTest::newRow("odd size for a video") << QStringList{"--size", "65x36", "out.mp4"} << "even";
-    QTest::newRow("fps zero") << QStringList{"--fps", "0", "out.mp4"} << "--fps";
-    QTest::newRow("fps not whole") << QStringList{"--fps", "29.97", "out.mp4"} << "--fps";
-    QTest::newRow("fps past the timer") << QStringList{"--fps", "1001", "out.mp4"} << "--fps";
-    QTest::newRow("from negative") << QStringList{"--from", "-1", "out.mp4"} << "--from";
-    QTest::newRow("from not a number") << QStringList{"--from", "start", "out.mp4"} << "--from";
-    QTest::newRow("to before from") << QStringList{"--from", "3", "--to", "2", "out.mp4"} << "later than";
-    QTest::newRow("from past the end") << QStringList{"--from", "31", "out.mp4"} << "no frame";
-    QTest::newRow("no frame in the stretch") << QStringList{"--fps", "1", "--from", "0.1", "--to", "0.5", "out.mp4"}
-                                             << "no frame";
-    QTest::newRow("music for frames") << QStringList{"--music", "music.bmm", "--png", "frames"} << "--music";
-    QTest::newRow("codec for frames") << QStringList{"--codec", "h265", "--png", "frames"} << "--codec";
-    QTest::newRow("unknown codec") << QStringList{"--codec", "vp9", "out.mkv"} << "--codec";
-    QTest::newRow("no container") << QStringList{"out"} << ".mp4, .mov or .mkv";
-    QTest::newRow("container not made here") << QStringList{"out.webm"} << ".mp4, .mov or .mkv";
-    QTest::newRow("ffv1 in mp4") << QStringList{"--codec", "ffv1", "out.mp4"} << "cannot hold it";
-    QTest::newRow("ffv1 in mov") << QStringList{"--codec", "ffv1", "out.mov"} << "cannot hold it";
-    QTest::newRow("crf for ffv1") << QStringList{"--codec", "ffv1", "--crf", "10", "out.mkv"} << "lossless";
-    QTest::newRow("crf past 51") << QStringList{"--crf", "52", "out.mp4"} << "--crf";
-    QTest::newRow("crf negative") << QStringList{"--crf", "-1", "out.mp4"} << "--crf";
-    QTest::newRow("unknown preset") << QStringList{"--preset", "quick", "out.mp4"} << "--preset";
-    QTest::newRow("preset for ffv1") << QStringList{"--codec", "ffv1", "--preset", "fast", "out.mkv"} << "has none";
-    QTest::newRow("preset for frames") << QStringList{"--preset", "fast", "--png", "frames"} << "--preset";
-    QTest::newRow("odd size for h265") << QStringList{"--codec", "h265", "--size", "64x35", "out.mkv"} << "even";
-    QTest::newRow("supersample 0") << QStringList{"--supersample", "0", "out.mp4"} << "--supersample";
-    QTest::newRow("supersample 5") << QStringList{"--supersample", "5", "out.mp4"} << "--supersample";
-    QTest::newRow("supersample past the largest side") << QStringList{"--size", "8192x4320", "--supersample", "3",
-                                                                      "out.mp4"} << "beyond 16384";
-    QTest::newRow("shutter past 1") << QStringList{"--shutter", "1.5", "out.mp4"} << "--shutter";
-    QTest::newRow("shutter negative") << QStringList{"--shutter", "-0.1", "out.mp4"} << "--shutter";
-    QTest::newRow("subframes without shutter") << QStringList{"--subframes", "4", "out.mp4"} << "--shutter";
-    QTest::newRow("subframes past 64") << QStringList{"--shutter", "0.5", "--subframes", "65", "out.mp4"}
-                                       << "--subframes";
-    QTest::newRow("stall limit 0") << QStringList{"--stall-limit", "0", "out.mp4"} << "--stall-limit";
+    addRows<QStringList, QString>({"arguments", "complaint"},
+            {{"no output", QStringList{"--size", "64x36"}, "either a video file or --png"},
+             {"two outputs", QStringList{"out.mp4", "--png", "frames"}, "either a video file or --png"},
+             {"two videos", QStringList{"a.mp4", "b.mp4"}, "one output at a time"},
+             {"unknown option", QStringList{"--colour", "red", "out.mp4"}, "colour"},
+             {"size not WxH", QStringList{"--size", "large", "out.mp4"}, "--size"},
+             {"size zero", QStringList{"--size", "0x36", "out.mp4"}, "--size"},
+             {"size too large", QStringList{"--size", "20000x36", "out.mp4"}, "--size"},
+             {"odd size for a video", QStringList{"--size", "65x36", "out.mp4"}, "even"},
+             {"fps zero", QStringList{"--fps", "0", "out.mp4"}, "--fps"},
+             {"fps not whole", QStringList{"--fps", "29.97", "out.mp4"}, "--fps"},
+             {"fps past the timer", QStringList{"--fps", "1001", "out.mp4"}, "--fps"},
+             {"from negative", QStringList{"--from", "-1", "out.mp4"}, "--from"},
+             {"from not a number", QStringList{"--from", "start", "out.mp4"}, "--from"},
+             {"to before from", QStringList{"--from", "3", "--to", "2", "out.mp4"}, "later than"},
+             {"from past the end", QStringList{"--from", "31", "out.mp4"}, "no frame"},
+             {"no frame in the stretch", QStringList{"--fps", "1", "--from", "0.1", "--to", "0.5", "out.mp4"},
+              "no frame"},
+             {"music for frames", QStringList{"--music", "music.bmm", "--png", "frames"}, "--music"},
+             {"codec for frames", QStringList{"--codec", "h265", "--png", "frames"}, "--codec"},
+             {"unknown codec", QStringList{"--codec", "vp9", "out.mkv"}, "--codec"},
+             {"no container", QStringList{"out"}, ".mp4, .mov or .mkv"},
+             {"container not made here", QStringList{"out.webm"}, ".mp4, .mov or .mkv"},
+             {"ffv1 in mp4", QStringList{"--codec", "ffv1", "out.mp4"}, "cannot hold it"},
+             {"ffv1 in mov", QStringList{"--codec", "ffv1", "out.mov"}, "cannot hold it"},
+             {"crf for ffv1", QStringList{"--codec", "ffv1", "--crf", "10", "out.mkv"}, "lossless"},
+             {"crf past 51", QStringList{"--crf", "52", "out.mp4"}, "--crf"},
+             {"crf negative", QStringList{"--crf", "-1", "out.mp4"}, "--crf"},
+             {"unknown preset", QStringList{"--preset", "quick", "out.mp4"}, "--preset"},
+             {"preset for ffv1", QStringList{"--codec", "ffv1", "--preset", "fast", "out.mkv"}, "has none"},
+             {"preset for frames", QStringList{"--preset", "fast", "--png", "frames"}, "--preset"},
+             {"odd size for h265", QStringList{"--codec", "h265", "--size", "64x35", "out.mkv"}, "even"},
+             {"supersample 0", QStringList{"--supersample", "0", "out.mp4"}, "--supersample"},
+             {"supersample 5", QStringList{"--supersample", "5", "out.mp4"}, "--supersample"},
+             {"supersample past the largest side",
+              QStringList{"--size", "8192x4320", "--supersample", "3", "out.mp4"}, "beyond 16384"},
+             {"shutter past 1", QStringList{"--shutter", "1.5", "out.mp4"}, "--shutter"},
+             {"shutter negative", QStringList{"--shutter", "-0.1", "out.mp4"}, "--shutter"},
+             {"subframes without shutter", QStringList{"--subframes", "4", "out.mp4"}, "--shutter"},
+             {"subframes past 64", QStringList{"--shutter", "0.5", "--subframes", "65", "out.mp4"}, "--subframes"},
+             {"stall limit 0", QStringList{"--stall-limit", "0", "out.mp4"}, "--stall-limit"}});
 }
 
 void CaptureTest::badOptionsFailWithoutOutput()

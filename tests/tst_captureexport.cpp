@@ -3,6 +3,7 @@
 // codecs and containers with their colours and sound; and captures split
 // into ranges that join into exactly the whole show.
 
+#include "datarows.h"
 #include "capturerun.h"
 #include "musicfiles.h"
 
@@ -20,57 +21,43 @@ using namespace CaptureRun;
 namespace {
 
 // The picture's 8-bit values stand for light: the scene raises the light to
-// the power 0.4545, so value v is the light (v / 255)^(1 / 0.4545). The
-// capture sums light in whole numbers, full light being 2^20, and turns an
-// average back into the value whose rounding span holds it.
-struct Light
+// the power 0.4545, so value v is the light (v / 255)^(1 / 0.4545), and an
+// average of light is the value whose rounding span holds it:
+// floor(255 * light^0.4545 + 1/2). Worked out here in double precision;
+// where the average lies within a millionth of full light of a span's edge,
+// either value is right, as the capture sums light in whole millionths.
+int valueOfLight(double light)
 {
-    Light()
-    {
-        const auto light = [](double value) { return std::pow(value, 1.0 / 0.4545) * (1 << 20); };
-        for (int v = 0; v < 256; ++v) {
-            of[size_t(v)] = quint32(std::lround(light(v / 255.0)));
-            lowest[size_t(v)] = v == 0 ? 0 : quint32(std::ceil(light((v - 0.5) / 255.0)));
-        }
-    }
+    return int(std::floor(255.0 * std::pow(std::max(light, 0.0), 0.4545) + 0.5));
+}
 
-    // The value of the average of `samples` lights summed.
-    int valueOf(quint64 sum, int samples) const
-    {
-        int v = 255;
-        while (v > 0 && sum < quint64(samples) * lowest[size_t(v)])
-            --v;
-        return v;
-    }
-
-    std::array<quint32, 256> of{};
-    std::array<quint32, 256> lowest{};
-};
-
-// The average in light of several frames of one size, pixel by pixel, each
-// pixel of the result taking a scale x scale block of each frame.
-QImage averageInLight(const QList<QImage> &frames, int scale)
+// How many colour values of a made picture are not the average in light of
+// several frames of one size, each pixel taking a scale x scale block of each.
+int valuesOffTheAverageInLight(const QImage &made, const QList<QImage> &frames, int scale)
 {
-    static const Light light;
-    const QSize size = frames.first().size() / scale;
-    QImage average(size, QImage::Format_RGB888);
-    const int samples = frames.size() * scale * scale;
-    for (int y = 0; y < size.height(); ++y) {
-        for (int x = 0; x < size.width(); ++x) {
-            std::array<quint64, 3> sums{};
+    const auto light = [](int value) { return std::pow(value / 255.0, 1.0 / 0.4545); };
+    const double samples = frames.size() * scale * scale;
+    int off = made.size() * scale == frames.first().size() ? 0 : made.width() * made.height() * 3;
+    for (int y = 0; y < made.height() && !off; ++y) {
+        for (int x = 0; x < made.width(); ++x) {
+            std::array<double, 3> sums{};
             for (const QImage &frame : frames)
                 for (int dy = 0; dy < scale; ++dy)
                     for (int dx = 0; dx < scale; ++dx) {
                         const QRgb pixel = frame.pixel(x * scale + dx, y * scale + dy);
-                        sums[0] += light.of[size_t(qRed(pixel))];
-                        sums[1] += light.of[size_t(qGreen(pixel))];
-                        sums[2] += light.of[size_t(qBlue(pixel))];
+                        sums[0] += light(qRed(pixel));
+                        sums[1] += light(qGreen(pixel));
+                        sums[2] += light(qBlue(pixel));
                     }
-            average.setPixel(x, y, qRgb(light.valueOf(sums[0], samples), light.valueOf(sums[1], samples),
-                                        light.valueOf(sums[2], samples)));
+            const QRgb pixel = made.pixel(x, y);
+            const std::array<int, 3> values{qRed(pixel), qGreen(pixel), qBlue(pixel)};
+            for (size_t c = 0; c < 3; ++c) {
+                const double mean = sums[c] / samples;
+                off += values[c] < valueOfLight(mean - 1e-6) || values[c] > valueOfLight(mean + 1e-6);
+            }
         }
     }
-    return average;
+    return off;
 }
 
 int differingPixels(const QImage &a, const QImage &b)
@@ -156,13 +143,11 @@ class CaptureExportTest : public QObject
 private slots:
     void initTestCase();
 
-    void supersampleOneIsTheFrameAsDrawn();
+    void settingsThatAverageNothingGiveTheFramesAsDrawn_data();
+    void settingsThatAverageNothingGiveTheFramesAsDrawn();
     void supersampleTwoIsTheDoubleSizeFrameAveragedInLight();
     void edgePixelsLieBetweenTheirSamples();
-
-    void shutterZeroIsTheFrameAsDrawn();
     void blurredFrameIsTheAverageInLightOfItsSubframes();
-    void stillFramesStayTheSameUnderTheShutter();
 
     void videoHasItsCodecSizeFramesAndSound_data();
     void videoHasItsCodecSizeFramesAndSound();
@@ -196,15 +181,32 @@ QString CaptureExportTest::frames(const QString &name, const QStringList &argume
     return run.exitCode == 0 ? folder : QString();
 }
 
-void CaptureExportTest::supersampleOneIsTheFrameAsDrawn()
+void CaptureExportTest::settingsThatAverageNothingGiveTheFramesAsDrawn_data()
 {
     // Show times 6 to 9: the walls seen from the second shot.
-    const QStringList stretch{"--size", "64x36", "--fps", "2", "--from", "6", "--to", "9"};
-    const QString plain = frames(QStringLiteral("plain"), stretch);
-    const QString once = frames(QStringLiteral("once"), stretch + QStringList{"--supersample", "1"});
-    QVERIFY(!plain.isEmpty() && !once.isEmpty());
-    QCOMPARE(framesIn(once).size(), 8);
-    QVERIFY(framesIn(once) == framesIn(plain));
+    addRows<QStringList, QStringList, int>({"stretch", "setting", "frames"},
+            {{"--supersample 1", QStringList{"--fps", "2", "--from", "6", "--to", "9"},
+              QStringList{"--supersample", "1"}, 8},
+             // Show times 11 to 13: the camera spinning.
+             {"--shutter 0", QStringList{"--fps", "2", "--from", "11", "--to", "13"}, QStringList{"--shutter", "0"}, 5},
+             // From show time 27 the camera rests, and the fade begins at 29: frames
+             // of 27.2 to 28.6, each open for all its 200 ms (0.16 of show time).
+             {"a still picture under --shutter 1", QStringList{"--fps", "5", "--from", "27.2", "--to", "28.6"},
+              QStringList{"--shutter", "1"}, 9}});
+}
+
+void CaptureExportTest::settingsThatAverageNothingGiveTheFramesAsDrawn()
+{
+    QFETCH(QStringList, stretch);
+    QFETCH(QStringList, setting);
+    QFETCH(int, frames);
+
+    stretch << "--size" << "64x36";
+    const QString plain = this->frames(QStringLiteral("plain-%1").arg(QTest::currentDataTag()), stretch);
+    const QString set = this->frames(QStringLiteral("set-%1").arg(QTest::currentDataTag()), stretch + setting);
+    QVERIFY(!plain.isEmpty() && !set.isEmpty());
+    QCOMPARE(framesIn(set).size(), frames);
+    QVERIFY(framesIn(set) == framesIn(plain));
 }
 
 void CaptureExportTest::supersampleTwoIsTheDoubleSizeFrameAveragedInLight()
@@ -218,10 +220,8 @@ void CaptureExportTest::supersampleTwoIsTheDoubleSizeFrameAveragedInLight()
     const QMap<QString, QImage> larger = framesIn(large);
     QCOMPARE(smoothed.keys(), larger.keys());
     for (const QString &name : smoothed.keys()) {
-        QCOMPARE(smoothed[name].size(), QSize(64, 36));
-        const QImage expected = averageInLight({larger[name]}, 2);
-        QVERIFY2(smoothed[name] == expected, qPrintable(QStringLiteral("%1: %2 pixels differ")
-                                                        .arg(name).arg(differingPixels(smoothed[name], expected))));
+        const int off = valuesOffTheAverageInLight(smoothed[name], {larger[name]}, 2);
+        QVERIFY2(off == 0, qPrintable(QStringLiteral("%1: %2 values off").arg(name).arg(off)));
     }
 }
 
@@ -257,16 +257,6 @@ void CaptureExportTest::edgePixelsLieBetweenTheirSamples()
     QVERIFY2(edges >= 10, qPrintable(QString::number(edges)));
 }
 
-void CaptureExportTest::shutterZeroIsTheFrameAsDrawn()
-{
-    const QStringList stretch{"--size", "64x36", "--fps", "2", "--from", "11", "--to", "13"};
-    const QString plain = frames(QStringLiteral("unblurred"), stretch);
-    const QString closed = frames(QStringLiteral("closed"), stretch + QStringList{"--shutter", "0"});
-    QVERIFY(!plain.isEmpty() && !closed.isEmpty());
-    QCOMPARE(framesIn(closed).size(), 5);
-    QVERIFY(framesIn(closed) == framesIn(plain));
-}
-
 void CaptureExportTest::blurredFrameIsTheAverageInLightOfItsSubframes()
 {
     // At 10 frames a second a frame lasts 100 ms of the show's timer. Frame
@@ -285,46 +275,28 @@ void CaptureExportTest::blurredFrameIsTheAverageInLightOfItsSubframes()
             "--fps", "1000", "--from", showSeconds(15074.5 / 1250.0), "--to", showSeconds(15075.5 / 1250.0)}));
     QVERIFY(!blurred.isNull() && !unblurred.isNull() && !first.isNull() && !second.isNull());
 
-    const QImage expected = averageInLight({first, second}, 1);
-    QVERIFY2(blurred == expected, qPrintable(QStringLiteral("%1 pixels differ").arg(differingPixels(blurred, expected))));
+    const int off = valuesOffTheAverageInLight(blurred, {first, second}, 1);
+    QVERIFY2(off == 0, qPrintable(QStringLiteral("%1 values off").arg(off)));
     // The camera moved: the blur shows.
     QVERIFY2(differingPixels(blurred, unblurred) > 64 * 36 / 4,
              qPrintable(QString::number(differingPixels(blurred, unblurred))));
 }
 
-void CaptureExportTest::stillFramesStayTheSameUnderTheShutter()
-{
-    // From show time 27 the camera rests, and the fade begins at 29: frames
-    // of 27.2 to 28.6, each open for all its 200 ms (0.16 of show time).
-    const QStringList stretch{"--size", "64x36", "--fps", "5", "--from", "27.2", "--to", "28.6"};
-    const QString still = frames(QStringLiteral("still"), stretch);
-    const QString exposed = frames(QStringLiteral("still-exposed"), stretch + QStringList{"--shutter", "1"});
-    QVERIFY(!still.isEmpty() && !exposed.isEmpty());
-    QCOMPARE(framesIn(exposed).size(), 9);
-    QVERIFY(framesIn(exposed) == framesIn(still));
-}
-
 void CaptureExportTest::videoHasItsCodecSizeFramesAndSound_data()
 {
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QString>("codec");
-    QTest::addColumn<QString>("pixels");
-    QTest::addColumn<QString>("sound");
     // x264 and x265 write their settings into the stream; the preset shows
     // in how finely they search (subme).
-    QTest::addColumn<QString>("settings");
     // The default: superfast's search (subme 1) with the macroblock tree.
-    QTest::newRow("h264 in mp4") << QStringList{"out.mp4"} << "h264" << "yuv420p" << "aac" << "subme=1";
-    QTest::newRow("h264 in mkv") << QStringList{"out.mkv"} << "h264" << "yuv420p" << "pcm_f32le" << "mbtree=1";
-    QTest::newRow("h264 in mov, crf 30") << QStringList{"--crf", "30", "out.mov"} << "h264" << "yuv420p" << "aac"
-                                         << "crf=30.0";
-    QTest::newRow("h264 in mp4, preset slow") << QStringList{"--preset", "slow", "out.mp4"} << "h264" << "yuv420p"
-                                              << "aac" << "subme=8";
-    QTest::newRow("h265 in mp4") << QStringList{"--codec", "h265", "out.mp4"} << "hevc" << "yuv420p" << "aac"
-                                 << "subme=1";
-    QTest::newRow("h265 in mkv, preset ultrafast") << QStringList{"--codec", "h265", "--preset", "ultrafast", "out.mkv"}
-                                                 << "hevc" << "yuv420p" << "pcm_f32le" << "subme=0";
-    QTest::newRow("ffv1 in mkv") << QStringList{"--codec", "ffv1", "out.mkv"} << "ffv1" << "bgr0" << "pcm_f32le" << "";
+    addRows<QStringList, QString, QString, QString, QString>({"arguments", "codec", "pixels", "sound", "settings"},
+            {{"h264 in mp4", QStringList{"out.mp4"}, "h264", "yuv420p", "aac", "subme=1"},
+             {"h264 in mkv", QStringList{"out.mkv"}, "h264", "yuv420p", "pcm_f32le", "mbtree=1"},
+             {"h264 in mov, crf 30", QStringList{"--crf", "30", "out.mov"}, "h264", "yuv420p", "aac", "crf=30.0"},
+             {"h264 in mp4, preset slow", QStringList{"--preset", "slow", "out.mp4"}, "h264", "yuv420p", "aac",
+              "subme=8"},
+             {"h265 in mp4", QStringList{"--codec", "h265", "out.mp4"}, "hevc", "yuv420p", "aac", "subme=1"},
+             {"h265 in mkv, preset ultrafast", QStringList{"--codec", "h265", "--preset", "ultrafast", "out.mkv"},
+              "hevc", "yuv420p", "pcm_f32le", "subme=0"},
+             {"ffv1 in mkv", QStringList{"--codec", "ffv1", "out.mkv"}, "ffv1", "bgr0", "pcm_f32le", ""}});
 }
 
 void CaptureExportTest::videoHasItsCodecSizeFramesAndSound()

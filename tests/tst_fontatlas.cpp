@@ -1,6 +1,7 @@
 // The font image maker: the grid of characters it draws, its command line,
 // and an image written whole or not at all.
 
+#include "datarows.h"
 #include "processrun.h"
 
 #include <QDir>
@@ -74,11 +75,10 @@ void FontAtlasTest::eachPrintableCharacterHasItsCellInTheGrid()
 
 void FontAtlasTest::badCommandLinesAreRefusedInOneLine_data()
 {
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QByteArray>("says");
-    QTest::newRow("nothing") << QStringList{} << QByteArray("wants one OUT.png; 0 given");
-    QTest::newRow("two outputs") << QStringList{"a.png", "b.png"} << QByteArray("wants one OUT.png; 2 given");
-    QTest::newRow("an unknown option") << QStringList{"--size", "3", "a.png"} << QByteArray("Unknown option 'size'");
+    addRows<QStringList, QByteArray>({"arguments", "says"},
+            {{"nothing", QStringList{}, QByteArray("wants one OUT.png; 0 given")},
+             {"two outputs", QStringList{"a.png", "b.png"}, QByteArray("wants one OUT.png; 2 given")},
+             {"an unknown option", QStringList{"--size", "3", "a.png"}, QByteArray("Unknown option 'size'")}});
 }
 
 void FontAtlasTest::badCommandLinesAreRefusedInOneLine()
@@ -102,10 +102,9 @@ void FontAtlasTest::badCommandLinesAreRefusedInOneLine()
 
 void FontAtlasTest::anImageThatCannotBeWrittenLeavesNothing_data()
 {
-    QTest::addColumn<QString>("output");
-    QTest::addColumn<QByteArray>("says");
-    QTest::newRow("in a folder that is not there") << QStringLiteral("missing/text.png") << QByteArray("no folder");
-    QTest::newRow("a folder's name") << QStringLiteral("folder") << QByteArray("is a folder");
+    addRows<QString, QByteArray>({"output", "says"},
+            {{"in a folder that is not there", QStringLiteral("missing/text.png"), QByteArray("no folder")},
+             {"a folder's name", QStringLiteral("folder"), QByteArray("is a folder")}});
 }
 
 void FontAtlasTest::anImageThatCannotBeWrittenLeavesNothing()

@@ -1,6 +1,7 @@
 // The frame loop: beats against the audio clock, the beat pulse, the frame-rate
 // report and the show time fed to the scene.
 
+#include "datarows.h"
 #include "logcapture.h"
 #include "windowprobe.h"
 
@@ -48,27 +49,21 @@ void FrameLoopTest::initTestCase()
 
 void FrameLoopTest::beatsFireInListOrderOnceEach_data()
 {
-    QTest::addColumn<QList<int>>("beats");
-    QTest::addColumn<QList<float>>("clockPerFrame");
-    QTest::addColumn<QStringList>("expectedLines");
-    QTest::addColumn<float>("expectedLast");
-
-    QTest::newRow("both beats the clock passed fire in one frame, in list order")
-        << QList<int>{100, 200} << QList<float>{250} << QStringList{"100 250", "200 250"} << 200.0f;
-    QTest::newRow("a beat equal to the clock fires")
-        << QList<int>{100} << QList<float>{99, 100, 110} << QStringList{"100 100"} << 100.0f;
-    QTest::newRow("a repeated value fires once")
-        << QList<int>{50, 50, 100} << QList<float>{50, 60, 100} << QStringList{"50 50", "100 100"} << 100.0f;
-    QTest::newRow("negative never, zero on the first frame, 20 after two callbacks")
-        << QList<int>{-5, 0, 20} << QList<float>{0, 10, 20} << QStringList{"0 0", "20 20"} << 20.0f;
-    QTest::newRow("minus one and below never fire")
-        << QList<int>{-1, -2, -1000} << QList<float>{0, 5000} << QStringList{} << -1.0f;
-    QTest::newRow("a smaller value after a larger fires when a frame sees the clock between them")
-        << QList<int>{100, 50} << QList<float>{60, 120} << QStringList{"50 60", "100 120"} << 100.0f;
-    QTest::newRow("a smaller value after a larger never fires once the larger has")
-        << QList<int>{100, 50} << QList<float>{120, 130} << QStringList{"100 120"} << 100.0f;
-    QTest::newRow("an empty list fires nothing")
-        << QList<int>{} << QList<float>{0, 1000} << QStringList{} << -1.0f;
+    addRows<QList<int>, QList<float>, QStringList, float>({"beats", "clockPerFrame", "expectedLines", "expectedLast"},
+            {{"both beats the clock passed fire in one frame, in list order", QList<int>{100, 200}, QList<float>{250},
+              QStringList{"100 250", "200 250"}, 200.0f},
+             {"a beat equal to the clock fires", QList<int>{100}, QList<float>{99, 100, 110}, QStringList{"100 100"},
+              100.0f},
+             {"a repeated value fires once", QList<int>{50, 50, 100}, QList<float>{50, 60, 100},
+              QStringList{"50 50", "100 100"}, 100.0f},
+             {"negative never, zero on the first frame, 20 after two callbacks", QList<int>{-5, 0, 20},
+              QList<float>{0, 10, 20}, QStringList{"0 0", "20 20"}, 20.0f},
+             {"minus one and below never fire", QList<int>{-1, -2, -1000}, QList<float>{0, 5000}, QStringList{}, -1.0f},
+             {"a smaller value after a larger fires when a frame sees the clock between them", QList<int>{100, 50},
+              QList<float>{60, 120}, QStringList{"50 60", "100 120"}, 100.0f},
+             {"a smaller value after a larger never fires once the larger has", QList<int>{100, 50},
+              QList<float>{120, 130}, QStringList{"100 120"}, 100.0f},
+             {"an empty list fires nothing", QList<int>{}, QList<float>{0, 1000}, QStringList{}, -1.0f}});
 }
 
 void FrameLoopTest::beatsFireInListOrderOnceEach()
@@ -182,20 +177,16 @@ void FrameLoopTest::frameRateLineComesOnceASecondAndCountsTheReportingFrame()
 
 void FrameLoopTest::showTimeFollowsTheTimerAndTheAdjustments_data()
 {
-    QTest::addColumn<qint64>("timerMs");
-    QTest::addColumn<float>("timeAdjustment");
-    QTest::addColumn<float>("pauseAdjustment");
-    QTest::addColumn<float>("showTime");
-
     // 1250 ms of timer is 1.0 s of show time (it runs at 0.8 of real
     // time); the seeks add, the hold takes away.
-    QTest::newRow("at the start") << qint64(0) << 0.0f << 0.0f << 0.0f;
-    QTest::newRow("one millisecond: 1/1250 s") << qint64(1) << 0.0f << 0.0f << 0.0008f;
-    QTest::newRow("one show second: 1250 ms") << qint64(1250) << 0.0f << 0.0f << 1.0f;
-    QTest::newRow("ten seconds on: 9.876 + 10") << qint64(12345) << 10.0f << 0.0f << 19.876f;
-    QTest::newRow("before the start: 0.56 - 3") << qint64(700) << -3.0f << 0.0f << -2.44f;
-    QTest::newRow("after a hold: 16 + 2 - 1.5") << qint64(20000) << 2.0f << 1.5f << 16.5f;
-    QTest::newRow("the show's last frame: 38.2 s of timer") << qint64(38200) << 0.0f << 0.0f << 30.56f;
+    addRows<qint64, float, float, float>({"timerMs", "timeAdjustment", "pauseAdjustment", "showTime"},
+            {{"at the start", qint64(0), 0.0f, 0.0f, 0.0f},
+             {"one millisecond: 1/1250 s", qint64(1), 0.0f, 0.0f, 0.0008f},
+             {"one show second: 1250 ms", qint64(1250), 0.0f, 0.0f, 1.0f},
+             {"ten seconds on: 9.876 + 10", qint64(12345), 10.0f, 0.0f, 19.876f},
+             {"before the start: 0.56 - 3", qint64(700), -3.0f, 0.0f, -2.44f},
+             {"after a hold: 16 + 2 - 1.5", qint64(20000), 2.0f, 1.5f, 16.5f},
+             {"the show's last frame: 38.2 s of timer", qint64(38200), 0.0f, 0.0f, 30.56f}});
 }
 
 void FrameLoopTest::showTimeFollowsTheTimerAndTheAdjustments()
@@ -216,13 +207,11 @@ void FrameLoopTest::showTimeFollowsTheTimerAndTheAdjustments()
 
 void FrameLoopTest::showEndsOnTheFirstFramePast38200Milliseconds_data()
 {
-    QTest::addColumn<qint64>("timerMs");
-    QTest::addColumn<bool>("ends");
-
-    QTest::newRow("at the start") << qint64(0) << false;
-    QTest::newRow("at 38200 ms the show still runs") << qint64(38200) << false;
-    QTest::newRow("at 38201 ms it ends") << qint64(38201) << true;
-    QTest::newRow("a frame long after") << qint64(90000) << true;
+    addRows<qint64, bool>({"timerMs", "ends"},
+            {{"at the start", qint64(0), false},
+             {"at 38200 ms the show still runs", qint64(38200), false},
+             {"at 38201 ms it ends", qint64(38201), true},
+             {"a frame long after", qint64(90000), true}});
 }
 
 void FrameLoopTest::showEndsOnTheFirstFramePast38200Milliseconds()

@@ -1,6 +1,7 @@
 // The music file's audio read as a stream from any frame, as a player that
 // seeks reads it: the payload where there is one, silence before and after.
 
+#include "datarows.h"
 #include "musicfiles.h"
 #include "musicstream.h"
 
@@ -34,24 +35,20 @@ QString MusicStreamTest::write(const QByteArray &content)
 
 void MusicStreamTest::readsThePayloadFromAnyFrameAndSilenceOutsideIt_data()
 {
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<int>("payloadOffset");
-    QTest::addColumn<qint64>("first");
-    QTest::addColumn<int>("frames");
-
     const QByteArray music = head(2, {100, 200}) + MusicFiles::payload(5000);
-    QTest::newRow("from the start") << music << 12 << qint64(0) << 882;
-    QTest::newRow("from the middle") << music << 12 << qint64(2345) << 882;
-    QTest::newRow("across the start: silence, then the payload") << music << 12 << qint64(-300) << 882;
-    QTest::newRow("across the end: the payload, then silence") << music << 12 << qint64(4500) << 882;
-    QTest::newRow("wholly before the start") << music << 12 << qint64(-10000) << 882;
-    QTest::newRow("wholly past the end") << music << 12 << qint64(7000) << 882;
-    QTest::newRow("far past the end") << music << 12 << (qint64(1) << 40) << 882;
-    QTest::newRow("a trailing partial frame plays as it is")
-        << head(0, {}) + MusicFiles::payload(100) + QByteArray("\x11\x22\x33", 3) << 4 << qint64(50) << 882;
-    QTest::newRow("no payload: silence") << head(1, {0}) << 8 << qint64(0) << 882;
-    QTest::newRow("a truncated list leaves no payload")
-        << head(5, {50, 100}) + QByteArray("\x01\x02", 2) << 14 << qint64(0) << 882;
+    addRows<QByteArray, int, qint64, int>({"content", "payloadOffset", "first", "frames"},
+            {{"from the start", music, 12, qint64(0), 882},
+             {"from the middle", music, 12, qint64(2345), 882},
+             {"across the start: silence, then the payload", music, 12, qint64(-300), 882},
+             {"across the end: the payload, then silence", music, 12, qint64(4500), 882},
+             {"wholly before the start", music, 12, qint64(-10000), 882},
+             {"wholly past the end", music, 12, qint64(7000), 882},
+             {"far past the end", music, 12, (qint64(1) << 40), 882},
+             {"a trailing partial frame plays as it is",
+              head(0, {}) + MusicFiles::payload(100) + QByteArray("\x11\x22\x33", 3), 4, qint64(50), 882},
+             {"no payload: silence", head(1, {0}), 8, qint64(0), 882},
+             {"a truncated list leaves no payload", head(5, {50, 100}) + QByteArray("\x01\x02", 2), 14, qint64(0),
+              882}});
 }
 
 void MusicStreamTest::readsThePayloadFromAnyFrameAndSilenceOutsideIt()
@@ -102,10 +99,9 @@ void MusicStreamTest::readingBackAndForthGivesTheSameBytes()
 
 void MusicStreamTest::onlyARegularFileOpens_data()
 {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("why");
-    QTest::newRow("missing") << QStringLiteral("missing.bmm") << QStringLiteral("no such file");
-    QTest::newRow("a folder") << QStringLiteral("folder.bmm") << QStringLiteral("not a regular file");
+    addRows<QString, QString>({"name", "why"},
+            {{"missing", QStringLiteral("missing.bmm"), QStringLiteral("no such file")},
+             {"a folder", QStringLiteral("folder.bmm"), QStringLiteral("not a regular file")}});
 }
 
 void MusicStreamTest::onlyARegularFileOpens()

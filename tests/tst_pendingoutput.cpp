@@ -1,6 +1,7 @@
 // Outputs stand under their names only once whole: what a tool leaves when
 // it completes, when it fails, and when it is refused at the start.
 
+#include "datarows.h"
 #include "pendingoutput.h"
 
 #include <QDir>
@@ -62,9 +63,7 @@ void PendingOutputTest::init()
 
 void PendingOutputTest::fileTakesItsNameWholeOnlyOnCommit_data()
 {
-    QTest::addColumn<bool>("existed");
-    QTest::newRow("new file") << false;
-    QTest::newRow("over an old file") << true;
+    addRows<bool>({"existed"}, {{"new file", false}, {"over an old file", true}});
 }
 
 void PendingOutputTest::fileTakesItsNameWholeOnlyOnCommit()
@@ -94,9 +93,7 @@ void PendingOutputTest::fileTakesItsNameWholeOnlyOnCommit()
 
 void PendingOutputTest::abandonedOutputLeavesTheFolderAsItWas_data()
 {
-    QTest::addColumn<bool>("folder");
-    QTest::newRow("file") << false;
-    QTest::newRow("folder of frames") << true;
+    addRows<bool>({"folder"}, {{"file", false}, {"folder of frames", true}});
 }
 
 void PendingOutputTest::abandonedOutputLeavesTheFolderAsItWas()
@@ -137,9 +134,7 @@ void PendingOutputTest::folderOfFramesReplacesOnlyAnEmptyFolder()
 
 void PendingOutputTest::newOutputNeverReplacesWhatStandsUnderItsName_data()
 {
-    QTest::addColumn<bool>("existed");
-    QTest::newRow("a free name") << false;
-    QTest::newRow("a name taken while it was written") << true;
+    addRows<bool>({"existed"}, {{"a free name", false}, {"a name taken while it was written", true}});
 }
 
 void PendingOutputTest::newOutputNeverReplacesWhatStandsUnderItsName()
@@ -167,13 +162,11 @@ void PendingOutputTest::newOutputNeverReplacesWhatStandsUnderItsName()
 
 void PendingOutputTest::outputsThatCannotBeWrittenAreRefusedAtTheStart_data()
 {
-    QTest::addColumn<QString>("target");
-    QTest::addColumn<bool>("folder");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("file over a folder") << "taken" << false << "taken: is a folder";
-    QTest::newRow("folder over a file") << "plain" << true << "plain: is there already and is not an empty folder";
-    QTest::newRow("in no folder") << "missing/out.mp4" << false << "missing/out.mp4: cannot write: no folder";
-    QTest::newRow("in a folder that takes no files") << "/proc/out.mp4" << false << "/proc/out.mp4: cannot write";
+    addRows<QString, bool, QString>({"target", "folder", "expected"},
+            {{"file over a folder", "taken", false, "taken: is a folder"},
+             {"folder over a file", "plain", true, "plain: is there already and is not an empty folder"},
+             {"in no folder", "missing/out.mp4", false, "missing/out.mp4: cannot write: no folder"},
+             {"in a folder that takes no files", "/proc/out.mp4", false, "/proc/out.mp4: cannot write"}});
 }
 
 void PendingOutputTest::outputsThatCannotBeWrittenAreRefusedAtTheStart()

@@ -1,6 +1,7 @@
 // The camera path, the primary rays and the fade schedule, evaluated by the
 // fragment stage itself.
 
+#include "datarows.h"
 #include "shaderprobe.h"
 
 #include <QVector3D>
@@ -93,36 +94,34 @@ void SceneCameraTest::centreRayFollowsTheFiveShots()
 
 void SceneCameraTest::fadeFollowsTheSchedule_data()
 {
-    QTest::addColumn<float>("showTime");
-    QTest::addColumn<float>("fade");
-
-    QTest::newRow("negative t") << -3.0f << 1.0f;
-    QTest::newRow("0") << 0.0f << 1.0f;
-    QTest::newRow("4") << 4.0f << 1.0f;
-    QTest::newRow("4.25: a quarter into the fade") << 4.25f << 0.84375f;
-    QTest::newRow("4.5") << 4.5f << 0.5f;
-    QTest::newRow("5: cut") << 5.0f << 0.0f;
-    QTest::newRow("5.5") << 5.5f << 0.5f;
-    QTest::newRow("6") << 6.0f << 1.0f;
-    QTest::newRow("7") << 7.0f << 1.0f;
-    QTest::newRow("9") << 9.0f << 1.0f;
-    QTest::newRow("9.5") << 9.5f << 0.5f;
-    QTest::newRow("10: cut") << 10.0f << 0.0f;
-    QTest::newRow("10.5") << 10.5f << 0.5f;
-    QTest::newRow("13") << 13.0f << 1.0f;
-    QTest::newRow("14.5") << 14.5f << 0.5f;
-    QTest::newRow("15: cut") << 15.0f << 0.0f;
-    QTest::newRow("15.5") << 15.5f << 0.5f;
-    QTest::newRow("17") << 17.0f << 1.0f;
-    QTest::newRow("19.5") << 19.5f << 0.5f;
-    QTest::newRow("20: cut") << 20.0f << 0.0f;
-    QTest::newRow("20.5") << 20.5f << 0.5f;
-    QTest::newRow("23") << 23.0f << 1.0f;
-    QTest::newRow("29") << 29.0f << 1.0f;
-    QTest::newRow("29.5") << 29.5f << 0.5f;
-    QTest::newRow("30: black for good") << 30.0f << 0.0f;
-    QTest::newRow("30.56: the last frame of the show") << 30.56f << 0.0f;
-    QTest::newRow("1000") << 1000.0f << 0.0f;
+    addRows<float, float>({"showTime", "fade"},
+            {{"negative t", -3.0f, 1.0f},
+             {"0", 0.0f, 1.0f},
+             {"4", 4.0f, 1.0f},
+             {"4.25: a quarter into the fade", 4.25f, 0.84375f},
+             {"4.5", 4.5f, 0.5f},
+             {"5: cut", 5.0f, 0.0f},
+             {"5.5", 5.5f, 0.5f},
+             {"6", 6.0f, 1.0f},
+             {"7", 7.0f, 1.0f},
+             {"9", 9.0f, 1.0f},
+             {"9.5", 9.5f, 0.5f},
+             {"10: cut", 10.0f, 0.0f},
+             {"10.5", 10.5f, 0.5f},
+             {"13", 13.0f, 1.0f},
+             {"14.5", 14.5f, 0.5f},
+             {"15: cut", 15.0f, 0.0f},
+             {"15.5", 15.5f, 0.5f},
+             {"17", 17.0f, 1.0f},
+             {"19.5", 19.5f, 0.5f},
+             {"20: cut", 20.0f, 0.0f},
+             {"20.5", 20.5f, 0.5f},
+             {"23", 23.0f, 1.0f},
+             {"29", 29.0f, 1.0f},
+             {"29.5", 29.5f, 0.5f},
+             {"30: black for good", 30.0f, 0.0f},
+             {"30.56: the last frame of the show", 30.56f, 0.0f},
+             {"1000", 1000.0f, 0.0f}});
 }
 
 void SceneCameraTest::fadeFollowsTheSchedule()
@@ -139,15 +138,13 @@ void SceneCameraTest::fadeFollowsTheSchedule()
 
 void SceneCameraTest::verticalFieldOfViewIsFortyFiveDegreesWhateverTheShape_data()
 {
-    QTest::addColumn<QSizeF>("window");
-    QTest::addColumn<float>("showTime");
-
-    QTest::newRow("16:9, shot 1") << QSizeF(1280, 720) << 2.5f;
-    QTest::newRow("2:1, shot 3") << QSizeF(128, 64) << 12.5f;
-    QTest::newRow("1:2, shot 3") << QSizeF(64, 128) << 12.5f;
-    QTest::newRow("1:2, shot 5") << QSizeF(64, 128) << 25.0f;
-    QTest::newRow("square") << QSizeF(100, 100) << 17.5f;
-    QTest::newRow("a single row") << QSizeF(1000, 1) << 7.5f;
+    addRows<QSizeF, float>({"window", "showTime"},
+            {{"16:9, shot 1", QSizeF(1280, 720), 2.5f},
+             {"2:1, shot 3", QSizeF(128, 64), 12.5f},
+             {"1:2, shot 3", QSizeF(64, 128), 12.5f},
+             {"1:2, shot 5", QSizeF(64, 128), 25.0f},
+             {"square", QSizeF(100, 100), 17.5f},
+             {"a single row", QSizeF(1000, 1), 7.5f}});
 }
 
 // Between the rays through the centre and through the middle of the top or
@@ -175,12 +172,8 @@ void SceneCameraTest::verticalFieldOfViewIsFortyFiveDegreesWhateverTheShape()
 
 void SceneCameraTest::pixelIsItsRayColourWithGammaThenFade_data()
 {
-    QTest::addColumn<float>("showTime");
-    QTest::newRow("shot 1") << 2.5f;
-    QTest::newRow("fading out of shot 1") << 4.5f;
-    QTest::newRow("shot 3") << 12.5f;
-    QTest::newRow("fading into shot 4") << 15.25f;
-    QTest::newRow("shot 5") << 25.0f;
+    addRows<float>({"showTime"}, {{"shot 1", 2.5f}, {"fading out of shot 1", 4.5f}, {"shot 3", 12.5f},
+                                  {"fading into shot 4", 15.25f}, {"shot 5", 25.0f}});
 }
 
 // What main writes for every pixel: the colour of the pixel's primary ray

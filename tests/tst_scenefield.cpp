@@ -1,6 +1,7 @@
 // The scene's distance field, evaluated by the fragment stage itself: box
 // distances, the turns, and the ground and nine walls that map returns.
 
+#include "datarows.h"
 #include "scenegeometry.h"
 #include "shaderprobe.h"
 
@@ -37,16 +38,14 @@ private slots:
 
 void SceneFieldTest::boxDistanceFollowsTheFormulaWhateverTheHalfExtents_data()
 {
-    QTest::addColumn<QVector4D>("point");
-    QTest::addColumn<QVector4D>("halfExtents");
-    QTest::addColumn<float>("expected");
-
-    QTest::newRow("centre: minus the smallest half-extent") << QVector4D(0, 0, 0, 0) << QVector4D(0.2f, 0.5f, 2, 0) << -0.2f;
-    QTest::newRow("beside a face") << QVector4D(1, 0, 0, 0) << QVector4D(0.5f, 0.5f, 0.5f, 0) << 0.5f;
-    QTest::newRow("beside an edge") << QVector4D(1, 1, 0, 0) << QVector4D(0.5f, 0.5f, 0.5f, 0) << 0.70711f;
-    QTest::newRow("inside, nearest a face") << QVector4D(0, 0, 0.2f, 0) << QVector4D(0.5f, 0.5f, 0.5f, 0) << -0.3f;
-    QTest::newRow("a zero half-extent caps the inside at 0") << QVector4D(0, 0, 0, 0) << QVector4D(0.2f, 0.5f, 0, 0) << 0.0f;
-    QTest::newRow("a negative half-extent counts as outside") << QVector4D(0, 0.3f, 0, 0) << QVector4D(0.2f, -0.1f, 1, 0) << 0.4f;
+    addRows<QVector4D, QVector4D, float>({"point", "halfExtents", "expected"},
+            {{"centre: minus the smallest half-extent", QVector4D(0, 0, 0, 0), QVector4D(0.2f, 0.5f, 2, 0), -0.2f},
+             {"beside a face", QVector4D(1, 0, 0, 0), QVector4D(0.5f, 0.5f, 0.5f, 0), 0.5f},
+             {"beside an edge", QVector4D(1, 1, 0, 0), QVector4D(0.5f, 0.5f, 0.5f, 0), 0.70711f},
+             {"inside, nearest a face", QVector4D(0, 0, 0.2f, 0), QVector4D(0.5f, 0.5f, 0.5f, 0), -0.3f},
+             {"a zero half-extent caps the inside at 0", QVector4D(0, 0, 0, 0), QVector4D(0.2f, 0.5f, 0, 0), 0.0f},
+             {"a negative half-extent counts as outside", QVector4D(0, 0.3f, 0, 0), QVector4D(0.2f, -0.1f, 1, 0),
+              0.4f}});
 }
 
 void SceneFieldTest::boxDistanceFollowsTheFormulaWhateverTheHalfExtents()
@@ -61,16 +60,13 @@ void SceneFieldTest::boxDistanceFollowsTheFormulaWhateverTheHalfExtents()
 
 void SceneFieldTest::turnsApplyToRowVectors_data()
 {
-    QTest::addColumn<QVector4D>("point");
-    QTest::addColumn<float>("degrees");
-    QTest::addColumn<QVector4D>("expected");
-
     // (x, y, z) becomes (x cos r + z sin r, y, -x sin r + z cos r).
-    QTest::newRow("+x a quarter turn to -z") << QVector4D(1, 0, 0, 0) << 90.0f << QVector4D(0, 0, -1, 0);
-    QTest::newRow("+z a quarter turn to +x") << QVector4D(0, 0, 1, 0) << 90.0f << QVector4D(1, 0, 0, 0);
-    QTest::newRow("y stays") << QVector4D(0, 2, 0, 0) << 40.0f << QVector4D(0, 2, 0, 0);
-    QTest::newRow("+x by 40 degrees") << QVector4D(1, 0, 0, 0) << 40.0f << QVector4D(0.76604f, 0, -0.64279f, 0);
-    QTest::newRow("+x by -50 degrees") << QVector4D(1, 0, 0, 0) << -50.0f << QVector4D(0.64279f, 0, 0.76604f, 0);
+    addRows<QVector4D, float, QVector4D>({"point", "degrees", "expected"},
+            {{"+x a quarter turn to -z", QVector4D(1, 0, 0, 0), 90.0f, QVector4D(0, 0, -1, 0)},
+             {"+z a quarter turn to +x", QVector4D(0, 0, 1, 0), 90.0f, QVector4D(1, 0, 0, 0)},
+             {"y stays", QVector4D(0, 2, 0, 0), 40.0f, QVector4D(0, 2, 0, 0)},
+             {"+x by 40 degrees", QVector4D(1, 0, 0, 0), 40.0f, QVector4D(0.76604f, 0, -0.64279f, 0)},
+             {"+x by -50 degrees", QVector4D(1, 0, 0, 0), -50.0f, QVector4D(0.64279f, 0, 0.76604f, 0)}});
 }
 
 void SceneFieldTest::turnsApplyToRowVectors()
@@ -86,49 +82,43 @@ void SceneFieldTest::turnsApplyToRowVectors()
 
 void SceneFieldTest::mapGivesDistanceAndMaterial_data()
 {
-    QTest::addColumn<QVector4D>("point");
-    QTest::addColumn<float>("showTime");
-    QTest::addColumn<float>("distance");
-    QTest::addColumn<float>("material");
-
     // The centre line of each wall, 0.25 above the ground, from the frame
     // the scene places the wall in (running angle, box centre).
     const QVector4D wall3 = wallPoint(-50, 1.0, 0.25, 3.25);
-
-    QTest::newRow("flat walls at t = 0: the tie above a wall goes to the wall") << wall3 << 0.0f << 0.25f << wallMaterial;
-    QTest::newRow("half risen at t = 2.5") << wallPoint(-50, 1.0, 0.4, 3.25) << 2.5f << 0.15f << wallMaterial;
-    QTest::newRow("risen at t = 5: inside wall 3") << wall3 << 5.0f << -0.2f << wallMaterial;
-    QTest::newRow("risen for good: inside wall 3 at t = 20") << wall3 << 20.0f << -0.2f << wallMaterial;
-    QTest::newRow("risen: 0.25 above the top of wall 3") << wallPoint(-50, 1.0, 0.75, 3.25) << 5.0f << 0.25f << wallMaterial;
-    QTest::newRow("risen for good: 0.25 above the top of wall 3 at t = 20") << wallPoint(-50, 1.0, 0.75, 3.25) << 20.0f << 0.25f << wallMaterial;
-    QTest::newRow("negative t: ground only, above wall 3") << wall3 << -1.0f << 0.25f << groundMaterial;
-    QTest::newRow("negative t: ground only, in wall 1") << wallPoint(40, 0, 0.25, -1.5) << -1.0f << 0.25f << groundMaterial;
-    QTest::newRow("far outside the bounding box: ground") << QVector4D(60, 0.25f, 0, 0) << 5.0f << 0.25f << groundMaterial;
-    QTest::newRow("just outside the bounding box beside wall 6") << QVector4D(5.6f, 0.25f, 0, 0) << 5.0f << 0.2f << wallMaterial;
-    // 99.5 above the top of wall 1, 97 above the bounding box: the clip
-    // raises the material value to the box distance.
-    QTest::newRow("far above the origin: the clip takes the material value up")
-            << QVector4D(0, 100, 0, 0) << 5.0f << 99.5f << 97.0f;
-    QTest::newRow("open ground") << QVector4D(-4, 0.7f, 0, 0) << 5.0f << 0.7f << groundMaterial;
-
-    // Inside walls 1 and 2 the distance is 0, inside the others negative.
-    QTest::newRow("inside wall 1") << wallPoint(40, 0, 0.25, -1.5) << 5.0f << 0.0f << crossMaterial;
-    QTest::newRow("inside wall 1, other side of the origin") << wallPoint(40, 0.1, 0.25, 2.0) << 5.0f << 0.0f << crossMaterial;
-    QTest::newRow("inside wall 2") << wallPoint(-50, 0, 0.25, 1.5) << 5.0f << 0.0f << crossMaterial;
-    QTest::newRow("inside wall 3") << wall3 << 5.0f << -0.2f << wallMaterial;
-    QTest::newRow("inside wall 4") << wallPoint(40, 0.95, 0.25, -3) << 5.0f << -0.2f << wallMaterial;
-    QTest::newRow("inside wall 5") << QVector4D(4.5f, 0.25f, -2.8f, 0) << 5.0f << -0.2f << wallMaterial;
-    QTest::newRow("inside wall 6") << QVector4D(5.2f, 0.25f, 0.5f, 0) << 5.0f << -0.2f << wallMaterial;
-    QTest::newRow("inside wall 7") << QVector4D(4.7f, 0.25f, -1.8f, 0) << 5.0f << -0.2f << wallMaterial;
-    QTest::newRow("inside wall 8") << wallPoint(40, 1.98, 0.25, -3) << 5.0f << -0.2f << wallMaterial;
-    QTest::newRow("inside wall 9") << wallPoint(130, -2, 0.25, -2.88) << 5.0f << -0.2f << wallMaterial;
-
-    // Where walls end: wall 2 starts at the origin, wall 5 at q.z = -3.5,
-    // and box B cuts wall 9 at x = 4.2.
-    // Behind the origin on wall 2's line, 0.3 from wall 1's face; inside
-    // wall 2 if it went on.
-    QTest::newRow("wall 2 does not reach behind the origin") << wallPoint(-50, 0, 0.4, -0.5) << 5.0f << 0.3f << crossMaterial;
-    QTest::newRow("wall 9 ends at x = 4.2") << QVector4D(4.3f, 0.25f, 0.85f, 0) << 5.0f << 0.1f << wallMaterial;
+    addRows<QVector4D, float, float, float>({"point", "showTime", "distance", "material"},
+            {{"flat walls at t = 0: the tie above a wall goes to the wall", wall3, 0.0f, 0.25f, wallMaterial},
+             {"half risen at t = 2.5", wallPoint(-50, 1.0, 0.4, 3.25), 2.5f, 0.15f, wallMaterial},
+             {"risen at t = 5: inside wall 3", wall3, 5.0f, -0.2f, wallMaterial},
+             {"risen for good: inside wall 3 at t = 20", wall3, 20.0f, -0.2f, wallMaterial},
+             {"risen: 0.25 above the top of wall 3", wallPoint(-50, 1.0, 0.75, 3.25), 5.0f, 0.25f, wallMaterial},
+             {"risen for good: 0.25 above the top of wall 3 at t = 20", wallPoint(-50, 1.0, 0.75, 3.25), 20.0f, 0.25f,
+              wallMaterial},
+             {"negative t: ground only, above wall 3", wall3, -1.0f, 0.25f, groundMaterial},
+             {"negative t: ground only, in wall 1", wallPoint(40, 0, 0.25, -1.5), -1.0f, 0.25f, groundMaterial},
+             {"far outside the bounding box: ground", QVector4D(60, 0.25f, 0, 0), 5.0f, 0.25f, groundMaterial},
+             {"just outside the bounding box beside wall 6", QVector4D(5.6f, 0.25f, 0, 0), 5.0f, 0.2f, wallMaterial},
+             // 99.5 above the top of wall 1, 97 above the bounding box: the clip
+             // raises the material value to the box distance.
+             {"far above the origin: the clip takes the material value up", QVector4D(0, 100, 0, 0), 5.0f, 99.5f,
+              97.0f},
+             {"open ground", QVector4D(-4, 0.7f, 0, 0), 5.0f, 0.7f, groundMaterial},
+             // Inside walls 1 and 2 the distance is 0, inside the others negative.
+             {"inside wall 1", wallPoint(40, 0, 0.25, -1.5), 5.0f, 0.0f, crossMaterial},
+             {"inside wall 1, other side of the origin", wallPoint(40, 0.1, 0.25, 2.0), 5.0f, 0.0f, crossMaterial},
+             {"inside wall 2", wallPoint(-50, 0, 0.25, 1.5), 5.0f, 0.0f, crossMaterial},
+             {"inside wall 3", wall3, 5.0f, -0.2f, wallMaterial},
+             {"inside wall 4", wallPoint(40, 0.95, 0.25, -3), 5.0f, -0.2f, wallMaterial},
+             {"inside wall 5", QVector4D(4.5f, 0.25f, -2.8f, 0), 5.0f, -0.2f, wallMaterial},
+             {"inside wall 6", QVector4D(5.2f, 0.25f, 0.5f, 0), 5.0f, -0.2f, wallMaterial},
+             {"inside wall 7", QVector4D(4.7f, 0.25f, -1.8f, 0), 5.0f, -0.2f, wallMaterial},
+             {"inside wall 8", wallPoint(40, 1.98, 0.25, -3), 5.0f, -0.2f, wallMaterial},
+             {"inside wall 9", wallPoint(130, -2, 0.25, -2.88), 5.0f, -0.2f, wallMaterial},
+             // Where walls end: wall 2 starts at the origin, wall 5 at q.z = -3.5,
+             // and box B cuts wall 9 at x = 4.2.
+             // Behind the origin on wall 2's line, 0.3 from wall 1's face; inside
+             // wall 2 if it went on.
+             {"wall 2 does not reach behind the origin", wallPoint(-50, 0, 0.4, -0.5), 5.0f, 0.3f, crossMaterial},
+             {"wall 9 ends at x = 4.2", QVector4D(4.3f, 0.25f, 0.85f, 0), 5.0f, 0.1f, wallMaterial}});
 }
 
 void SceneFieldTest::mapGivesDistanceAndMaterial()
@@ -145,10 +135,7 @@ void SceneFieldTest::mapGivesDistanceAndMaterial()
 
 void SceneFieldTest::noWallStandsAtNegativeShowTime_data()
 {
-    QTest::addColumn<float>("showTime");
-    QTest::newRow("just below 0") << -0.01f;
-    QTest::newRow("one second before") << -1.0f;
-    QTest::newRow("far before") << -100.0f;
+    addRows<float>({"showTime"}, {{"just below 0", -0.01f}, {"one second before", -1.0f}, {"far before", -100.0f}});
 }
 
 // Over the whole slab in which rays are marched, and beyond the bounding
@@ -195,10 +182,8 @@ void SceneFieldTest::everyWallShowsOnceRisen()
 
 void SceneFieldTest::noWallShowsInThePictureAtNegativeShowTime_data()
 {
-    QTest::addColumn<float>("showTime");
-    QTest::newRow("just below 0") << -0.01f;
-    QTest::newRow("one second before") << -1.0f;
-    QTest::newRow("three seconds before") << -3.0f;
+    addRows<float>({"showTime"}, {{"just below 0", -0.01f}, {"one second before", -1.0f},
+                                  {"three seconds before", -3.0f}});
 }
 
 // Every pixel's primary ray meets the ground or nothing.

@@ -2,6 +2,7 @@
 // not depend on, its field of view, and the show window drawing the very
 // frames the offscreen renderer draws.
 
+#include "datarows.h"
 #include "offscreenscene.h"
 #include "windowprobe.h"
 
@@ -49,14 +50,8 @@ private slots:
 
 void SceneFramesTest::frameIsBlackToTheLastByte_data()
 {
-    QTest::addColumn<float>("showTime");
-    QTest::newRow("cut at 5") << 5.0f;
-    QTest::newRow("cut at 10") << 10.0f;
-    QTest::newRow("cut at 15") << 15.0f;
-    QTest::newRow("cut at 20") << 20.0f;
-    QTest::newRow("30") << 30.0f;
-    QTest::newRow("30.56, the show's last frame") << 30.56f;
-    QTest::newRow("100") << 100.0f;
+    addRows<float>({"showTime"}, {{"cut at 5", 5.0f}, {"cut at 10", 10.0f}, {"cut at 15", 15.0f}, {"cut at 20", 20.0f},
+                                  {"30", 30.0f}, {"30.56, the show's last frame", 30.56f}, {"100", 100.0f}});
 }
 
 void SceneFramesTest::frameIsBlackToTheLastByte()
@@ -75,15 +70,13 @@ void SceneFramesTest::frameIsBlackToTheLastByte()
 
 void SceneFramesTest::everyPixelCarriesTheFadeInAlpha_data()
 {
-    QTest::addColumn<float>("showTime");
-    QTest::addColumn<float>("fade");
-
-    QTest::newRow("negative t") << -1.0f << 1.0f;
-    QTest::newRow("shot 1") << 2.5f << 1.0f;
-    QTest::newRow("halfway down to the first cut") << 4.5f << 0.5f;
-    QTest::newRow("halfway up from it") << 5.5f << 0.5f;
-    QTest::newRow("shot 4") << 17.5f << 1.0f;
-    QTest::newRow("halfway into the last fade") << 29.5f << 0.5f;
+    addRows<float, float>({"showTime", "fade"},
+            {{"negative t", -1.0f, 1.0f},
+             {"shot 1", 2.5f, 1.0f},
+             {"halfway down to the first cut", 4.5f, 0.5f},
+             {"halfway up from it", 5.5f, 0.5f},
+             {"shot 4", 17.5f, 1.0f},
+             {"halfway into the last fade", 29.5f, 0.5f}});
 }
 
 // The colour is scaled with alpha, so no component exceeds it.
@@ -112,10 +105,7 @@ void SceneFramesTest::everyPixelCarriesTheFadeInAlpha()
 
 void SceneFramesTest::pictureIgnoresTheBeatAndTheFontTexture_data()
 {
-    QTest::addColumn<float>("showTime");
-    QTest::newRow("shot 1") << 2.5f;
-    QTest::newRow("shot 3") << 12.5f;
-    QTest::newRow("shot 5") << 25.0f;
+    addRows<float>({"showTime"}, {{"shot 1", 2.5f}, {"shot 3", 12.5f}, {"shot 5", 25.0f}});
 }
 
 void SceneFramesTest::pictureIgnoresTheBeatAndTheFontTexture()
@@ -145,13 +135,10 @@ void SceneFramesTest::pictureIgnoresTheBeatAndTheFontTexture()
 
 void SceneFramesTest::widerWindowShowsMoreAtTheSidesNotMoreHeight_data()
 {
-    QTest::addColumn<QSize>("narrow");
-    QTest::addColumn<QSize>("wide");
-    QTest::addColumn<float>("showTime");
-
-    QTest::newRow("square within 2:1, shot 1") << QSize(64, 64) << QSize(128, 64) << 2.5f;
-    QTest::newRow("square within 2:1, shot 5") << QSize(64, 64) << QSize(128, 64) << 25.0f;
-    QTest::newRow("1:2 within square, shot 3") << QSize(64, 128) << QSize(128, 128) << 12.5f;
+    addRows<QSize, QSize, float>({"narrow", "wide", "showTime"},
+            {{"square within 2:1, shot 1", QSize(64, 64), QSize(128, 64), 2.5f},
+             {"square within 2:1, shot 5", QSize(64, 64), QSize(128, 64), 25.0f},
+             {"1:2 within square, shot 3", QSize(64, 128), QSize(128, 128), 12.5f}});
 }
 
 // The vertical field of view is the height's alone: every pixel of the
@@ -176,10 +163,7 @@ void SceneFramesTest::widerWindowShowsMoreAtTheSidesNotMoreHeight()
 
 void SceneFramesTest::showWindowDrawsTheSameFrames_data()
 {
-    QTest::addColumn<float>("showTime");
-    QTest::newRow("shot 1") << 2.5f;
-    QTest::newRow("shot 3") << 12.5f;
-    QTest::newRow("shot 5, still") << 28.0f;
+    addRows<float>({"showTime"}, {{"shot 1", 2.5f}, {"shot 3", 12.5f}, {"shot 5, still", 28.0f}});
 }
 
 // The window's show time comes from its timer, set to the reading that

@@ -1,6 +1,7 @@
 // The scene renderer: what it feeds the program, where it draws, and what a
 // stage that does not compile leaves behind.
 
+#include "datarows.h"
 #include "glreadback.h"
 #include "offscreencontext.h"
 #include "scenerenderer.h"
@@ -100,11 +101,10 @@ void SceneRendererTest::clearTo(const QVector4D &colour)
 
 void SceneRendererTest::uniformsCarryShowTimeBeatAndFramebufferSize_data()
 {
-    QTest::addColumn<float>("showTime");
-    QTest::addColumn<float>("beat");
-    QTest::newRow("start") << 0.0f << 0.0f;
-    QTest::newRow("a beat in shot 3") << 12.345f << 0.9f;
-    QTest::newRow("negative time") << -7.5f << 0.3f;
+    addRows<float, float>({"showTime", "beat"},
+            {{"start", 0.0f, 0.0f},
+             {"a beat in shot 3", 12.345f, 0.9f},
+             {"negative time", -7.5f, 0.3f}});
 }
 
 void SceneRendererTest::uniformsCarryShowTimeBeatAndFramebufferSize()

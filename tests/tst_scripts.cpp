@@ -3,6 +3,7 @@
 // a sound card, and `make -j test` taking one step at a time. Programs they
 // start are stood in for by small scripts found first on the PATH.
 
+#include "datarows.h"
 #include "processrun.h"
 
 #include <QTemporaryDir>
@@ -67,20 +68,15 @@ void ScriptsTest::withXRunsTheCommandOnItsOwnScreenAndPassesOnItsStatus()
 
 void ScriptsTest::withXSaysWhenTheServerOrTheWindowManagerDoesNotComeUp_data()
 {
-    QTest::addColumn<QString>("program");
-    QTest::addColumn<QByteArray>("standIn");
-    QTest::addColumn<QString>("says");
-
-    QTest::newRow("an X server that does not start")
-        << "Xvfb" << QByteArray("echo 'no screens here' >&2; exit 1")
-        << "with-x: Xvfb did not start: no screens here";
-    QTest::newRow("an X server that names its display and never answers on it")
-        << "Xvfb" << QByteArray("echo 64999; exec sleep 600")
-        << "with-x: the X server on :64999 did not answer within 2 s";
-    QTest::newRow("a window manager that does not start")
-        << "openbox" << QByteArray("exit 1") << "with-x: the window manager (openbox) did not start";
-    QTest::newRow("a window manager that never takes over the screen")
-        << "openbox" << QByteArray("exec sleep 600") << "with-x: the window manager (openbox) did not take over :";
+    addRows<QString, QByteArray, QString>({"program", "standIn", "says"},
+            {{"an X server that does not start", "Xvfb", QByteArray("echo 'no screens here' >&2; exit 1"),
+              "with-x: Xvfb did not start: no screens here"},
+             {"an X server that names its display and never answers on it", "Xvfb",
+              QByteArray("echo 64999; exec sleep 600"), "with-x: the X server on :64999 did not answer within 2 s"},
+             {"a window manager that does not start", "openbox", QByteArray("exit 1"),
+              "with-x: the window manager (openbox) did not start"},
+             {"a window manager that never takes over the screen", "openbox", QByteArray("exec sleep 600"),
+              "with-x: the window manager (openbox) did not take over :"}});
 }
 
 void ScriptsTest::withXSaysWhenTheServerOrTheWindowManagerDoesNotComeUp()
@@ -104,12 +100,10 @@ void ScriptsTest::withXSaysWhenTheServerOrTheWindowManagerDoesNotComeUp()
 
 void ScriptsTest::runShowSendsTheSoundToAFileWithoutASoundCard_data()
 {
-    QTest::addColumn<bool>("desktop");
-    QTest::addColumn<QString>("driver");
-
-    QTest::newRow("on a desktop") << true << QString();
-    QTest::newRow("without a display") << false << QString();
-    QTest::newRow("on a desktop, with a driver asked for") << true << "dummy";
+    addRows<bool, QString>({"desktop", "driver"},
+            {{"on a desktop", true, QString()},
+             {"without a display", false, QString()},
+             {"on a desktop, with a driver asked for", true, "dummy"}});
 }
 
 void ScriptsTest::runShowSendsTheSoundToAFileWithoutASoundCard()

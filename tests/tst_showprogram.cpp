@@ -2,6 +2,7 @@
 // not know and its music: it plays the payload to the device and fires the
 // beats until it quits by itself, and SIGINT and SIGTERM end it as Escape does.
 
+#include "datarows.h"
 #include "musicfiles.h"
 
 #include <QProcess>
@@ -63,9 +64,7 @@ QByteArray ShowProgramTest::played() const
 
 void ShowProgramTest::signalEndsThePlayingShowAtOnce_data()
 {
-    QTest::addColumn<int>("signal");
-    QTest::newRow("SIGTERM") << int(SIGTERM);
-    QTest::newRow("SIGINT, as Ctrl-C sends it") << int(SIGINT);
+    addRows<int>({"signal"}, {{"SIGTERM", int(SIGTERM)}, {"SIGINT, as Ctrl-C sends it", int(SIGINT)}});
 }
 
 void ShowProgramTest::signalEndsThePlayingShowAtOnce()

@@ -2,6 +2,7 @@
 // a second while the first waits ends the process at once, and without a
 // pipe for the first the signals keep their default action.
 
+#include "datarows.h"
 #include <QProcess>
 #include <QtTest>
 
@@ -59,9 +60,7 @@ private slots:
 
 void SignalsTest::signalEndsAStuckLoopInOrderOnceItRunsAgain_data()
 {
-    QTest::addColumn<int>("signal");
-    QTest::newRow("SIGINT") << int(SIGINT);
-    QTest::newRow("SIGTERM") << int(SIGTERM);
+    addRows<int>({"signal"}, {{"SIGINT", int(SIGINT)}, {"SIGTERM", int(SIGTERM)}});
 }
 
 void SignalsTest::signalEndsAStuckLoopInOrderOnceItRunsAgain()
@@ -89,12 +88,11 @@ void SignalsTest::signalEndsAStuckLoopInOrderOnceItRunsAgain()
 
 void SignalsTest::secondSignalWhileTheFirstWaitsEndsTheProcessAtOnce_data()
 {
-    QTest::addColumn<int>("first");
-    QTest::addColumn<int>("second");
-    QTest::newRow("Ctrl-C twice") << int(SIGINT) << int(SIGINT);
-    QTest::newRow("SIGTERM twice") << int(SIGTERM) << int(SIGTERM);
-    QTest::newRow("Ctrl-C, then SIGTERM") << int(SIGINT) << int(SIGTERM);
-    QTest::newRow("SIGTERM, then Ctrl-C") << int(SIGTERM) << int(SIGINT);
+    addRows<int, int>({"first", "second"},
+            {{"Ctrl-C twice", int(SIGINT), int(SIGINT)},
+             {"SIGTERM twice", int(SIGTERM), int(SIGTERM)},
+             {"Ctrl-C, then SIGTERM", int(SIGINT), int(SIGTERM)},
+             {"SIGTERM, then Ctrl-C", int(SIGTERM), int(SIGINT)}});
 }
 
 void SignalsTest::secondSignalWhileTheFirstWaitsEndsTheProcessAtOnce()

@@ -2,6 +2,7 @@
 // for what it does not, --help, and the one line and exit code 1 for files
 // given on it that cannot be used, or without a display to show its window.
 
+#include "datarows.h"
 #include "processrun.h"
 #include "studiooptions.h"
 
@@ -38,21 +39,13 @@ ProcessRun::Result runStudio(const QStringList &arguments, const QString &folder
 
 void StudioOptionsTest::goodOptionsAreRead_data()
 {
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QString>("shaders");
-    QTest::addColumn<QString>("music");
-    QTest::addColumn<QSize>("size");
-    QTest::addColumn<double>("scale");
-    QTest::addColumn<bool>("fullScreen");
-
-    QTest::newRow("defaults") << QStringList{} << QString() << QStringLiteral("music.bmm") << QSize(1280, 720) << 1.0 << false;
-    QTest::newRow("everything")
-        << QStringList{QStringLiteral("--shaders"), QStringLiteral("work/stages"), QStringLiteral("--music=song.bmm"),
-                       QStringLiteral("--size"), QStringLiteral("640x360"), QStringLiteral("--scale"),
-                       QStringLiteral("0.25"), QStringLiteral("--full-screen")}
-        << QStringLiteral("work/stages") << QStringLiteral("song.bmm") << QSize(640, 360) << 0.25 << true;
-    QTest::newRow("a scale between steps") << QStringList{QStringLiteral("--scale"), QStringLiteral("0.6")}
-                                           << QString() << QStringLiteral("music.bmm") << QSize(1280, 720) << 0.6 << false;
+    addRows<QStringList, QString, QString, QSize, double, bool>({"arguments", "shaders", "music", "size", "scale", "fullScreen"},
+            {{"defaults", QStringList{}, QString(), QStringLiteral("music.bmm"), QSize(1280, 720), 1.0, false},
+             {"everything",
+              QStringList{QStringLiteral("--shaders"), QStringLiteral("work/stages"), QStringLiteral("--music=song.bmm"), QStringLiteral("--size"), QStringLiteral("640x360"), QStringLiteral("--scale"), QStringLiteral("0.25"), QStringLiteral("--full-screen")},
+              QStringLiteral("work/stages"), QStringLiteral("song.bmm"), QSize(640, 360), 0.25, true},
+             {"a scale between steps", QStringList{QStringLiteral("--scale"), QStringLiteral("0.6")}, QString(),
+              QStringLiteral("music.bmm"), QSize(1280, 720), 0.6, false}});
 }
 
 void StudioOptionsTest::goodOptionsAreRead()
@@ -76,23 +69,27 @@ void StudioOptionsTest::goodOptionsAreRead()
 
 void StudioOptionsTest::badOptionsAreRefusedInOneLine_data()
 {
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QString>("says");
-
-    QTest::newRow("unknown option") << QStringList{QStringLiteral("--fps"), QStringLiteral("30")} << QStringLiteral("fps");
-    QTest::newRow("a file as an argument") << QStringList{QStringLiteral("scene.frag")} << QStringLiteral("scene.frag");
-    QTest::newRow("size without height") << QStringList{QStringLiteral("--size"), QStringLiteral("640")} << QStringLiteral("--size");
-    QTest::newRow("size of zero") << QStringList{QStringLiteral("--size"), QStringLiteral("0x360")} << QStringLiteral("--size");
-    QTest::newRow("size past the largest side") << QStringList{QStringLiteral("--size"), QStringLiteral("16385x360")} << QStringLiteral("--size");
-    QTest::newRow("size with a sign") << QStringList{QStringLiteral("--size"), QStringLiteral("+640x360")} << QStringLiteral("--size");
-    QTest::newRow("size too long to read") << QStringList{QStringLiteral("--size"), QStringLiteral("4294967936x360")} << QStringLiteral("--size");
-    QTest::newRow("scale below a quarter") << QStringList{QStringLiteral("--scale"), QStringLiteral("0.2")} << QStringLiteral("--scale");
-    QTest::newRow("scale above 1") << QStringList{QStringLiteral("--scale"), QStringLiteral("2")} << QStringLiteral("--scale");
-    QTest::newRow("scale not a number") << QStringList{QStringLiteral("--scale"), QStringLiteral("half")} << QStringLiteral("--scale");
-    QTest::newRow("scale of nan") << QStringList{QStringLiteral("--scale"), QStringLiteral("nan")} << QStringLiteral("--scale");
-    QTest::newRow("shaders without a folder") << QStringList{QStringLiteral("--shaders=")} << QStringLiteral("--shaders");
-    QTest::newRow("music without a file") << QStringList{QStringLiteral("--music=")} << QStringLiteral("--music");
-    QTest::newRow("option without its value") << QStringList{QStringLiteral("--font")} << QStringLiteral("font");
+    addRows<QStringList, QString>({"arguments", "says"},
+            {{"unknown option", QStringList{QStringLiteral("--fps"), QStringLiteral("30")}, QStringLiteral("fps")},
+             {"a file as an argument", QStringList{QStringLiteral("scene.frag")}, QStringLiteral("scene.frag")},
+             {"size without height", QStringList{QStringLiteral("--size"), QStringLiteral("640")},
+              QStringLiteral("--size")},
+             {"size of zero", QStringList{QStringLiteral("--size"), QStringLiteral("0x360")}, QStringLiteral("--size")},
+             {"size past the largest side", QStringList{QStringLiteral("--size"), QStringLiteral("16385x360")},
+              QStringLiteral("--size")},
+             {"size with a sign", QStringList{QStringLiteral("--size"), QStringLiteral("+640x360")},
+              QStringLiteral("--size")},
+             {"size too long to read", QStringList{QStringLiteral("--size"), QStringLiteral("4294967936x360")},
+              QStringLiteral("--size")},
+             {"scale below a quarter", QStringList{QStringLiteral("--scale"), QStringLiteral("0.2")},
+              QStringLiteral("--scale")},
+             {"scale above 1", QStringList{QStringLiteral("--scale"), QStringLiteral("2")}, QStringLiteral("--scale")},
+             {"scale not a number", QStringList{QStringLiteral("--scale"), QStringLiteral("half")},
+              QStringLiteral("--scale")},
+             {"scale of nan", QStringList{QStringLiteral("--scale"), QStringLiteral("nan")}, QStringLiteral("--scale")},
+             {"shaders without a folder", QStringList{QStringLiteral("--shaders=")}, QStringLiteral("--shaders")},
+             {"music without a file", QStringList{QStringLiteral("--music=")}, QStringLiteral("--music")},
+             {"option without its value", QStringList{QStringLiteral("--font")}, QStringLiteral("font")}});
 }
 
 void StudioOptionsTest::badOptionsAreRefusedInOneLine()
@@ -125,18 +122,19 @@ void StudioOptionsTest::helpListsTheOptionsAndTheKeys()
 
 void StudioOptionsTest::filesGivenThatCannotBeUsedStopItInOneLine_data()
 {
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QString>("says");
-    QTest::newRow("a shaders folder without the stages") << QStringList{QStringLiteral("--shaders"), QStringLiteral("empty")}
-                                                         << QStringLiteral("empty: no shader.vert and shader.frag");
-    QTest::newRow("a shaders folder that is not there") << QStringList{QStringLiteral("--shaders"), QStringLiteral("nowhere")}
-                                                        << QStringLiteral("nowhere: no shader.vert and shader.frag");
-    QTest::newRow("a music file that is not there") << QStringList{QStringLiteral("--music"), QStringLiteral("missing.bmm")}
-                                                    << QStringLiteral("missing.bmm: no such file");
-    QTest::newRow("a music file that is a folder") << QStringList{QStringLiteral("--music"), QStringLiteral("empty")}
-                                                   << QStringLiteral("empty: not a regular file");
-    QTest::newRow("a font that is no image") << QStringList{QStringLiteral("--font"), QStringLiteral("font.png")}
-                                             << QStringLiteral("font.png: not an image");
+    addRows<QStringList, QString>({"arguments", "says"},
+            {{"a shaders folder without the stages",
+              QStringList{QStringLiteral("--shaders"), QStringLiteral("empty")},
+              QStringLiteral("empty: no shader.vert and shader.frag")},
+             {"a shaders folder that is not there",
+              QStringList{QStringLiteral("--shaders"), QStringLiteral("nowhere")},
+              QStringLiteral("nowhere: no shader.vert and shader.frag")},
+             {"a music file that is not there", QStringList{QStringLiteral("--music"), QStringLiteral("missing.bmm")},
+              QStringLiteral("missing.bmm: no such file")},
+             {"a music file that is a folder", QStringList{QStringLiteral("--music"), QStringLiteral("empty")},
+              QStringLiteral("empty: not a regular file")},
+             {"a font that is no image", QStringList{QStringLiteral("--font"), QStringLiteral("font.png")},
+              QStringLiteral("font.png: not an image")}});
 }
 
 void StudioOptionsTest::filesGivenThatCannotBeUsedStopItInOneLine()
@@ -183,11 +181,9 @@ void StudioOptionsTest::withoutAShadersFolderItDrawsTheCompiledInStagesAndSaysSo
 
 void StudioOptionsTest::withoutADisplayItSaysSoInOneLine_data()
 {
-    QTest::addColumn<QString>("display");
-    QTest::addColumn<QString>("says");
-    QTest::newRow("none set") << QString() << QStringLiteral("no display: neither DISPLAY nor WAYLAND_DISPLAY is set");
-    QTest::newRow("one that is not there") << QStringLiteral(":6543")
-                                           << QStringLiteral("the display :6543 cannot be used");
+    addRows<QString, QString>({"display", "says"},
+            {{"none set", QString(), QStringLiteral("no display: neither DISPLAY nor WAYLAND_DISPLAY is set")},
+             {"one that is not there", QStringLiteral(":6543"), QStringLiteral("the display :6543 cannot be used")}});
 }
 
 void StudioOptionsTest::withoutADisplayItSaysSoInOneLine()

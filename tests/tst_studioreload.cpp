@@ -4,6 +4,7 @@
 // messages, by file and line, over it and on standard error until a good
 // save; a first build that fails shows its messages on a plain background.
 
+#include "datarows.h"
 #include "stagemessages.h"
 #include "studioprobe.h"
 
@@ -116,12 +117,11 @@ bool StudioReloadTest::waitForScene(StudioProbe &probe, const QColor &colour)
 
 void StudioReloadTest::everyKindOfSaveReachesTheScreen_data()
 {
-    QTest::addColumn<Save>("how");
-    QTest::addColumn<QString>("path");
-    QTest::newRow("in place") << Save::InPlace << fragmentPath;
-    QTest::newRow("a new file renamed over it") << Save::RenameOver << fragmentPath;
-    QTest::newRow("the old renamed away, then a new file") << Save::BackupThenNewFile << fragmentPath;
-    QTest::newRow("the vertex stage, renamed over") << Save::RenameOver << vertexPath;
+    addRows<Save, QString>({"how", "path"},
+            {{"in place", Save::InPlace, fragmentPath},
+             {"a new file renamed over it", Save::RenameOver, fragmentPath},
+             {"the old renamed away, then a new file", Save::BackupThenNewFile, fragmentPath},
+             {"the vertex stage, renamed over", Save::RenameOver, vertexPath}});
 }
 
 void StudioReloadTest::everyKindOfSaveReachesTheScreen()
@@ -189,19 +189,15 @@ void StudioReloadTest::burstOfSavesBuildsOnceOrTwice()
 
 void StudioReloadTest::failedBuildKeepsThePictureAndShowsWhereItBroke_data()
 {
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QByteArray>("broken");
-    QTest::addColumn<QString>("where");
-    QTest::addColumn<QString>("stage");
-
-    QTest::newRow("fragment stage, line 4") << fragmentPath << StudioProbe::brokenStage()
-                                            << QStringLiteral("shaders/shader.frag:4:") << QStringLiteral("fragment");
-    QTest::newRow("vertex stage, line 4")
-        << vertexPath << QByteArray("#version 330 core\nin vec2 vertex;\nvoid main()\n{ gl_Position = vec4(undeclaredName); }\n")
-        << QStringLiteral("shaders/shader.vert:4:") << QStringLiteral("vertex");
-    QTest::newRow("stages that do not link")
-        << fragmentPath << QByteArray("#version 330 core\nout vec4 result;\nvec4 declaredOnly();\nvoid main()\n{ result = declaredOnly(); }\n")
-        << QStringLiteral("shaders/shader.vert + shaders/shader.frag: ") << QStringLiteral("link");
+    addRows<QString, QByteArray, QString, QString>({"path", "broken", "where", "stage"},
+            {{"fragment stage, line 4", fragmentPath, StudioProbe::brokenStage(),
+              QStringLiteral("shaders/shader.frag:4:"), QStringLiteral("fragment")},
+             {"vertex stage, line 4", vertexPath,
+              QByteArray("#version 330 core\nin vec2 vertex;\nvoid main()\n{ gl_Position = vec4(undeclaredName); }\n"),
+              QStringLiteral("shaders/shader.vert:4:"), QStringLiteral("vertex")},
+             {"stages that do not link", fragmentPath,
+              QByteArray("#version 330 core\nout vec4 result;\nvec4 declaredOnly();\nvoid main()\n{ result = declaredOnly(); }\n"),
+              QStringLiteral("shaders/shader.vert + shaders/shader.frag: "), QStringLiteral("link")}});
 }
 
 void StudioReloadTest::failedBuildKeepsThePictureAndShowsWhereItBroke()
@@ -305,20 +301,15 @@ void StudioReloadTest::programReportsTheMessagesOnStandardErrorByFileAndLine()
 
 void StudioReloadTest::compilerMessagesOfEveryDriverAreNamedByFileAndLine_data()
 {
-    QTest::addColumn<QString>("log");
-    QTest::addColumn<QStringList>("messages");
-
-    QTest::newRow("Mesa") << QStringLiteral("0:42(7): error: `foo' undeclared\n0:43(1): warning: unused\n")
-                          << QStringList{QStringLiteral("shaders/shader.frag:42:7: error: `foo' undeclared"),
-                                         QStringLiteral("shaders/shader.frag:43:1: warning: unused")};
-    QTest::newRow("NVIDIA") << QStringLiteral("0(42) : error C1008: undefined variable \"foo\"")
-                            << QStringList{QStringLiteral("shaders/shader.frag:42: error C1008: undefined variable \"foo\"")};
-    QTest::newRow("others") << QStringLiteral("ERROR: 0:42: 'foo' : undeclared identifier\nERROR: 1 compilation errors.")
-                            << QStringList{QStringLiteral("shaders/shader.frag:42: error: 'foo' : undeclared identifier"),
-                                           QStringLiteral("shaders/shader.frag: ERROR: 1 compilation errors.")};
-    QTest::newRow("a line of no known form, blank lines dropped")
-        << QStringLiteral("\n  linker ran out of registers  \n\n")
-        << QStringList{QStringLiteral("shaders/shader.frag: linker ran out of registers")};
+    addRows<QString, QStringList>({"log", "messages"},
+            {{"Mesa", QStringLiteral("0:42(7): error: `foo' undeclared\n0:43(1): warning: unused\n"),
+              QStringList{QStringLiteral("shaders/shader.frag:42:7: error: `foo' undeclared"), QStringLiteral("shaders/shader.frag:43:1: warning: unused")}},
+             {"NVIDIA", QStringLiteral("0(42) : error C1008: undefined variable \"foo\""),
+              QStringList{QStringLiteral("shaders/shader.frag:42: error C1008: undefined variable \"foo\"")}},
+             {"others", QStringLiteral("ERROR: 0:42: 'foo' : undeclared identifier\nERROR: 1 compilation errors."),
+              QStringList{QStringLiteral("shaders/shader.frag:42: error: 'foo' : undeclared identifier"), QStringLiteral("shaders/shader.frag: ERROR: 1 compilation errors.")}},
+             {"a line of no known form, blank lines dropped", QStringLiteral("\n  linker ran out of registers  \n\n"),
+              QStringList{QStringLiteral("shaders/shader.frag: linker ran out of registers")}}});
 }
 
 void StudioReloadTest::compilerMessagesOfEveryDriverAreNamedByFileAndLine()

@@ -4,6 +4,7 @@
 // fire from the music's position. The tests play the audio device's part,
 // buffer by buffer, through the player's own callback.
 
+#include "datarows.h"
 #include "musicfiles.h"
 #include "musicplayer.h"
 #include "showtime.h"
@@ -17,16 +18,6 @@
 
 using MusicFiles::bufferBytes;
 using MusicFiles::countedFrame;
-
-namespace {
-
-// Music frames for a show time: 1.25 s of music a second of show time.
-qint64 framesFor(double showTime)
-{
-    return qint64(std::llround(showTime * 1.25 * 44100.0));
-}
-
-} // namespace
 
 class StudioTimelineTest : public QObject
 {
@@ -107,27 +98,28 @@ void StudioTimelineTest::showTimeRunsAtTheShowsPaceFromZero()
 
 void StudioTimelineTest::seeksMoveThePictureAndTheMusicTogether_data()
 {
-    QTest::addColumn<double>("step");
-    QTest::addColumn<double>("expected");
-    // At 5 s of show time (6250 ms after the start).
-    QTest::newRow("Up: 10 s on") << 10.0 << 15.0;
-    QTest::newRow("Down: 10 s back, before 0") << -10.0 << -5.0;
-    QTest::newRow("Right: 1 s on") << 1.0 << 6.0;
-    QTest::newRow("Left: 1 s back") << -1.0 << 4.0;
+    // At 5 s of show time (6250 ms after the start). A second of show time
+    // is 1.25 s of music, 55125 frames at 44100 a second.
+    addRows<double, double, qint64>({"step", "expected", "frame"},
+            {{"Up: 10 s on", 10.0, 15.0, qint64(826875)},
+             {"Down: 10 s back, before 0", -10.0, -5.0, qint64(-275625)},
+             {"Right: 1 s on", 1.0, 6.0, qint64(330750)},
+             {"Left: 1 s back", -1.0, 4.0, qint64(220500)}});
 }
 
 void StudioTimelineTest::seeksMoveThePictureAndTheMusicTogether()
 {
     QFETCH(double, step);
     QFETCH(double, expected);
+    QFETCH(qint64, frame);
     m_transport->start(0);
     QCOMPARE(nextBuffer(), qint64(0));
 
     m_transport->seek(step, 6250);
     QCOMPARE(m_transport->showTime(6250), expected);
-    QCOMPARE(m_player->position(), framesFor(expected));
+    QCOMPARE(m_player->position(), frame);
     // The very next buffer starts at the new place: silence before 0.
-    QCOMPARE(nextBuffer(), expected < 0 ? qint64(-1) : framesFor(expected));
+    QCOMPARE(nextBuffer(), frame < 0 ? qint64(-1) : frame);
     // And on it goes from there at the show's pace.
     QCOMPARE(m_transport->showTime(6250 + 1250), expected + 1.0);
 }
@@ -143,7 +135,7 @@ void StudioTimelineTest::holdStopsPictureAndMusicAndGoesOnFromExactlyThere()
     // Held: the device plays silence, and the music's place does not move.
     QCOMPARE(nextBuffer(), qint64(-1));
     QCOMPARE(nextBuffer(), qint64(-1));
-    QCOMPARE(m_player->position(), framesFor(2.0));
+    QCOMPARE(m_player->position(), qint64(110250)); // 2.5 s of music
 
     // Seeking while held moves the held moment, and the music with it.
     m_transport->seek(1.0, 61000);
@@ -154,15 +146,15 @@ void StudioTimelineTest::holdStopsPictureAndMusicAndGoesOnFromExactlyThere()
     QVERIFY(!m_transport->isHeld());
     QCOMPARE(m_transport->showTime(80000), 3.0);
     QCOMPARE(m_transport->showTime(81250), 4.0);
-    QCOMPARE(nextBuffer(), framesFor(3.0));
-    QCOMPARE(nextBuffer(), framesFor(3.0) + 882);
+    QCOMPARE(nextBuffer(), qint64(165375)); // 3.75 s of music
+    QCOMPARE(nextBuffer(), qint64(165375 + 882));
 }
 
 void StudioTimelineTest::restartTakesBothBackToZeroAndKeepsAHold()
 {
     m_transport->start(0);
     m_transport->seek(10.0, 1000);
-    QCOMPARE(nextBuffer(), framesFor(10.8));
+    QCOMPARE(nextBuffer(), qint64(595350)); // 0.8 + 10 s: 13.5 s of music
 
     m_transport->restart(2000);
     QCOMPARE(m_transport->showTime(2000), 0.0);
@@ -181,8 +173,7 @@ void StudioTimelineTest::beforeZeroTheMusicIsSilentUntilItsStart()
 {
     m_transport->start(0);
     m_transport->seek(-0.05, 0); // 0.0625 s of music before it starts: 2756 frames
-    const qint64 before = framesFor(-0.05);
-    QCOMPARE(before, qint64(-2756));
+    const qint64 before = -2756;
     QCOMPARE(nextBuffer(), qint64(-1));
     QCOMPARE(nextBuffer(), qint64(-1));
     QCOMPARE(nextBuffer(), qint64(-1));
@@ -198,9 +189,11 @@ void StudioTimelineTest::beforeZeroTheMusicIsSilentUntilItsStart()
 void StudioTimelineTest::pastTheEndOfTheMusicIsSilence()
 {
     m_transport->start(0);
-    const double end = double(musicFrames) / 44100.0 / 1.25; // 32 s of show time
-    m_transport->seek(end - 0.01, 0);
-    QCOMPARE(nextBuffer(), framesFor(end - 0.01)); // the last 551 frames, then silence
+    // 40 s of music end at 32 s of show time; 0.01 s before it is 0.0125 s
+    // of music, 551.25 frames: the buffer from frame 1763449 holds the
+    // last 551, then silence.
+    m_transport->seek(32.0 - 0.01, 0);
+    QCOMPARE(nextBuffer(), qint64(1763449));
     QCOMPARE(nextBuffer(), qint64(-1));
     m_transport->seek(100.0, 0);
     QCOMPARE(nextBuffer(), qint64(-1));
@@ -264,14 +257,14 @@ void StudioTimelineTest::loopWrapsThePictureAndTheMusicCarryingTheOvershoot()
     m_transport->markLoopEnd(0);
     m_transport->seek(-1.0, 0);
     QVERIFY(m_transport->toggleLoop(0)); // 6 to 8, at 7: no jump
-    QCOMPARE(m_player->position(), framesFor(7.0));
+    QCOMPARE(m_player->position(), qint64(385875)); // 8.75 s of music
     QCOMPARE(m_transport->showTime(1249), 8.0 - 0.0008);
-    QCOMPARE(nextBuffer(), framesFor(7.0));
+    QCOMPARE(nextBuffer(), qint64(385875));
 
     // 0.2 s past the end: 0.2 s into the loop, the music with it.
     QCOMPARE(m_transport->showTime(1500), 6.2);
-    QCOMPARE(m_player->position(), framesFor(6.2));
-    QCOMPARE(nextBuffer(), framesFor(6.2));
+    QCOMPARE(m_player->position(), qint64(341775)); // 7.75 s of music
+    QCOMPARE(nextBuffer(), qint64(341775));
     // 10 s later it has gone round five times.
     QCOMPARE(m_transport->showTime(1500 + 12500), 6.2);
 
@@ -289,7 +282,7 @@ void StudioTimelineTest::loopStartsAtItsStartWhenTurnedOnOutsideIt()
     m_transport->seek(-14.0, 0);
     QVERIFY(m_transport->toggleLoop(0)); // 3 is outside 17..20
     QCOMPARE(m_transport->showTime(0), 17.0);
-    QCOMPARE(nextBuffer(), framesFor(17.0));
+    QCOMPARE(nextBuffer(), qint64(937125)); // 21.25 s of music
 }
 
 void StudioTimelineTest::markMovedWhileLoopingTakesEffectAtOnce()
@@ -354,15 +347,12 @@ void StudioTimelineTest::beatPulseDecaysATenthAFrameAndStopsAtZero()
     QList<float> fed;
     for (int frame = 0; frame < 12; ++frame)
         fed << beats.nextPulse();
-    // As the show feeds it: 0.9 on the frame of the beat, then a tenth less
-    // each frame in double precision, stored as float, never below 0.
-    float pulse = 1.0f;
-    for (int frame = 0; frame < 12; ++frame) {
-        pulse = float(double(pulse) - 0.1);
-        QCOMPARE(fed[frame], qMax(0.0f, pulse));
-    }
-    QCOMPARE(fed[9], 0.0f);
-    QCOMPARE(fed[11], 0.0f);
+    // As the show feeds it: about 0.9 on the frame of the beat, 0.8 on the
+    // next and so on; 0 from the tenth frame on, where the float lands just
+    // below 0.
+    for (int frame = 0; frame < 9; ++frame)
+        QVERIFY2(qAbs(fed[frame] - (0.9f - 0.1f * float(frame))) < 1e-5f, qPrintable(QString::number(frame)));
+    QCOMPARE(fed.mid(9), (QList<float>{0.0f, 0.0f, 0.0f}));
 }
 
 QTEST_MAIN(StudioTimelineTest)

@@ -34,7 +34,7 @@ private slots:
     void renderScaleSetsTheDrawnSizeAndIResolution_data();
     void renderScaleSetsTheDrawnSizeAndIResolution();
     void f12SavesTheFrameAtTheDrawnSizeUnderANewNumber();
-    void bracketsAndLLoopTheShowTimeBetweenTheMarks();
+    void keysHoldSeekAndLoopTheShowTimeOnTheWindowsClock();
     void hTurnsTheHeadsUpLineOffAndOn();
     void f11TogglesFullScreen();
 
@@ -195,42 +195,48 @@ void StudioWindowTest::f12SavesTheFrameAtTheDrawnSizeUnderANewNumber()
     }
 }
 
-void StudioWindowTest::bracketsAndLLoopTheShowTimeBetweenTheMarks()
+// On a clock the test holds, 1250 ms of which are a second of show time.
+void StudioWindowTest::keysHoldSeekAndLoopTheShowTimeOnTheWindowsClock()
 {
-    std::unique_ptr<StudioWindow> window = startStudio();
-    QVERIFY(window);
-    StudioProbe probe(*window);
+    StudioOptions options;
+    options.size = QSize(320, 180);
+    ClockedStudioWindow window(options);
+    StudioProbe probe(window);
+    QVERIFY(probe.startAndWaitForFirstBuild());
     const auto showTime = [&] { return probe.transport().timeline().at(probe.now()); };
+    // The show time starts at 0 with the first build, at the clock's 0.
+    QCOMPARE(probe.now(), qint64(0));
+    window.advance(2500);
+    QCOMPARE(showTime(), 2.0);
 
-    // Marks a second apart, set while held.
+    // Held, the show time stands however the clock runs; marks at 3 and 4.
     QVERIFY(probe.press(Qt::Key_Space));
+    window.advance(10000);
+    QCOMPARE(showTime(), 2.0);
     QVERIFY(probe.press(Qt::Key_Right));
     QVERIFY(probe.press(Qt::Key_BracketLeft));
-    const double start = showTime();
     QVERIFY(probe.press(Qt::Key_Right));
     QVERIFY(probe.press(Qt::Key_BracketRight));
-    const double end = showTime();
-    QCOMPARE(end - start, 1.0);
+    QCOMPARE(showTime(), 4.0);
+    QVERIFY(probe.press(Qt::Key_Left));
     QVERIFY(probe.press(Qt::Key_L));
     QVERIFY(probe.transport().timeline().loop());
 
-    // Running, it comes round to the start mark again and again.
+    // Running, it comes round to the start mark: 0.6 s past 3 is 3.6, 1.1 s
+    // past it is 0.1 past the end mark, 3.1, and five seconds later still 3.1.
     QVERIFY(probe.press(Qt::Key_Space));
-    double last = showTime();
-    int rounds = 0;
-    QVERIFY(QTest::qWaitFor([&] {
-        const double now = showTime();
-        rounds += now < last;
-        last = now;
-        return rounds >= 2;
-    }, 30000));
-    QVERIFY(probe.waitForFrames(5));
-    QVERIFY(showTime() >= start && showTime() < end);
+    window.advance(750);
+    QCOMPARE(showTime(), 3.6);
+    window.advance(625);
+    QCOMPARE(showTime(), 3.1);
+    window.advance(6250);
+    QCOMPARE(showTime(), 3.1);
 
     // L again: on past the end mark.
     QVERIFY(probe.press(Qt::Key_L));
     QVERIFY(!probe.transport().timeline().loop());
-    QVERIFY(QTest::qWaitFor([&] { return showTime() > end + 0.5; }, 30000));
+    window.advance(1250);
+    QCOMPARE(showTime(), 4.1);
 }
 
 void StudioWindowTest::hTurnsTheHeadsUpLineOffAndOn()
