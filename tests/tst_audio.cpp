@@ -152,16 +152,16 @@ void AudioTest::clockRunsAtAbout500ASecondOfPlayback()
     QVERIFY(window);
     WindowProbe probe(*window);
 
+    // 1000 units of clock are 100 buffers of 882 frames at 44100 a second,
+    // 20 ms each: 2 s of playback (4 s at half the rate). The driver paces
+    // itself by the clock of the machine; a busy machine calls back late,
+    // never early.
     QVERIFY(waitForClock(*window, 10.0f));
     const float start = probe.elapsed().load();
     QElapsedTimer wall;
     wall.start();
-    QTest::qWait(2000);
-    const float perSecond = (probe.elapsed().load() - start) * 1000.0f / float(wall.elapsed());
-
-    // The driver paces itself by the clock of the machine; a busy machine
-    // calls back late, never early.
-    QVERIFY2(perSecond > 300.0f && perSecond < 560.0f, qPrintable(QString::number(perSecond)));
+    QVERIFY(waitForClock(*window, start + 1000.0f));
+    QVERIFY2(wall.elapsed() >= 1900 && wall.elapsed() < 3600, qPrintable(QString::number(wall.elapsed())));
 }
 
 void AudioTest::withoutADeviceTheShowRunsSilentAndSaysWhy_data()
