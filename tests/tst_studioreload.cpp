@@ -98,15 +98,7 @@ std::unique_ptr<StudioWindow> StudioReloadTest::startStudio(const QByteArray &fr
         return nullptr;
     StudioOptions options;
     options.size = QSize(320, 180);
-    auto window = std::make_unique<StudioWindow>(options);
-    StudioProbe probe(*window);
-    if (!window->startupError().isEmpty() || !probe.startAndWaitForFirstBuild())
-        return nullptr;
-    // The timeline strip lies over the bottom of the picture, which these
-    // tests look at: T takes it away.
-    if (!probe.press(Qt::Key_T))
-        return nullptr;
-    return window;
+    return StudioProbe::started(std::make_unique<StudioWindow>(options), true);
 }
 
 bool StudioReloadTest::waitForScene(StudioProbe &probe, const QColor &colour)

@@ -112,11 +112,9 @@ std::unique_ptr<StudioWindow> StudioSoundTest::startStudio(const QList<int> &bea
         return nullptr;
     StudioOptions options;
     options.size = QSize(160, 90);
-    std::unique_ptr<StudioWindow> window(clocked ? new ClockedStudioWindow(options) : new StudioWindow(options));
-    StudioProbe probe(*window);
-    if (!window->startupError().isEmpty() || !probe.player().isStreaming() || !probe.startAndWaitForFirstBuild())
-        return nullptr;
-    return window;
+    std::unique_ptr<StudioWindow> window = StudioProbe::started(
+            std::unique_ptr<StudioWindow>(clocked ? new ClockedStudioWindow(options) : new StudioWindow(options)), false);
+    return window && StudioProbe(*window).player().isStreaming() ? std::move(window) : nullptr;
 }
 
 bool StudioSoundTest::waitForBuffers(StudioProbe &probe, int count)

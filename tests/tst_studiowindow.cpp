@@ -61,15 +61,7 @@ std::unique_ptr<StudioWindow> StudioWindowTest::startStudio(double scale, const 
     StudioOptions options;
     options.size = size;
     options.scale = scale;
-    auto window = std::make_unique<StudioWindow>(options);
-    StudioProbe probe(*window);
-    if (!window->startupError().isEmpty() || !probe.startAndWaitForFirstBuild())
-        return nullptr;
-    // The timeline strip lies over the bottom of the picture, which these
-    // tests look at: T takes it away.
-    if (!probe.press(Qt::Key_T))
-        return nullptr;
-    return window;
+    return StudioProbe::started(std::make_unique<StudioWindow>(options), true);
 }
 
 void StudioWindowTest::heldShowTimeDrawsTheSceneNoMore()

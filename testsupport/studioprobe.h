@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <memory>
+
 // A studio window on a clock the test sets: every reading of its wall clock
 // is the clock's time, exactly, 0 until the test moves it on. Frames the
 // event loop runs meanwhile see the same time.
@@ -63,6 +65,18 @@ struct StudioProbe
         window.start();
         return QTest::qWaitForWindowExposed(&window)
                 && QTest::qWaitFor([this] { return builds() > 0 && !window.m_sceneDirty; }, 60000);
+    }
+
+    // A window started, its first build drawn; without the timeline strip
+    // (T takes it away) for tests that look at the bottom of the picture.
+    // Null when it cannot start.
+    static std::unique_ptr<StudioWindow> started(std::unique_ptr<StudioWindow> window, bool withoutStrip)
+    {
+        StudioProbe probe(*window);
+        if (!window->startupError().isEmpty() || !probe.startAndWaitForFirstBuild()
+                || (withoutStrip && !probe.press(Qt::Key_T)))
+            return nullptr;
+        return window;
     }
 
     // Waits for the window to present frames of its own again.
