@@ -163,6 +163,23 @@ int main(int argc, char *argv[])
                         probe.sceneDraws() - drawsBefore);
     BenchRows::print(QStringLiteral("studio held: key to frame presented"), size, QStringLiteral("all"),
                      BenchRows::figuresOf(presentMs));
+
+    // Held, a click in the timeline strip: to the first frame presented
+    // with the scene drawn at the show time clicked.
+    std::vector<double> clickMs;
+    for (int i = 0; i < 10; ++i) {
+        const QPoint at(100 + 100 * i, window.height() - TimelineStrip::height / 2);
+        const int draws = probe.sceneDraws();
+        QSignalSpy swapped(&window, &QOpenGLWindow::frameSwapped);
+        QElapsedTimer timer;
+        timer.start();
+        QTest::mouseClick(&window, Qt::LeftButton, Qt::NoModifier, at);
+        while (!(probe.sceneDraws() > draws && !swapped.isEmpty()) && timer.elapsed() < 30000)
+            swapped.wait(1000);
+        clickMs.push_back(double(timer.nsecsElapsed()) / 1e6);
+    }
+    BenchRows::print(QStringLiteral("studio held: click in the timeline to its picture presented"), size,
+                     QStringLiteral("all"), BenchRows::figuresOf(clickMs));
     probe.press(Qt::Key_Space);
 
     // Saves, each a new wall colour never used before (the drivers keep what

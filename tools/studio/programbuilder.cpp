@@ -3,7 +3,6 @@
 
 #include <QElapsedTimer>
 #include <QOffscreenSurface>
-#include <QOpenGLBuffer>
 #include <QOpenGLContext>
 #include <QOpenGLFramebufferObject>
 #include <QOpenGLFunctions>
@@ -17,13 +16,11 @@ class ProgramBuilder::Worker : public QObject
 public:
     Worker(QOpenGLContext &context, QOffscreenSurface &surface) : m_context(context), m_surface(surface) {}
 
-    std::shared_ptr<Result> build(const QByteArray &vertex, const QByteArray &fragment, const Frame &frame,
-                                  QThread *owner)
+    std::shared_ptr<Result> build(const QByteArray &vertex, const QByteArray &fragment, QThread *owner)
     {
         auto result = std::make_shared<Result>();
         result->vertex = vertex;
         result->fragment = fragment;
-        result->frame = frame;
         if (!m_context.makeCurrent(&m_surface)) {
             result->build.log = QStringLiteral("cannot make the program builder's GL context current");
             return result;
@@ -33,7 +30,7 @@ public:
         result->build = SceneRenderer::compile(vertex, fragment);
         result->compileMs = timer.restart();
         if (result->build.program) {
-            drawOnce(*result->build.program, frame);
+            drawOnce(*result->build.program);
             result->firstDrawMs = timer.elapsed();
             result->build.program->moveToThread(owner);
         }
@@ -46,7 +43,6 @@ public:
     {
         if (m_context.makeCurrent(&m_surface)) {
             m_framebuffer.reset();
-            m_quad.destroy();
             m_vao.destroy();
             m_context.doneCurrent();
         }
@@ -55,38 +51,26 @@ public:
 
 private:
     // Drivers such as Mesa's llvmpipe turn a program into machine code at
-    // its first draw, not at its link. One draw here, of the frame the
-    // window is to show next, at the size it draws the scene, into a
-    // framebuffer of that format, does it on this thread, and tells how
-    // long that frame takes.
-    void drawOnce(QOpenGLShaderProgram &program, const Frame &frame)
+    // its first draw, not at its link. One draw here, into a framebuffer of
+    // the format the window draws the scene into, does it on this thread.
+    // With no vertex attribute fed, every vertex lands on one point, so
+    // nothing is rasterised, but the code is made all the same.
+    void drawOnce(QOpenGLShaderProgram &program)
     {
-        const QSize size = frame.size.isValid() ? frame.size : QSize(8, 8);
-        if (!m_framebuffer || m_framebuffer->size() != size)
+        const QSize size(8, 8);
+        if (!m_framebuffer)
             m_framebuffer.emplace(size);
-        if (!m_vao.isCreated()) {
+        if (!m_vao.isCreated())
             m_vao.create();
-            m_vao.bind();
-            m_quad.create();
-            m_quad.bind();
-            m_quad.allocate(ShowGL::quad, sizeof(ShowGL::quad));
-            m_quad.release();
-            m_vao.release();
-        }
         QOpenGLFunctions *gl = m_context.functions();
         m_framebuffer->bind();
         m_vao.bind();
-        m_quad.bind();
         program.bind();
-        program.setAttributeBuffer("vertex", GL_FLOAT, 0, 2);
-        program.enableAttributeArray("vertex");
-        SceneRenderer::setUniforms(program, 0.0f, QSizeF(size), frame.showTime);
+        SceneRenderer::setUniforms(program, 0.0f, QSizeF(size), 0.0f);
         gl->glViewport(0, 0, size.width(), size.height());
         gl->glDrawArrays(GL_TRIANGLES, 0, ShowGL::quadVertices);
         gl->glFinish();
-        program.disableAttributeArray("vertex");
         program.release();
-        m_quad.release();
         m_vao.release();
         m_framebuffer->release();
     }
@@ -95,7 +79,6 @@ private:
     QOffscreenSurface &m_surface;
     std::optional<QOpenGLFramebufferObject> m_framebuffer;
     QOpenGLVertexArrayObject m_vao{this}; // a child, so it moves to the thread with the worker
-    QOpenGLBuffer m_quad{QOpenGLBuffer::VertexBuffer};
 };
 
 ProgramBuilder::ProgramBuilder(QOpenGLContext *share, QObject *parent)
@@ -130,19 +113,18 @@ ProgramBuilder::~ProgramBuilder()
     m_thread.wait();
 }
 
-void ProgramBuilder::build(const QByteArray &vertex, const QByteArray &fragment, const Frame &frame)
+void ProgramBuilder::build(const QByteArray &vertex, const QByteArray &fragment)
 {
     if (m_building) {
         m_waiting = true;
         m_waitingVertex = vertex;
         m_waitingFragment = fragment;
-        m_waitingFrame = frame;
         return;
     }
-    start(vertex, fragment, frame);
+    start(vertex, fragment);
 }
 
-void ProgramBuilder::start(const QByteArray &vertex, const QByteArray &fragment, const Frame &frame)
+void ProgramBuilder::start(const QByteArray &vertex, const QByteArray &fragment)
 {
     m_building = true;
     if (!m_valid) {
@@ -153,8 +135,8 @@ void ProgramBuilder::start(const QByteArray &vertex, const QByteArray &fragment,
     }
     Worker *const worker = m_worker.get();
     QThread *const owner = thread();
-    QMetaObject::invokeMethod(worker, [this, worker, owner, vertex, fragment, frame] {
-        const std::shared_ptr<Result> result = worker->build(vertex, fragment, frame, owner);
+    QMetaObject::invokeMethod(worker, [this, worker, owner, vertex, fragment] {
+        const std::shared_ptr<Result> result = worker->build(vertex, fragment, owner);
         QMetaObject::invokeMethod(this, [this, result] { finish(result); }, Qt::QueuedConnection);
     }, Qt::QueuedConnection);
 }
@@ -165,6 +147,6 @@ void ProgramBuilder::finish(const std::shared_ptr<Result> &result)
     emit built(result);
     if (m_waiting) {
         m_waiting = false;
-        start(m_waitingVertex, m_waitingFragment, m_waitingFrame);
+        start(m_waitingVertex, m_waitingFragment);
     }
 }

@@ -5,7 +5,6 @@
 
 #include <QByteArray>
 #include <QObject>
-#include <QSize>
 #include <QThread>
 
 #include <memory>
@@ -29,27 +28,17 @@ public:
     // False when no context sharing with the window's could be made.
     bool isValid() const { return m_valid; }
 
-    // The frame a new program draws first, on the builder's thread: the
-    // size the window draws the scene at (empty: a token draw that only
-    // makes the driver's code), and the show time.
-    struct Frame
-    {
-        QSize size;
-        float showTime = 0.0f;
-    };
-
-    void build(const QByteArray &vertex, const QByteArray &fragment, const Frame &frame);
+    void build(const QByteArray &vertex, const QByteArray &fragment);
     bool isBuilding() const { return m_building; }
 
     struct Result
     {
         SceneRenderer::Build build;
         qint64 compileMs = 0; // compile and link
-        qint64 firstDrawMs = 0; // the program's first frame, the driver's work at it included
-        // What was built, and the frame it drew first.
+        qint64 firstDrawMs = 0; // the driver's work at the program's first draw
+        // What was built.
         QByteArray vertex;
         QByteArray fragment;
-        Frame frame;
     };
 
 signals:
@@ -58,7 +47,7 @@ signals:
 
 private:
     class Worker;
-    void start(const QByteArray &vertex, const QByteArray &fragment, const Frame &frame);
+    void start(const QByteArray &vertex, const QByteArray &fragment);
     void finish(const std::shared_ptr<Result> &result);
 
     QThread m_thread;
@@ -70,7 +59,6 @@ private:
     bool m_waiting = false;
     QByteArray m_waitingVertex;
     QByteArray m_waitingFragment;
-    Frame m_waitingFrame;
 };
 
 #endif // PROGRAMBUILDER_H

@@ -190,8 +190,7 @@ void StudioWindow::initializeGL()
 void StudioWindow::useStages(const QByteArray &vertex, const QByteArray &fragment)
 {
     if (m_builder && m_builder->isValid()) {
-        const double showTime = m_transport.isStarted() ? m_transport.timeline().at(readClock()) : 0.0;
-        m_builder->build(vertex, fragment, {drawnSize(), float(showTime)});
+        m_builder->build(vertex, fragment);
         update();
         return;
     }
@@ -199,6 +198,8 @@ void StudioWindow::useStages(const QByteArray &vertex, const QByteArray &fragmen
     makeCurrent();
     auto result = std::make_shared<ProgramBuilder::Result>();
     result->build = SceneRenderer::compile(vertex, fragment);
+    result->vertex = vertex;
+    result->fragment = fragment;
     useBuild(result);
 }
 
@@ -208,23 +209,18 @@ void StudioWindow::useBuild(const std::shared_ptr<ProgramBuilder::Result> &resul
         return;
     makeCurrent();
     const SceneRenderer::Failure failure = result->build.failure;
-    if (result->build.program && m_renderer->isReady() && result->firstDrawMs > m_slowFrameMs) {
-        // Too slow to work with: the last program goes on drawing.
-        const QString line = QStringLiteral("%1: the new program's first frame took %2 s at scale %3: kept the "
-                                            "last one; a smaller render scale (-) draws it faster")
-                .arg(m_fragmentName).arg(double(result->firstDrawMs) / 1000.0, 0, 'f', 1).arg(m_scale);
-        report(line);
-        showNote(line);
-        m_slowVertex = result->vertex;
-        m_slowFragment = result->fragment;
-        ++m_slowBuilds;
-        result->build = {};
-        return;
-    }
-    m_slowVertex.clear();
-    m_slowFragment.clear();
     if (m_renderer->use(std::move(result->build))) {
         ++m_programs;
+        // Its first frame is timed, unless it is the last good program
+        // coming back after a slow one.
+        m_timeNextDraw = !m_restoring;
+        m_restoring = false;
+        m_candidateVertex = result->vertex;
+        m_candidateFragment = result->fragment;
+        if (!m_timeNextDraw) {
+            m_goodVertex = m_candidateVertex;
+            m_goodFragment = m_candidateFragment;
+        }
         m_messages.clear();
         m_stageInError.clear();
     } else {
@@ -265,7 +261,9 @@ void StudioWindow::paintGL()
         m_scene.emplace(drawn);
         m_sceneDirty = true;
     }
-    if (m_sceneDirty || !m_drawnTime || *m_drawnTime != showTime)
+    // While a program too slow to work with gives way to the last good one,
+    // the frame it drew stays.
+    if (!m_restoring && (m_sceneDirty || !m_drawnTime || *m_drawnTime != showTime))
         drawScene(now, showTime);
 
     // Stretched onto the window; a scale of 1 copies pixel for pixel.
@@ -301,7 +299,16 @@ void StudioWindow::drawScene(qint64 nowMs, double showTime)
     if (m_renderer->isReady()) {
         if (m_font)
             m_font->bind(0);
+        QElapsedTimer timer;
+        if (m_timeNextDraw) {
+            gl->glFinish();
+            timer.start();
+        }
         m_renderer->draw(m_scene->size(), float(showTime), m_beatPulse);
+        if (m_timeNextDraw) {
+            gl->glFinish();
+            timed(timer.elapsed());
+        }
         if (m_font)
             m_font->release(0);
     } else {
@@ -314,6 +321,30 @@ void StudioWindow::drawScene(qint64 nowMs, double showTime)
     m_drawnProgram = m_programs;
     m_sceneDirty = false;
     ++m_sceneDraws;
+}
+
+void StudioWindow::timed(qint64 firstFrameMs)
+{
+    m_timeNextDraw = false;
+    if (firstFrameMs <= m_slowFrameMs || m_goodFragment.isEmpty()) {
+        m_goodVertex = m_candidateVertex;
+        m_goodFragment = m_candidateFragment;
+        m_slowVertex.clear();
+        m_slowFragment.clear();
+        return;
+    }
+    // Too slow to work with: the last good program is built again, and the
+    // scene is not drawn until it is back.
+    const QString line = QStringLiteral("%1: the new program's first frame took %2 s at scale %3: kept the last "
+                                        "one; a smaller render scale (-) draws it faster")
+            .arg(m_fragmentName).arg(double(firstFrameMs) / 1000.0, 0, 'f', 1).arg(m_scale);
+    report(line);
+    showNote(line);
+    m_slowVertex = m_candidateVertex;
+    m_slowFragment = m_candidateFragment;
+    ++m_slowBuilds;
+    m_restoring = true;
+    useStages(m_goodVertex, m_goodFragment);
 }
 
 void StudioWindow::paintText(double showTime)

@@ -42,8 +42,8 @@ public:
 
     // A second Escape within this long quits in spite of unsaved edits.
     static constexpr qint64 escapeAgainMs = 2000;
-    // A new program whose first frame takes longer than this at the render
-    // scale does not take over from the one that draws.
+    // A new program whose first frame at the render scale takes longer
+    // than this gives way to the last one again.
     static constexpr qint64 slowFrameMs = 2000;
     ~StudioWindow() override;
 
@@ -77,6 +77,8 @@ private:
     void useStages(const QByteArray &vertex, const QByteArray &fragment);
     void useBuild(const std::shared_ptr<ProgramBuilder::Result> &result);
     void drawScene(qint64 nowMs, double showTime);
+    // A new program's first frame took this long.
+    void timed(qint64 firstFrameMs);
     void paintText(double showTime);
     HeadsUp::Status headsUpStatus(double showTime) const;
     void paintStrip(double showTime);
@@ -154,10 +156,17 @@ private:
     qint64 m_lastFrameMs = -1;
     double m_frameMs = 0.0;
 
-    // The stages of a program too slow to take over, built again when the
-    // render scale goes down; and the limit (a test sets its own).
+    // The stages of the program that draws, of the last whose first frame
+    // was quick enough, and of one too slow, built again when the render
+    // scale goes down; and the limit (a test sets its own).
+    QByteArray m_candidateVertex;
+    QByteArray m_candidateFragment;
+    QByteArray m_goodVertex;
+    QByteArray m_goodFragment;
     QByteArray m_slowVertex;
     QByteArray m_slowFragment;
+    bool m_timeNextDraw = false;
+    bool m_restoring = false;
     qint64 m_slowFrameMs = slowFrameMs;
 
     QStringList m_messages;
