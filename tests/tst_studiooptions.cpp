@@ -17,6 +17,8 @@ class StudioOptionsTest : public QObject
 private slots:
     void goodOptionsAreRead_data();
     void goodOptionsAreRead();
+    void theAudioOffsetIsWholeMillisecondsEitherWay_data();
+    void theAudioOffsetIsWholeMillisecondsEitherWay();
     void badOptionsAreRefusedInOneLine_data();
     void badOptionsAreRefusedInOneLine();
     void helpListsTheOptionsAndTheKeys();
@@ -65,6 +67,25 @@ void StudioOptionsTest::goodOptionsAreRead()
     QCOMPARE(options.size, size);
     QCOMPARE(options.scale, scale);
     QCOMPARE(options.fullScreen, fullScreen);
+    QCOMPARE(options.audioOffsetMs, 0);
+}
+
+void StudioOptionsTest::theAudioOffsetIsWholeMillisecondsEitherWay_data()
+{
+    addRows<QString, int>({"given", "ms"}, {{"later", QStringLiteral("40"), 40},
+                                           {"earlier", QStringLiteral("-150"), -150},
+                                           {"the most", QStringLiteral("2000"), 2000},
+                                           {"the most, earlier", QStringLiteral("-2000"), -2000},
+                                           {"none", QStringLiteral("0"), 0}});
+}
+
+void StudioOptionsTest::theAudioOffsetIsWholeMillisecondsEitherWay()
+{
+    QFETCH(QString, given);
+    QFETCH(int, ms);
+    StudioOptions options;
+    QCOMPARE(options.parse({QStringLiteral("studio"), QStringLiteral("--audio-offset"), given}), QString());
+    QCOMPARE(options.audioOffsetMs, ms);
 }
 
 void StudioOptionsTest::badOptionsAreRefusedInOneLine_data()
@@ -89,7 +110,13 @@ void StudioOptionsTest::badOptionsAreRefusedInOneLine_data()
              {"scale of nan", QStringList{QStringLiteral("--scale"), QStringLiteral("nan")}, QStringLiteral("--scale")},
              {"shaders without a folder", QStringList{QStringLiteral("--shaders=")}, QStringLiteral("--shaders")},
              {"music without a file", QStringList{QStringLiteral("--music=")}, QStringLiteral("--music")},
-             {"option without its value", QStringList{QStringLiteral("--font")}, QStringLiteral("font")}});
+             {"option without its value", QStringList{QStringLiteral("--font")}, QStringLiteral("font")},
+             {"audio offset past two seconds", QStringList{QStringLiteral("--audio-offset"), QStringLiteral("2001")},
+              QStringLiteral("--audio-offset")},
+             {"audio offset not whole", QStringList{QStringLiteral("--audio-offset"), QStringLiteral("12.5")},
+              QStringLiteral("--audio-offset")},
+             {"audio offset not a number", QStringList{QStringLiteral("--audio-offset=late")},
+              QStringLiteral("--audio-offset")}});
 }
 
 void StudioOptionsTest::badOptionsAreRefusedInOneLine()
@@ -115,8 +142,8 @@ void StudioOptionsTest::helpListsTheOptionsAndTheKeys()
     QTemporaryDir dir;
     const ProcessRun::Result result = runStudio({QStringLiteral("--help")}, dir.path());
     QCOMPARE(result.exitCode, 0);
-    for (const char *text : {"--shaders", "--music", "--font", "--size", "--scale", "--full-screen", "F11", "F12",
-                             "Space", "Escape"})
+    for (const char *text : {"--shaders", "--music", "--font", "--size", "--scale", "--full-screen", "--audio-offset",
+                             "F11", "F12", "Space", "Escape", "Ctrl+S", "Ctrl+Z", "wheel"})
         QVERIFY2(result.out.contains(text), text);
 }
 

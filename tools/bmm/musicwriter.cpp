@@ -1,5 +1,6 @@
 #include "musicwriter.h"
 #include "failure.h"
+#include "beatlistwriter.h"
 #include "musicfile.h"
 
 MusicWriter::MusicWriter(const QString &path, const QList<int> &beats)
@@ -8,8 +9,9 @@ MusicWriter::MusicWriter(const QString &path, const QList<int> &beats)
     m_stream.setDevice(&m_output.file());
     m_stream.setByteOrder(QDataStream::LittleEndian);
     m_stream.setFloatingPointPrecision(QDataStream::SinglePrecision);
-    // The head is the stream's own form of a list of ints: count, then values.
-    m_stream << beats;
+    // The head as every writer of music files writes it: count, then values.
+    const QByteArray head = MusicFile::beatListBytes(beats);
+    m_stream.writeRawData(head.constData(), head.size());
 }
 
 void MusicWriter::writeFrames(const float *samples, qint64 frames)
