@@ -20,7 +20,7 @@ namespace {
 
 QStringList beatLines(const LogCapture &log)
 {
-    return log.debugFrom(QStringLiteral("Window::paintGL")).filter(QRegularExpression(QStringLiteral("^-?\\d+ ")));
+    return log.debugLines().filter(QRegularExpression(QStringLiteral("^-?\\d+ ")));
 }
 
 } // namespace

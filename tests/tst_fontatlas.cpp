@@ -50,10 +50,9 @@ class FontAtlasTest : public QObject
 
 private slots:
     void eachPrintableCharacterHasItsCellInTheGrid();
-    void badCommandLinesAreRefusedInOneLine_data();
-    void badCommandLinesAreRefusedInOneLine();
-    void anImageThatCannotBeWrittenLeavesNothing_data();
-    void anImageThatCannotBeWrittenLeavesNothing();
+    void refusedInOneLineWritingNothing_data();
+    void refusedInOneLineWritingNothing();
+    void helpTellsAndWritesNothing();
 };
 
 void FontAtlasTest::eachPrintableCharacterHasItsCellInTheGrid()
@@ -73,54 +72,43 @@ void FontAtlasTest::eachPrintableCharacterHasItsCellInTheGrid()
              QStringList{QStringLiteral("text.png")});
 }
 
-void FontAtlasTest::badCommandLinesAreRefusedInOneLine_data()
+void FontAtlasTest::refusedInOneLineWritingNothing_data()
 {
-    addRows<QStringList, QByteArray>({"arguments", "says"},
-            {{"nothing", QStringList{}, QByteArray("wants one OUT.png; 0 given")},
-             {"two outputs", QStringList{"a.png", "b.png"}, QByteArray("wants one OUT.png; 2 given")},
-             {"an unknown option", QStringList{"--size", "3", "a.png"}, QByteArray("Unknown option 'size'")}});
+    // A command line that cannot be taken exits with 2, an image that
+    // cannot be written with 1.
+    addRows<QStringList, int, QByteArray>({"arguments", "exitCode", "says"},
+            {{"nothing", QStringList{}, 2, "wants one OUT.png; 0 given"},
+             {"two outputs", QStringList{"a.png", "b.png"}, 2, "wants one OUT.png; 2 given"},
+             {"an unknown option", QStringList{"--size", "3", "a.png"}, 2, "Unknown option 'size'"},
+             {"in a folder that is not there", QStringList{"missing/text.png"}, 1, "no folder"},
+             {"a folder's name", QStringList{"folder"}, 1, "is a folder"}});
 }
 
-void FontAtlasTest::badCommandLinesAreRefusedInOneLine()
+void FontAtlasTest::refusedInOneLineWritingNothing()
 {
     QFETCH(QStringList, arguments);
-    QFETCH(QByteArray, says);
-    QTemporaryDir dir;
-    const ProcessRun::Result run = runFontAtlas(arguments, dir.path());
-    QCOMPARE(run.exitCode, 2);
-    const QList<QByteArray> lines = toolLines(run.err);
-    QCOMPARE(lines.size(), 1);
-    QVERIFY2(lines.first().contains(says), lines.first().constData());
-    QVERIFY(QDir(dir.path()).isEmpty());
-
-    // --help is no output's name: it tells, and writes nothing.
-    const ProcessRun::Result help = runFontAtlas({QStringLiteral("--help")}, dir.path());
-    QCOMPARE(help.exitCode, 0);
-    QVERIFY2(help.out.contains("OUT.png"), help.out.constData());
-    QVERIFY(QDir(dir.path()).isEmpty());
-}
-
-void FontAtlasTest::anImageThatCannotBeWrittenLeavesNothing_data()
-{
-    addRows<QString, QByteArray>({"output", "says"},
-            {{"in a folder that is not there", QStringLiteral("missing/text.png"), QByteArray("no folder")},
-             {"a folder's name", QStringLiteral("folder"), QByteArray("is a folder")}});
-}
-
-void FontAtlasTest::anImageThatCannotBeWrittenLeavesNothing()
-{
-    QFETCH(QString, output);
+    QFETCH(int, exitCode);
     QFETCH(QByteArray, says);
     QTemporaryDir dir;
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
-    const ProcessRun::Result run = runFontAtlas({output}, dir.path());
-    QCOMPARE(run.exitCode, 1);
+    const ProcessRun::Result run = runFontAtlas(arguments, dir.path());
+    QCOMPARE(run.exitCode, exitCode);
     const QList<QByteArray> lines = toolLines(run.err);
     QCOMPARE(lines.size(), 1);
     QVERIFY2(lines.first().contains(says), lines.first().constData());
     QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              QStringList{QStringLiteral("folder")});
     QVERIFY(QDir(dir.filePath(QStringLiteral("folder"))).isEmpty());
+}
+
+// --help is no output's name: it tells, and writes nothing.
+void FontAtlasTest::helpTellsAndWritesNothing()
+{
+    QTemporaryDir dir;
+    const ProcessRun::Result help = runFontAtlas({QStringLiteral("--help")}, dir.path());
+    QCOMPARE(help.exitCode, 0);
+    QVERIFY2(help.out.contains("OUT.png"), help.out.constData());
+    QVERIFY(QDir(dir.path()).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(FontAtlasTest)

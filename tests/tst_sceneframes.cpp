@@ -71,12 +71,8 @@ void SceneFramesTest::frameIsBlackToTheLastByte()
 void SceneFramesTest::everyPixelCarriesTheFadeInAlpha_data()
 {
     addRows<float, float>({"showTime", "fade"},
-            {{"negative t", -1.0f, 1.0f},
-             {"shot 1", 2.5f, 1.0f},
-             {"halfway down to the first cut", 4.5f, 0.5f},
-             {"halfway up from it", 5.5f, 0.5f},
-             {"shot 4", 17.5f, 1.0f},
-             {"halfway into the last fade", 29.5f, 0.5f}});
+            {{"negative t", -1.0f, 1.0f}, {"shot 1", 2.5f, 1.0f}, {"halfway down to the first cut", 4.5f, 0.5f},
+             {"halfway up from it", 5.5f, 0.5f}, {"shot 4", 17.5f, 1.0f}, {"halfway into the last fade", 29.5f, 0.5f}});
 }
 
 // The colour is scaled with alpha, so no component exceeds it.

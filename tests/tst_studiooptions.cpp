@@ -41,13 +41,13 @@ ProcessRun::Result runStudio(const QStringList &arguments, const QString &folder
 
 void StudioOptionsTest::goodOptionsAreRead_data()
 {
-    addRows<QStringList, QString, QString, QSize, double, bool>({"arguments", "shaders", "music", "size", "scale", "fullScreen"},
-            {{"defaults", QStringList{}, QString(), QStringLiteral("music.bmm"), QSize(1280, 720), 1.0, false},
-             {"everything",
-              QStringList{QStringLiteral("--shaders"), QStringLiteral("work/stages"), QStringLiteral("--music=song.bmm"), QStringLiteral("--size"), QStringLiteral("640x360"), QStringLiteral("--scale"), QStringLiteral("0.25"), QStringLiteral("--full-screen")},
-              QStringLiteral("work/stages"), QStringLiteral("song.bmm"), QSize(640, 360), 0.25, true},
-             {"a scale between steps", QStringList{QStringLiteral("--scale"), QStringLiteral("0.6")}, QString(),
-              QStringLiteral("music.bmm"), QSize(1280, 720), 0.6, false}});
+    addRows<QStringList, QString, QString, QSize, double, bool>(
+            {"arguments", "shaders", "music", "size", "scale", "fullScreen"},
+            {{"defaults", QStringList{}, QString(), "music.bmm", QSize(1280, 720), 1.0, false},
+             {"everything", QStringList{"--shaders", "work/stages", "--music=song.bmm", "--size", "640x360", "--scale",
+                                        "0.25", "--full-screen"},
+              "work/stages", "song.bmm", QSize(640, 360), 0.25, true},
+             {"a scale between steps", QStringList{"--scale", "0.6"}, QString(), "music.bmm", QSize(1280, 720), 0.6, false}});
 }
 
 void StudioOptionsTest::goodOptionsAreRead()
@@ -91,32 +91,23 @@ void StudioOptionsTest::theAudioOffsetIsWholeMillisecondsEitherWay()
 void StudioOptionsTest::badOptionsAreRefusedInOneLine_data()
 {
     addRows<QStringList, QString>({"arguments", "says"},
-            {{"unknown option", QStringList{QStringLiteral("--fps"), QStringLiteral("30")}, QStringLiteral("fps")},
-             {"a file as an argument", QStringList{QStringLiteral("scene.frag")}, QStringLiteral("scene.frag")},
-             {"size without height", QStringList{QStringLiteral("--size"), QStringLiteral("640")},
-              QStringLiteral("--size")},
-             {"size of zero", QStringList{QStringLiteral("--size"), QStringLiteral("0x360")}, QStringLiteral("--size")},
-             {"size past the largest side", QStringList{QStringLiteral("--size"), QStringLiteral("16385x360")},
-              QStringLiteral("--size")},
-             {"size with a sign", QStringList{QStringLiteral("--size"), QStringLiteral("+640x360")},
-              QStringLiteral("--size")},
-             {"size too long to read", QStringList{QStringLiteral("--size"), QStringLiteral("4294967936x360")},
-              QStringLiteral("--size")},
-             {"scale below a quarter", QStringList{QStringLiteral("--scale"), QStringLiteral("0.2")},
-              QStringLiteral("--scale")},
-             {"scale above 1", QStringList{QStringLiteral("--scale"), QStringLiteral("2")}, QStringLiteral("--scale")},
-             {"scale not a number", QStringList{QStringLiteral("--scale"), QStringLiteral("half")},
-              QStringLiteral("--scale")},
-             {"scale of nan", QStringList{QStringLiteral("--scale"), QStringLiteral("nan")}, QStringLiteral("--scale")},
-             {"shaders without a folder", QStringList{QStringLiteral("--shaders=")}, QStringLiteral("--shaders")},
-             {"music without a file", QStringList{QStringLiteral("--music=")}, QStringLiteral("--music")},
-             {"option without its value", QStringList{QStringLiteral("--font")}, QStringLiteral("font")},
-             {"audio offset past two seconds", QStringList{QStringLiteral("--audio-offset"), QStringLiteral("2001")},
-              QStringLiteral("--audio-offset")},
-             {"audio offset not whole", QStringList{QStringLiteral("--audio-offset"), QStringLiteral("12.5")},
-              QStringLiteral("--audio-offset")},
-             {"audio offset not a number", QStringList{QStringLiteral("--audio-offset=late")},
-              QStringLiteral("--audio-offset")}});
+            {{"unknown option", QStringList{"--fps", "30"}, "fps"},
+             {"a file as an argument", QStringList{"scene.frag"}, "scene.frag"},
+             {"size without height", QStringList{"--size", "640"}, "--size"},
+             {"size of zero", QStringList{"--size", "0x360"}, "--size"},
+             {"size past the largest side", QStringList{"--size", "16385x360"}, "--size"},
+             {"size with a sign", QStringList{"--size", "+640x360"}, "--size"},
+             {"size too long to read", QStringList{"--size", "4294967936x360"}, "--size"},
+             {"scale below a quarter", QStringList{"--scale", "0.2"}, "--scale"},
+             {"scale above 1", QStringList{"--scale", "2"}, "--scale"},
+             {"scale not a number", QStringList{"--scale", "half"}, "--scale"},
+             {"scale of nan", QStringList{"--scale", "nan"}, "--scale"},
+             {"shaders without a folder", QStringList{"--shaders="}, "--shaders"},
+             {"music without a file", QStringList{"--music="}, "--music"},
+             {"option without its value", QStringList{"--font"}, "font"},
+             {"audio offset past two seconds", QStringList{"--audio-offset", "2001"}, "--audio-offset"},
+             {"audio offset not whole", QStringList{"--audio-offset", "12.5"}, "--audio-offset"},
+             {"audio offset not a number", QStringList{"--audio-offset=late"}, "--audio-offset"}});
 }
 
 void StudioOptionsTest::badOptionsAreRefusedInOneLine()
@@ -150,18 +141,13 @@ void StudioOptionsTest::helpListsTheOptionsAndTheKeys()
 void StudioOptionsTest::filesGivenThatCannotBeUsedStopItInOneLine_data()
 {
     addRows<QStringList, QString>({"arguments", "says"},
-            {{"a shaders folder without the stages",
-              QStringList{QStringLiteral("--shaders"), QStringLiteral("empty")},
-              QStringLiteral("empty: no shader.vert and shader.frag")},
-             {"a shaders folder that is not there",
-              QStringList{QStringLiteral("--shaders"), QStringLiteral("nowhere")},
-              QStringLiteral("nowhere: no shader.vert and shader.frag")},
-             {"a music file that is not there", QStringList{QStringLiteral("--music"), QStringLiteral("missing.bmm")},
-              QStringLiteral("missing.bmm: no such file")},
-             {"a music file that is a folder", QStringList{QStringLiteral("--music"), QStringLiteral("empty")},
-              QStringLiteral("empty: not a regular file")},
-             {"a font that is no image", QStringList{QStringLiteral("--font"), QStringLiteral("font.png")},
-              QStringLiteral("font.png: not an image")}});
+            {{"a shaders folder without the stages", QStringList{"--shaders", "empty"},
+              "empty: no shader.vert and shader.frag"},
+             {"a shaders folder that is not there", QStringList{"--shaders", "nowhere"},
+              "nowhere: no shader.vert and shader.frag"},
+             {"a music file that is not there", QStringList{"--music", "missing.bmm"}, "missing.bmm: no such file"},
+             {"a music file that is a folder", QStringList{"--music", "empty"}, "empty: not a regular file"},
+             {"a font that is no image", QStringList{"--font", "font.png"}, "font.png: not an image"}});
 }
 
 void StudioOptionsTest::filesGivenThatCannotBeUsedStopItInOneLine()
@@ -209,8 +195,8 @@ void StudioOptionsTest::withoutAShadersFolderItDrawsTheCompiledInStagesAndSaysSo
 void StudioOptionsTest::withoutADisplayItSaysSoInOneLine_data()
 {
     addRows<QString, QString>({"display", "says"},
-            {{"none set", QString(), QStringLiteral("no display: neither DISPLAY nor WAYLAND_DISPLAY is set")},
-             {"one that is not there", QStringLiteral(":6543"), QStringLiteral("the display :6543 cannot be used")}});
+            {{"none set", QString(), "no display: neither DISPLAY nor WAYLAND_DISPLAY is set"},
+             {"one that is not there", ":6543", "the display :6543 cannot be used"}});
 }
 
 void StudioOptionsTest::withoutADisplayItSaysSoInOneLine()

@@ -75,7 +75,6 @@ private slots:
 
 private:
     std::unique_ptr<StudioWindow> startStudio(const QByteArray &fragment);
-    static QColor centre(const QImage &image) { return image.pixelColor(image.width() / 2, image.height() / 2); }
     static bool waitForScene(StudioProbe &probe, const QColor &colour);
 
     std::optional<StudioFolder> m_folder;
@@ -104,7 +103,7 @@ std::unique_ptr<StudioWindow> StudioReloadTest::startStudio(const QByteArray &fr
 bool StudioReloadTest::waitForScene(StudioProbe &probe, const QColor &colour)
 {
     // A rebuild and a frame, on a busy machine: generous.
-    return QTest::qWaitFor([&] { return centre(probe.scene()) == colour; }, 30000);
+    return QTest::qWaitFor([&] { return StudioProbe::centre(probe.scene()) == colour; }, 30000);
 }
 
 void StudioReloadTest::everyKindOfSaveReachesTheScreen_data()
@@ -123,7 +122,7 @@ void StudioReloadTest::everyKindOfSaveReachesTheScreen()
     std::unique_ptr<StudioWindow> window = startStudio(StudioProbe::plainStage(redStage));
     QVERIFY(window);
     StudioProbe probe(*window);
-    QCOMPARE(centre(probe.scene()), red);
+    QCOMPARE(StudioProbe::centre(probe.scene()), red);
 
     // Twice: the second save has to be seen as well, whatever the first did to the watch.
     if (path == vertexPath) {
@@ -132,7 +131,7 @@ void StudioReloadTest::everyKindOfSaveReachesTheScreen()
         QVERIFY(QTest::qWaitFor([&] { return probe.programs() == 2 && probe.drawnProgram() == 2; }, 30000));
         QVERIFY(save(how, path, StudioProbe::vertexStage()));
         QVERIFY(QTest::qWaitFor([&] { return probe.programs() == 3 && probe.drawnProgram() == 3; }, 30000));
-        QCOMPARE(centre(probe.scene()), red);
+        QCOMPARE(StudioProbe::centre(probe.scene()), red);
     } else {
         QVERIFY(save(how, path, StudioProbe::plainStage(greenStage)));
         QVERIFY(waitForScene(probe, green));
@@ -176,7 +175,7 @@ void StudioReloadTest::burstOfSavesBuildsOnceOrTwice()
     // The first build and the burst's: once, or twice if the machine paused
     // longer than the quiet time in the middle of it; never ten times.
     QVERIFY2(probe.builds() <= 3, qPrintable(QString::number(probe.builds())));
-    QCOMPARE(centre(probe.scene()), blue);
+    QCOMPARE(StudioProbe::centre(probe.scene()), blue);
 }
 
 void StudioReloadTest::failedBuildKeepsThePictureAndShowsWhereItBroke_data()
@@ -215,7 +214,7 @@ void StudioReloadTest::failedBuildKeepsThePictureAndShowsWhereItBroke()
     // The picture stays, and the messages lie over it in a dark box: dark
     // pixels and light letters inside, the picture as it was outside.
     QVERIFY(probe.waitForFrames(2));
-    QCOMPARE(centre(probe.scene()), green);
+    QCOMPARE(StudioProbe::centre(probe.scene()), green);
     const QImage shown = probe.presented();
     const QRect box = probe.messagesBox();
     QVERIFY(!box.isEmpty());
@@ -239,7 +238,7 @@ void StudioReloadTest::failedBuildKeepsThePictureAndShowsWhereItBroke()
     QVERIFY(probe.waitForFrames(2));
     QVERIFY(probe.messagesBox().isEmpty());
     const QColor now = path == vertexPath ? green : blue;
-    QCOMPARE(centre(probe.scene()), now);
+    QCOMPARE(StudioProbe::centre(probe.scene()), now);
     const QImage cleared = probe.presented();
     QCOMPARE(cleared.pixelColor(box.center()), now);
 }
@@ -255,7 +254,7 @@ void StudioReloadTest::firstBuildThatFailsShowsItsMessagesOnAPlainBackground()
 
     // A plain dark grey, not black, under the messages.
     QVERIFY(probe.waitForFrames(1));
-    const QColor plain = centre(probe.scene());
+    const QColor plain = StudioProbe::centre(probe.scene());
     QVERIFY(plain.red() == plain.green() && plain.green() == plain.blue() && plain.red() > 20 && plain.red() < 100);
     QVERIFY(!probe.messagesBox().isEmpty());
 

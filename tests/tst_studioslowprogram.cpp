@@ -16,11 +16,6 @@ namespace {
 const QColor teal(0, 128, 128);
 const QColor red(255, 0, 0);
 
-QColor centre(const QImage &image)
-{
-    return image.pixelColor(image.width() / 2, image.height() / 2);
-}
-
 } // namespace
 
 class StudioSlowProgramTest : public QObject
@@ -58,7 +53,7 @@ void StudioSlowProgramTest::aSlowProgramKeepsTheLastAndATurnedDownScaleTriesAgai
     StudioProbe probe(window);
     QVERIFY(probe.startAndWaitForFirstBuild());
     QCOMPARE(probe.programs(), 1);
-    QCOMPARE(centre(probe.scene()), teal);
+    QCOMPARE(StudioProbe::centre(probe.scene()), teal);
 
     // Every frame is too slow now: a red stage saved draws one frame, and
     // the teal one comes back (a third program).
@@ -66,7 +61,7 @@ void StudioSlowProgramTest::aSlowProgramKeepsTheLastAndATurnedDownScaleTriesAgai
     QVERIFY(StudioProbe::writeInPlace(QStringLiteral("shaders/shader.frag"), StudioProbe::plainStage("1.0, 0.0, 0.0, 1.0")));
     QVERIFY(QTest::qWaitFor([&] { return probe.slowBuilds() == 1; }, 60000));
     QVERIFY(QTest::qWaitFor([&] { return probe.programs() == 3; }, 60000));
-    QVERIFY(QTest::qWaitFor([&] { return centre(probe.scene()) == teal; }, 30000));
+    QVERIFY(QTest::qWaitFor([&] { return StudioProbe::centre(probe.scene()) == teal; }, 30000));
     const QRegularExpression said(QStringLiteral("^shaders/shader\\.frag: the new program's first frame took "
                                                  "\\d+\\.\\d s at scale 1: kept the last one; a smaller render "
                                                  "scale \\(-\\) draws it faster$"));
@@ -77,16 +72,16 @@ void StudioSlowProgramTest::aSlowProgramKeepsTheLastAndATurnedDownScaleTriesAgai
     QVERIFY(QTest::qWaitFor([&] { return probe.slowBuilds() == 2; }, 60000));
     QVERIFY(probe.note().contains(QStringLiteral("at scale 0.875")));
     QVERIFY(QTest::qWaitFor([&] { return probe.programs() == 5; }, 60000));
-    QVERIFY(QTest::qWaitFor([&] { return centre(probe.scene()) == teal; }, 30000));
+    QVERIFY(QTest::qWaitFor([&] { return StudioProbe::centre(probe.scene()) == teal; }, 30000));
 
     // With the limit back, the next step down lets it stay.
     probe.setSlowFrameMs(StudioWindow::slowFrameMs);
     QVERIFY(probe.press(Qt::Key_Minus));
     QVERIFY(QTest::qWaitFor([&] { return probe.programs() == 6; }, 60000));
-    QVERIFY(QTest::qWaitFor([&] { return centre(probe.scene()) == red; }, 30000));
+    QVERIFY(QTest::qWaitFor([&] { return StudioProbe::centre(probe.scene()) == red; }, 30000));
     QVERIFY(probe.waitForFrames(2));
     QCOMPARE(probe.slowBuilds(), 2);
-    QCOMPARE(centre(probe.scene()), red);
+    QCOMPARE(StudioProbe::centre(probe.scene()), red);
     // A scale going up builds nothing again.
     QVERIFY(probe.press(Qt::Key_Plus));
     QVERIFY(probe.waitForFrames(2));

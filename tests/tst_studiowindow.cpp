@@ -14,11 +14,6 @@ namespace {
 const QColor teal(0, 128, 128);
 const char *const tealStage = "0.0, 0.5, 0.5, 1.0";
 
-QColor centre(const QImage &image)
-{
-    return image.pixelColor(image.width() / 2, image.height() / 2);
-}
-
 } // namespace
 
 class StudioWindowTest : public QObject
@@ -94,7 +89,7 @@ void StudioWindowTest::heldShowTimeDrawsTheSceneNoMore()
     window->update();
     QVERIFY(presented.wait(10000));
     QCOMPARE(probe.sceneDraws(), draws);
-    QCOMPARE(centre(probe.presented()), teal);
+    QCOMPARE(StudioProbe::centre(probe.presented()), teal);
     QCOMPARE(probe.transport().timeline().at(probe.now()), held);
 
     // Going on draws again, frame after frame.
@@ -117,7 +112,7 @@ void StudioWindowTest::heldShowTimeDrawsAgainAfterAResizeOrABuild()
     draws = probe.sceneDraws();
 
     QVERIFY(StudioProbe::writeInPlace(QStringLiteral("shaders/shader.frag"), StudioProbe::plainStage("1.0, 1.0, 0.0, 1.0")));
-    QVERIFY(QTest::qWaitFor([&] { return centre(probe.scene()) == QColor(255, 255, 0); }, 30000));
+    QVERIFY(QTest::qWaitFor([&] { return StudioProbe::centre(probe.scene()) == QColor(255, 255, 0); }, 30000));
     QCOMPARE(probe.sceneDraws(), draws + 1);
     QVERIFY(probe.transport().isHeld());
 }
@@ -183,7 +178,7 @@ void StudioWindowTest::f12SavesTheFrameAtTheDrawnSizeUnderANewNumber()
         QCOMPARE(image.size(), probe.drawnSize());
         QCOMPARE(image.size(), window->size() * window->devicePixelRatio() / 2);
         QVERIFY(!image.hasAlphaChannel());
-        QCOMPARE(centre(image), teal);
+        QCOMPARE(StudioProbe::centre(image), teal);
     }
 }
 
@@ -192,18 +187,19 @@ void StudioWindowTest::keysHoldSeekAndLoopTheShowTimeOnTheWindowsClock()
 {
     StudioOptions options;
     options.size = QSize(320, 180);
-    ClockedStudioWindow window(options);
-    StudioProbe probe(window);
-    QVERIFY(probe.startAndWaitForFirstBuild());
+    auto *const clock = new ClockedStudioWindow(options);
+    const std::unique_ptr<StudioWindow> window = StudioProbe::started(std::unique_ptr<StudioWindow>(clock), false);
+    QVERIFY(window);
+    StudioProbe probe(*window);
     const auto showTime = [&] { return probe.transport().timeline().at(probe.now()); };
     // The show time starts at 0 with the first build, at the clock's 0.
     QCOMPARE(probe.now(), qint64(0));
-    window.advance(2500);
+    clock->advance(2500);
     QCOMPARE(showTime(), 2.0);
 
     // Held, the show time stands however the clock runs; marks at 3 and 4.
     QVERIFY(probe.press(Qt::Key_Space));
-    window.advance(10000);
+    clock->advance(10000);
     QCOMPARE(showTime(), 2.0);
     QVERIFY(probe.press(Qt::Key_Right));
     QVERIFY(probe.press(Qt::Key_BracketLeft));
@@ -217,17 +213,17 @@ void StudioWindowTest::keysHoldSeekAndLoopTheShowTimeOnTheWindowsClock()
     // Running, it comes round to the start mark: 0.6 s past 3 is 3.6, 1.1 s
     // past it is 0.1 past the end mark, 3.1, and five seconds later still 3.1.
     QVERIFY(probe.press(Qt::Key_Space));
-    window.advance(750);
+    clock->advance(750);
     QCOMPARE(showTime(), 3.6);
-    window.advance(625);
+    clock->advance(625);
     QCOMPARE(showTime(), 3.1);
-    window.advance(6250);
+    clock->advance(6250);
     QCOMPARE(showTime(), 3.1);
 
     // L again: on past the end mark.
     QVERIFY(probe.press(Qt::Key_L));
     QVERIFY(!probe.transport().timeline().loop());
-    window.advance(1250);
+    clock->advance(1250);
     QCOMPARE(showTime(), 4.1);
 }
 

@@ -26,12 +26,13 @@ public:
     const QList<Line> &lines() const { return m_lines; }
     void clear() { m_lines.clear(); }
 
-    // The debug lines written from inside the given function, texts only.
-    QStringList debugFrom(const QString &functionPart) const
+    // The texts of the debug lines the program itself wrote (the default
+    // category: not Qt's own).
+    QStringList debugLines() const
     {
         QStringList texts;
         for (const Line &line : m_lines)
-            if (line.type == QtDebugMsg && line.function.contains(functionPart))
+            if (line.type == QtDebugMsg && line.category == QLatin1String("default"))
                 texts << line.text;
         return texts;
     }

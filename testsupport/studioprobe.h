@@ -51,6 +51,9 @@ struct StudioProbe
         return "#version 330 core\nout vec4 result;\nvoid main()\n{ result = vec4(undeclaredName); }\n";
     }
 
+    // The colour in the middle of a picture.
+    static QColor centre(const QImage &image) { return image.pixelColor(image.width() / 2, image.height() / 2); }
+
     // Writes a file in place, as an editor that overwrites it does.
     static bool writeInPlace(const QString &path, const QByteArray &bytes)
     {
