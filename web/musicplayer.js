@@ -5,14 +5,15 @@
 // as the desktop's audio callback counts its 20 ms buffers. A frame the page
 // has not delivered yet (the network is slow) is played as silence and not
 // counted, so the beats stay on the music; after the music's end every frame
-// counts, as on the desktop.
-const framesPerCallback = 882;
-const clockPerCallback = 10;
+// counts, as on the desktop. The ring's size and the clock's pace come from
+// the page, which has them from the show's program.
 
 class MusicPlayer extends AudioWorkletProcessor {
     constructor(options) {
         super();
         this.capacity = options.processorOptions.capacityFrames;
+        this.framesPerCallback = options.processorOptions.framesPerCallback;
+        this.clockPerCallback = options.processorOptions.clockPerCallback;
         this.ring = new Float32Array(this.capacity * 2);
         this.readFrame = 0;   // frames taken from the ring, ever
         this.writeFrame = 0;  // frames put in, ever
@@ -37,7 +38,7 @@ class MusicPlayer extends AudioWorkletProcessor {
     }
 
     clock() {
-        return Math.floor(this.played / framesPerCallback) * clockPerCallback;
+        return Math.floor(this.played / this.framesPerCallback) * this.clockPerCallback;
     }
 
     process(inputs, outputs) {

@@ -1,4 +1,5 @@
 #include "page.h"
+#include "musiclayout.h"
 
 #include <emscripten/emscripten.h>
 
@@ -11,7 +12,11 @@ EM_JS(void, pageFail, (const char *line), { ShowPage.fail(UTF8ToString(line)); }
 EM_JS(void, pageFrameDrawn, (int frame, float showTime, int pictured), {
     ShowPage.frameDrawn(frame, showTime, pictured !== 0);
 });
-EM_JS(void, pageOpenMusic, (), { ShowPage.music.open(); });
+// The music's layout and pace come from the show's rules, so that the page
+// and its audio worklet type none of them again.
+EM_JS(void, pageOpenMusic, (int sampleRate, int bytesPerFrame, int framesPerCallback, float clockPerCallback), {
+    ShowPage.music.open({ sampleRate, bytesPerFrame, framesPerCallback, clockPerCallback });
+});
 EM_JS(void, pageStart, (), { ShowPage.start(); });
 EM_JS(void, pageEnd, (), { ShowPage.end(); });
 EM_JS(float, pageAudioClock, (), { return ShowPage.music.clock; });
@@ -26,7 +31,11 @@ bool clockIsHeld() { return pageClockIsHeld() != 0; }
 void log(const std::string &line) { pageLog(line.c_str()); }
 void fail(const std::string &line) { pageFail(line.c_str()); }
 void frameDrawn(int frame, float showTime, bool pictured) { pageFrameDrawn(frame, showTime, pictured ? 1 : 0); }
-void openMusic() { pageOpenMusic(); }
+void openMusic()
+{
+    pageOpenMusic(MusicFile::sampleRate, MusicFile::bytesPerFrame, MusicFile::framesPerCallback,
+                  MusicFile::clockPerCallback);
+}
 void start() { pageStart(); }
 void end() { pageEnd(); }
 float audioClock() { return pageAudioClock(); }

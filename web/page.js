@@ -7,10 +7,9 @@
 // The music's frames kept ahead of what Web Audio plays: two seconds of
 // stereo float, 706 KB. The music file is read from the network only as the
 // player makes room, so a long file never sits in memory whole.
-const musicAheadFrames = 2 * 44100;
+const musicAheadSeconds = 2;
 // Fewer frames of room than this are not worth a message to the player.
 const musicLeastFrames = 4096;
-const bytesPerFrame = 8;
 const silentShow = '; the show runs silent and its beats do not fire';
 // A browser that has not started its sound this long after the click plays none.
 const soundStartsWithinMs = 5000;
@@ -18,7 +17,7 @@ const soundStartsWithinMs = 5000;
 // The music file streamed to an AudioWorklet (musicplayer.js): its head goes
 // to the program's reader, the frames after it to the player as it plays
 // them. The audio clock comes back from the player: 10 for every 882 frames
-// played.
+// played. The music's layout and pace are the program's (open()).
 class MusicStream {
     constructor(page) {
         this.page = page;
@@ -34,7 +33,10 @@ class MusicStream {
         this.headRead = null;    // resolves to whether the head is whole
     }
 
-    open() {
+    // layout: the program's sampleRate, bytesPerFrame, framesPerCallback and clockPerCallback.
+    open(layout) {
+        this.layout = layout;
+        this.aheadFrames = musicAheadSeconds * layout.sampleRate;
         this.headRead = this.readHead().catch((error) => {
             this.page.fail(`Cannot read music.bmm (${error.message})${silentShow}`);
             return false;
@@ -88,7 +90,7 @@ class MusicStream {
 
     // Inside the click or key that starts the show: browsers start sound only there.
     play() {
-        this.context = new AudioContext({ sampleRate: 44100, latencyHint: 'interactive' });
+        this.context = new AudioContext({ sampleRate: this.layout.sampleRate, latencyHint: 'interactive' });
         this.context.resume();
         this.started = this.headRead.then((whole) => {
             if (!whole || this.stopped)
@@ -106,7 +108,11 @@ class MusicStream {
                     numberOfInputs: 0,
                     numberOfOutputs: 1,
                     outputChannelCount: [2],
-                    processorOptions: { capacityFrames: musicAheadFrames },
+                    processorOptions: {
+                        capacityFrames: this.aheadFrames,
+                        framesPerCallback: this.layout.framesPerCallback,
+                        clockPerCallback: this.layout.clockPerCallback,
+                    },
                 });
                 this.node.port.onmessage = (event) => this.report(event.data);
                 this.node.connect(this.context.destination);
@@ -160,8 +166,8 @@ class MusicStream {
                 }
                 chunk = value;
             }
-            const room = musicAheadFrames - (this.posted - this.consumed);
-            const frames = Math.min(room, Math.floor((carry.length + chunk.length) / bytesPerFrame));
+            const room = this.aheadFrames - (this.posted - this.consumed);
+            const frames = Math.min(room, Math.floor((carry.length + chunk.length) / this.layout.bytesPerFrame));
             if (frames === 0 && room >= 1) {
                 const joined = new Uint8Array(carry.length + chunk.length);
                 joined.set(carry);
@@ -174,8 +180,8 @@ class MusicStream {
                 await this.waitForReport();
                 continue;
             }
-            const fromChunk = frames * bytesPerFrame - carry.length;
-            const bytes = new Uint8Array(frames * bytesPerFrame);
+            const fromChunk = frames * this.layout.bytesPerFrame - carry.length;
+            const bytes = new Uint8Array(frames * this.layout.bytesPerFrame);
             bytes.set(carry);
             bytes.set(chunk.subarray(0, fromChunk), carry.length);
             this.post(bytes, frames);
@@ -185,7 +191,7 @@ class MusicStream {
     }
 
     post(bytes, frames) {
-        const whole = new Uint8Array(frames * bytesPerFrame);
+        const whole = new Uint8Array(frames * this.layout.bytesPerFrame);
         whole.set(bytes);
         this.node.port.postMessage(whole.buffer, [whole.buffer]);
         this.posted += frames;
