@@ -44,8 +44,7 @@ private slots:
     void bTapsABeatWhereTheMusicIsHeard();
     void beatsAreSelectedDeletedNudgedAndDraggedAndEveryEditUndoes();
     void ctrlSSavesTheBeatsWhereTheShowReadsThem();
-    void aMusicFileChangedOnDiskIsNotOverwritten();
-    void escapeWithUnsavedEditsWarnsAndASecondWithinTwoSecondsQuits();
+    void aFileChangedOnDiskIsKeptAndEscapeWarnsOfTheUnsavedEdits();
     void aClickInTheStripSeeksToTheTimeUnderIt();
 
 private:
@@ -256,7 +255,7 @@ void StudioBeatsTest::ctrlSSavesTheBeatsWhereTheShowReadsThem()
     QCOMPARE(beatsIn(m_music), fileBeats);
 }
 
-void StudioBeatsTest::aMusicFileChangedOnDiskIsNotOverwritten()
+void StudioBeatsTest::aFileChangedOnDiskIsKeptAndEscapeWarnsOfTheUnsavedEdits()
 {
     std::unique_ptr<ClockedStudioWindow> window = startStudio();
     QVERIFY(window);
@@ -266,22 +265,15 @@ void StudioBeatsTest::aMusicFileChangedOnDiskIsNotOverwritten()
     // Another program writes the file meanwhile (bmm pack, say).
     const QByteArray theirs = MusicFiles::head(1, {42}) + MusicFiles::payload(100);
     QVERIFY(MusicFiles::write(m_music, theirs));
+    const auto fileHoldsTheirs = [&] {
+        QFile file(m_music);
+        return file.open(QIODevice::ReadOnly) && file.readAll() == theirs;
+    };
 
     QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier);
-    QFile file(m_music);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), theirs);
+    QVERIFY(fileHoldsTheirs());
     QCOMPARE(probe.note(), m_music + QStringLiteral(": changed on disk since it was read: not saved"));
     QVERIFY(probe.headsUpLine().contains(QStringLiteral("beats edited, unsaved")));
-}
-
-void StudioBeatsTest::escapeWithUnsavedEditsWarnsAndASecondWithinTwoSecondsQuits()
-{
-    std::unique_ptr<ClockedStudioWindow> window = startStudio();
-    QVERIFY(window);
-    StudioProbe probe(*window);
-    window->advance(2500);
-    QVERIFY(probe.press(Qt::Key_B));
 
     QTest::keyClick(window.get(), Qt::Key_Escape);
     QVERIFY(window->isVisible());
@@ -290,11 +282,11 @@ void StudioBeatsTest::escapeWithUnsavedEditsWarnsAndASecondWithinTwoSecondsQuits
     window->advance(2001);
     QTest::keyClick(window.get(), Qt::Key_Escape);
     QVERIFY(window->isVisible());
-    // Within two seconds of that one: it quits.
+    // Within two seconds of that one: it quits, and saves nothing.
     window->advance(2000);
     QTest::keyClick(window.get(), Qt::Key_Escape);
     QVERIFY(!window->isVisible());
-    QCOMPARE(beatsIn(m_music), fileBeats);
+    QVERIFY(fileHoldsTheirs());
 }
 
 void StudioBeatsTest::aClickInTheStripSeeksToTheTimeUnderIt()
