@@ -80,17 +80,7 @@ std::unique_ptr<ClockedStudioWindow> StudioBeatsTest::startStudio(int audioOffse
     options.music = m_music;
     options.musicGiven = true;
     options.audioOffsetMs = audioOffsetMs;
-    auto window = std::make_unique<ClockedStudioWindow>(options);
-    StudioProbe probe(*window);
-    if (!window->startupError().isEmpty()) {
-        qWarning() << window->startupError();
-        return nullptr;
-    }
-    if (!probe.startAndWaitForFirstBuild()) {
-        qWarning() << "no first build";
-        return nullptr;
-    }
-    return window;
+    return StudioProbe::started(std::make_unique<ClockedStudioWindow>(options), false);
 }
 
 QPoint StudioBeatsTest::inBeatLane(const StudioProbe &probe, double showTime)

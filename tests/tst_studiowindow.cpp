@@ -187,19 +187,19 @@ void StudioWindowTest::keysHoldSeekAndLoopTheShowTimeOnTheWindowsClock()
 {
     StudioOptions options;
     options.size = QSize(320, 180);
-    auto *const clock = new ClockedStudioWindow(options);
-    const std::unique_ptr<StudioWindow> window = StudioProbe::started(std::unique_ptr<StudioWindow>(clock), false);
+    const std::unique_ptr<ClockedStudioWindow> window
+            = StudioProbe::started(std::make_unique<ClockedStudioWindow>(options), false);
     QVERIFY(window);
     StudioProbe probe(*window);
     const auto showTime = [&] { return probe.transport().timeline().at(probe.now()); };
     // The show time starts at 0 with the first build, at the clock's 0.
     QCOMPARE(probe.now(), qint64(0));
-    clock->advance(2500);
+    window->advance(2500);
     QCOMPARE(showTime(), 2.0);
 
     // Held, the show time stands however the clock runs; marks at 3 and 4.
     QVERIFY(probe.press(Qt::Key_Space));
-    clock->advance(10000);
+    window->advance(10000);
     QCOMPARE(showTime(), 2.0);
     QVERIFY(probe.press(Qt::Key_Right));
     QVERIFY(probe.press(Qt::Key_BracketLeft));
@@ -213,17 +213,17 @@ void StudioWindowTest::keysHoldSeekAndLoopTheShowTimeOnTheWindowsClock()
     // Running, it comes round to the start mark: 0.6 s past 3 is 3.6, 1.1 s
     // past it is 0.1 past the end mark, 3.1, and five seconds later still 3.1.
     QVERIFY(probe.press(Qt::Key_Space));
-    clock->advance(750);
+    window->advance(750);
     QCOMPARE(showTime(), 3.6);
-    clock->advance(625);
+    window->advance(625);
     QCOMPARE(showTime(), 3.1);
-    clock->advance(6250);
+    window->advance(6250);
     QCOMPARE(showTime(), 3.1);
 
     // L again: on past the end mark.
     QVERIFY(probe.press(Qt::Key_L));
     QVERIFY(!probe.transport().timeline().loop());
-    clock->advance(1250);
+    window->advance(1250);
     QCOMPARE(showTime(), 4.1);
 }
 

@@ -73,7 +73,8 @@ struct StudioProbe
     // A window started, its first build drawn; without the timeline strip
     // (T takes it away) for tests that look at the bottom of the picture.
     // Null when it cannot start.
-    static std::unique_ptr<StudioWindow> started(std::unique_ptr<StudioWindow> window, bool withoutStrip)
+    template <class Studio>
+    static std::unique_ptr<Studio> started(std::unique_ptr<Studio> window, bool withoutStrip)
     {
         StudioProbe probe(*window);
         if (!window->startupError().isEmpty() || !probe.startAndWaitForFirstBuild()
