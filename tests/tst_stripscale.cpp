@@ -5,6 +5,7 @@
 // two, which doubles hold exactly; each expected value is worked out by hand
 // in its row.
 
+#include "datarows.h"
 #include "stripscale.h"
 
 #include <QtTest>
@@ -41,51 +42,37 @@ private slots:
 
 void StripScaleTest::columnsMapToShowTimeExactly_data()
 {
-    QTest::addColumn<QVector<Step>>("steps");
-    QTest::addColumn<double>("start");
-    QTest::addColumn<double>("span");
-    QTest::addColumn<double>("column");
-    QTest::addColumn<double>("time");
-
-    QTest::newRow("whole: the middle column") << QVector<Step>{} << 0.0 << 32.0 << 512.0 << 16.0;
-    QTest::newRow("whole: the right edge") << QVector<Step>{} << 0.0 << 32.0 << 1024.0 << 32.0;
-    QTest::newRow("whole: a column and a half") << QVector<Step>{} << 0.0 << 32.0 << 1.5 << 0.046875;
+    using Steps = QVector<Step>;
     // Half the span about column 256 (8 s): 16 s across, 8 - 256 x 16/1024 = 4 at the left.
-    QTest::newRow("zoomed in twice as close") << QVector<Step>{{Step::Zoom, 0.5, 256}} << 4.0 << 16.0
-                                              << 256.0 << 8.0;
-    QTest::newRow("zoomed in, the right edge") << QVector<Step>{{Step::Zoom, 0.5, 256}} << 4.0 << 16.0
-                                               << 1024.0 << 20.0;
+    const Steps half{{Step::Zoom, 0.5, 256}};
     // Then a quarter about column 768 (16 s): 4 s across from 16 - 768 x 4/1024 = 13.
-    QTest::newRow("zoomed twice") << QVector<Step>{{Step::Zoom, 0.5, 256}, {Step::Zoom, 0.25, 768}} << 13.0 << 4.0
-                                  << 768.0 << 16.0;
+    const Steps quarter = half + Steps{{Step::Zoom, 0.25, 768}};
     // As close as it goes, about column 512 (16 s): half a second across, from 15.75.
-    QTest::newRow("the closest") << QVector<Step>{{Step::Zoom, 1.0e-6, 512}} << 15.75 << 0.5 << 1024.0 << 16.25;
-    QTest::newRow("the closest, a column") << QVector<Step>{{Step::Zoom, 1.0e-6, 512}} << 15.75 << 0.5
-                                           << 513.0 << 16.00048828125;
-    // Out past the whole: the whole again.
-    QTest::newRow("zoomed out past the whole") << QVector<Step>{{Step::Zoom, 0.5, 256}, {Step::Zoom, 8.0, 100}}
-                                               << 0.0 << 32.0 << 256.0 << 8.0;
-    // About the left edge near the start: the view may not start before 0.
-    QTest::newRow("zoomed about the start") << QVector<Step>{{Step::Zoom, 0.25, 0}} << 0.0 << 8.0 << 512.0 << 4.0;
-    // 16 s across from 4, panned 512 columns (8 s) on: from 12.
-    QTest::newRow("panned on") << QVector<Step>{{Step::Zoom, 0.5, 256}, {Step::Pan, 512, 0}} << 12.0 << 16.0
-                               << 0.0 << 12.0;
-    // Panned far past the end: the view ends at 32.
-    QTest::newRow("panned past the end") << QVector<Step>{{Step::Zoom, 0.5, 256}, {Step::Pan, 100000, 0}}
-                                         << 16.0 << 16.0 << 1024.0 << 32.0;
-    QTest::newRow("panned past the start") << QVector<Step>{{Step::Zoom, 0.5, 256}, {Step::Pan, -100000, 0}}
-                                           << 0.0 << 16.0 << 0.0 << 0.0;
-    // Twice the columns show the same span: each is half as long.
-    QTest::newRow("a wider strip") << QVector<Step>{{Step::Zoom, 0.5, 256}, {Step::Columns, 2048, 0}} << 4.0 << 16.0
-                                   << 1024.0 << 12.0;
-    // 4 s across from 13; the playhead at 20 has left it: a tenth of the
-    // span (0.4 s) behind it goes to the left edge.
-    QTest::newRow("following the playhead")
-            << QVector<Step>{{Step::Zoom, 0.5, 256}, {Step::Zoom, 0.25, 768}, {Step::Follow, 20.0, 0}}
-            << 19.6 << 4.0 << 0.0 << 19.6;
-    QTest::newRow("the playhead in view stays")
-            << QVector<Step>{{Step::Zoom, 0.5, 256}, {Step::Zoom, 0.25, 768}, {Step::Follow, 14.0, 0}}
-            << 13.0 << 4.0 << 256.0 << 14.0;
+    const Steps closest{{Step::Zoom, 1.0e-6, 512}};
+    addRows<Steps, double, double, double, double>({"steps", "start", "span", "column", "time"},
+            {{"whole: the middle column", {}, 0.0, 32.0, 512.0, 16.0},
+             {"whole: the right edge", {}, 0.0, 32.0, 1024.0, 32.0},
+             {"whole: a column and a half", {}, 0.0, 32.0, 1.5, 0.046875},
+             {"zoomed in twice as close", half, 4.0, 16.0, 256.0, 8.0},
+             {"zoomed in, the right edge", half, 4.0, 16.0, 1024.0, 20.0},
+             {"zoomed twice", quarter, 13.0, 4.0, 768.0, 16.0},
+             {"the closest", closest, 15.75, 0.5, 1024.0, 16.25},
+             {"the closest, a column", closest, 15.75, 0.5, 513.0, 16.00048828125},
+             // Out past the whole: the whole again.
+             {"zoomed out past the whole", half + Steps{{Step::Zoom, 8.0, 100}}, 0.0, 32.0, 256.0, 8.0},
+             // About the left edge near the start: the view may not start before 0.
+             {"zoomed about the start", Steps{{Step::Zoom, 0.25, 0}}, 0.0, 8.0, 512.0, 4.0},
+             // 16 s across from 4, panned 512 columns (8 s) on: from 12.
+             {"panned on", half + Steps{{Step::Pan, 512, 0}}, 12.0, 16.0, 0.0, 12.0},
+             // Panned far past either end: the view ends at 32, or starts at 0.
+             {"panned past the end", half + Steps{{Step::Pan, 100000, 0}}, 16.0, 16.0, 1024.0, 32.0},
+             {"panned past the start", half + Steps{{Step::Pan, -100000, 0}}, 0.0, 16.0, 0.0, 0.0},
+             // Twice the columns show the same span: each is half as long.
+             {"a wider strip", half + Steps{{Step::Columns, 2048, 0}}, 4.0, 16.0, 1024.0, 12.0},
+             // 4 s across from 13; the playhead at 20 has left it: a tenth of
+             // the span (0.4 s) behind it goes to the left edge.
+             {"following the playhead", quarter + Steps{{Step::Follow, 20.0, 0}}, 19.6, 4.0, 0.0, 19.6},
+             {"the playhead in view stays", quarter + Steps{{Step::Follow, 14.0, 0}}, 13.0, 4.0, 256.0, 14.0}});
 }
 
 void StripScaleTest::columnsMapToShowTimeExactly()
