@@ -4,6 +4,7 @@
 // there is something unsaved follows the edits, undone or not.
 
 #include "beatedits.h"
+#include "datarows.h"
 
 #include <QtTest>
 
@@ -25,29 +26,20 @@ private slots:
 
 void BeatEditsTest::editsKeepTheListInOrder_data()
 {
-    QTest::addColumn<Beats>("start");
-    QTest::addColumn<QString>("edit");
-    QTest::addColumn<int>("index");  // the beat selected first
-    QTest::addColumn<int>("value");
-    QTest::addColumn<Beats>("expected");
-    QTest::addColumn<int>("selected");
-
-    QTest::newRow("add in the middle") << Beats{500, 1000, 1500} << "add" << -1 << 750
-                                       << Beats{500, 750, 1000, 1500} << 1;
-    QTest::newRow("add before all") << Beats{500, 1000} << "add" << -1 << 0 << Beats{0, 500, 1000} << 0;
-    QTest::newRow("add after all") << Beats{500, 1000} << "add" << -1 << 4000 << Beats{500, 1000, 4000} << 2;
-    QTest::newRow("add to none") << Beats{} << "add" << -1 << 10 << Beats{10} << 0;
-    // A list out of order is the maker's: an added beat goes at its end.
-    QTest::newRow("add to a list out of order") << Beats{1000, 500} << "add" << -1 << 700 << Beats{1000, 500, 700} << 2;
-    QTest::newRow("delete") << Beats{500, 1000, 1500} << "delete" << 1 << 0 << Beats{500, 1500} << -1;
-    QTest::newRow("nudge on") << Beats{500, 1000, 1500} << "nudge" << 1 << 1 << Beats{500, 1001, 1500} << 1;
-    QTest::newRow("nudge back by ten") << Beats{500, 1000, 1500} << "nudge" << 1 << -10 << Beats{500, 990, 1500} << 1;
-    QTest::newRow("nudge past a neighbour") << Beats{500, 1000, 1005} << "nudge" << 1 << 10
-                                            << Beats{500, 1005, 1010} << 2;
-    QTest::newRow("move past two") << Beats{100, 200, 300, 400} << "move" << 0 << 350
-                                   << Beats{200, 300, 350, 400} << 2;
-    QTest::newRow("move in a list out of order stays put") << Beats{1000, 500, 700} << "move" << 2 << 200
-                                                          << Beats{1000, 500, 200} << 2;
+    // index: the beat selected first; selected: the one selected after.
+    addRows<Beats, QString, int, int, Beats, int>({"start", "edit", "index", "value", "expected", "selected"},
+            {{"add in the middle", {500, 1000, 1500}, "add", -1, 750, {500, 750, 1000, 1500}, 1},
+             {"add before all", {500, 1000}, "add", -1, 0, {0, 500, 1000}, 0},
+             {"add after all", {500, 1000}, "add", -1, 4000, {500, 1000, 4000}, 2},
+             {"add to none", {}, "add", -1, 10, {10}, 0},
+             // A list out of order is the maker's: an added beat goes at its end.
+             {"add to a list out of order", {1000, 500}, "add", -1, 700, {1000, 500, 700}, 2},
+             {"delete", {500, 1000, 1500}, "delete", 1, 0, {500, 1500}, -1},
+             {"nudge on", {500, 1000, 1500}, "nudge", 1, 1, {500, 1001, 1500}, 1},
+             {"nudge back by ten", {500, 1000, 1500}, "nudge", 1, -10, {500, 990, 1500}, 1},
+             {"nudge past a neighbour", {500, 1000, 1005}, "nudge", 1, 10, {500, 1005, 1010}, 2},
+             {"move past two", {100, 200, 300, 400}, "move", 0, 350, {200, 300, 350, 400}, 2},
+             {"move in a list out of order stays put", {1000, 500, 700}, "move", 2, 200, {1000, 500, 200}, 2}});
 }
 
 void BeatEditsTest::editsKeepTheListInOrder()
@@ -83,17 +75,14 @@ void BeatEditsTest::editsKeepTheListInOrder()
 
 void BeatEditsTest::refusedEditsChangeNothing_data()
 {
-    QTest::addColumn<QString>("edit");
-    QTest::addColumn<int>("index");
-    QTest::addColumn<int>("value");
-    QTest::addColumn<QString>("refusal");
-
-    QTest::newRow("a repeat") << "add" << -1 << 1000 << "a beat is at 2.000 s already";
-    QTest::newRow("before the music") << "add" << -1 << -1 << "no beat before the music's start";
-    QTest::newRow("delete with none selected") << "delete" << -1 << 0 << "no beat selected";
-    QTest::newRow("nudge with none selected") << "nudge" << -1 << 1 << "no beat selected";
-    QTest::newRow("nudge onto a neighbour") << "nudge" << 0 << 1 << "a beat is at 1.002 s already";
-    QTest::newRow("nudge before the music") << "nudge" << 0 << -501 << "no beat before the music's start";
+    // On the beats 500, 501 and 1000.
+    addRows<QString, int, int, QString>({"edit", "index", "value", "refusal"},
+            {{"a repeat", "add", -1, 1000, "a beat is at 2.000 s already"},
+             {"before the music", "add", -1, -1, "no beat before the music's start"},
+             {"delete with none selected", "delete", -1, 0, "no beat selected"},
+             {"nudge with none selected", "nudge", -1, 1, "no beat selected"},
+             {"nudge onto a neighbour", "nudge", 0, 1, "a beat is at 1.002 s already"},
+             {"nudge before the music", "nudge", 0, -501, "no beat before the music's start"}});
 }
 
 void BeatEditsTest::refusedEditsChangeNothing()

@@ -197,21 +197,18 @@ void StudioTimelineTest::beforeZeroAndPastItsEndTheMusicIsSilent()
 
 void StudioTimelineTest::loopRangeComesFromTheMarksOrTheShot_data()
 {
-    QTest::addColumn<QList<double>>("startMark"); // empty: none
-    QTest::addColumn<QList<double>>("endMark");
-    QTest::addColumn<double>("playhead");
-    QTest::addColumn<QList<double>>("expected");  // empty: nothing to loop
-
-    QTest::newRow("no marks: the shot on screen") << QList<double>{} << QList<double>{} << 12.0 << QList<double>{10, 15};
-    QTest::newRow("no marks before 0: the first shot") << QList<double>{} << QList<double>{} << -3.0 << QList<double>{0, 5};
-    QTest::newRow("no marks in the last shot: to the black at 30")
-        << QList<double>{} << QList<double>{} << 26.0 << QList<double>{20, 30};
-    QTest::newRow("both marks") << QList<double>{6.5} << QList<double>{8.25} << 0.0 << QList<double>{6.5, 8.25};
-    QTest::newRow("both marks, end first") << QList<double>{8.25} << QList<double>{6.5} << 0.0 << QList<double>{6.5, 8.25};
-    QTest::newRow("a start mark alone: to its shot's end") << QList<double>{6.5} << QList<double>{} << 0.0 << QList<double>{6.5, 10};
-    QTest::newRow("an end mark alone: from its shot's start") << QList<double>{} << QList<double>{12.0} << 0.0 << QList<double>{10, 12};
-    QTest::newRow("an end mark on a cut: the shot before it") << QList<double>{} << QList<double>{10.0} << 0.0 << QList<double>{5, 10};
-    QTest::newRow("marks too close") << QList<double>{7.0} << QList<double>{7.05} << 0.0 << QList<double>{};
+    // The marks: none, or the one given; expected: empty when there is nothing to loop.
+    using Times = QList<double>;
+    addRows<Times, Times, double, Times>({"startMark", "endMark", "playhead", "expected"},
+            {{"no marks: the shot on screen", {}, {}, 12.0, {10, 15}},
+             {"no marks before 0: the first shot", {}, {}, -3.0, {0, 5}},
+             {"no marks in the last shot: to the black at 30", {}, {}, 26.0, {20, 30}},
+             {"both marks", {6.5}, {8.25}, 0.0, {6.5, 8.25}},
+             {"both marks, end first", {8.25}, {6.5}, 0.0, {6.5, 8.25}},
+             {"a start mark alone: to its shot's end", {6.5}, {}, 0.0, {6.5, 10}},
+             {"an end mark alone: from its shot's start", {}, {12.0}, 0.0, {10, 12}},
+             {"an end mark on a cut: the shot before it", {}, {10.0}, 0.0, {5, 10}},
+             {"marks too close", {7.0}, {7.05}, 0.0, {}}});
 }
 
 void StudioTimelineTest::loopRangeComesFromTheMarksOrTheShot()
