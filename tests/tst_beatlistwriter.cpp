@@ -4,6 +4,7 @@
 // read, or whose list is cut short, is refused and left exactly as it was.
 
 #include "beatlistwriter.h"
+#include "datarows.h"
 #include "musicfile.h"
 #include "musicfiles.h"
 
@@ -84,18 +85,16 @@ void BeatListWriterTest::theHeadIsTheShowsFormat()
 
 void BeatListWriterTest::aSaveRewritesTheHeadAndKeepsTheAudio_data()
 {
-    QTest::addColumn<QByteArray>("file");
-    QTest::addColumn<QList<int>>("beats");
-
     const QByteArray audio = MusicFiles::payload(10000);
-    QTest::newRow("more beats") << head(2, {500, 1000}) + audio << QList<int>{250, 750, 1250};
-    QTest::newRow("fewer beats") << head(3, {500, 1000, 1500}) + audio << QList<int>{1000};
-    QTest::newRow("none left") << head(1, {500}) + audio << QList<int>{};
-    QTest::newRow("a list out of order kept") << head(0, {}) + audio << QList<int>{900, 100, -5};
-    QTest::newRow("a trailing partial frame") << head(1, {5}) + audio + "abc" << QList<int>{6};
     // A count smaller than the values: those after it are audio to the show, and stay.
-    QTest::newRow("values after the count") << head(1, {500, 7, 8}) + audio << QList<int>{400, 600};
-    QTest::newRow("no audio") << head(1, {500}) << QList<int>{100, 200};
+    addRows<QByteArray, QList<int>>({"file", "beats"},
+            {{"more beats", head(2, {500, 1000}) + audio, {250, 750, 1250}},
+             {"fewer beats", head(3, {500, 1000, 1500}) + audio, {1000}},
+             {"none left", head(1, {500}) + audio, {}},
+             {"a list out of order kept", head(0, {}) + audio, {900, 100, -5}},
+             {"a trailing partial frame", head(1, {5}) + audio + "abc", {6}},
+             {"values after the count", head(1, {500, 7, 8}) + audio, {400, 600}},
+             {"no audio", head(1, {500}), {100, 200}}});
 }
 
 void BeatListWriterTest::aSaveRewritesTheHeadAndKeepsTheAudio()

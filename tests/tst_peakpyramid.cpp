@@ -3,6 +3,7 @@
 // range a column asks for, built in one go, in runs of any length, and from
 // a music file's payload behind its beat list, on the loader's thread.
 
+#include "datarows.h"
 #include "musicfiles.h"
 #include "peakloader.h"
 #include "peakpyramid.h"
@@ -84,14 +85,9 @@ private slots:
 
 void PeakPyramidTest::everyBlockOfEveryLevelHoldsItsSamplesLowestAndHighest_data()
 {
-    QTest::addColumn<qint64>("frames");
-    QTest::addColumn<int>("levels");
     // Levels until one block holds everything: ceil(log2(blocks of 16)) + 1.
-    QTest::newRow("one frame") << qint64(1) << 1;
-    QTest::newRow("one block") << qint64(16) << 1;
-    QTest::newRow("a block and a frame") << qint64(17) << 2;
-    QTest::newRow("a power of two") << qint64(16 * 1024) << 11;
-    QTest::newRow("uneven") << qint64(100003) << 14; // 6251 blocks
+    addRows<qint64, int>({"frames", "levels"}, {{"one frame", 1, 1}, {"one block", 16, 1}, {"a block and a frame", 17, 2},
+                                                {"a power of two", 16 * 1024, 11}, {"uneven", 100003, 14}}); // 6251 blocks
 }
 
 void PeakPyramidTest::everyBlockOfEveryLevelHoldsItsSamplesLowestAndHighest()
@@ -146,14 +142,11 @@ void PeakPyramidTest::aColumnsPeakCoversItsFramesFromTheLevelItAsksFor()
 
 void PeakPyramidTest::levelForAColumnIsTheCoarsestWhoseBlocksFit_data()
 {
-    QTest::addColumn<double>("framesPerColumn");
-    QTest::addColumn<int>("level");
-    // Blocks of 16, 32, 64 ... frames; 100000 frames make 14 levels.
-    QTest::newRow("less than a block") << 3.0 << 0;
-    QTest::newRow("just under two blocks") << 31.9 << 0;
-    QTest::newRow("two blocks") << 32.0 << 1;
-    QTest::newRow("1000 frames") << 1000.0 << 5; // 512 fits, 1024 does not
-    QTest::newRow("beyond the top") << 1.0e9 << 13;
+    // Blocks of 16, 32, 64 ... frames; 100000 frames make 14 levels. For 1000
+    // frames 512 fits, 1024 does not.
+    addRows<double, int>({"framesPerColumn", "level"}, {{"less than a block", 3.0, 0}, {"just under two blocks", 31.9, 0},
+                                                        {"two blocks", 32.0, 1}, {"1000 frames", 1000.0, 5},
+                                                        {"beyond the top", 1.0e9, 13}});
 }
 
 void PeakPyramidTest::levelForAColumnIsTheCoarsestWhoseBlocksFit()

@@ -8,6 +8,7 @@
 // edits; a click in the strip seeks to the time under it.
 
 #include "beatlistwriter.h"
+#include "datarows.h"
 #include "musicfile.h"
 #include "musicfiles.h"
 #include "studioprobe.h"
@@ -91,27 +92,23 @@ QPoint StudioBeatsTest::inBeatLane(const StudioProbe &probe, double showTime)
 
 void StudioBeatsTest::bTapsABeatWhereTheMusicIsHeard_data()
 {
-    QTest::addColumn<bool>("device");
-    QTest::addColumn<int>("offset");
-    QTest::addColumn<qint64>("clockMs");   // without a device: the window's clock
-    QTest::addColumn<int>("buffers");      // with one: the buffers it has taken
-    QTest::addColumn<int>("expected");
-
-    // Show time 2.0 (2500 ms of clock) is 2.5 s of music: 1250 clock units.
-    QTest::newRow("no device") << false << 0 << qint64(2500) << 0 << 1250;
-    // 40 ms later sound is 1764 frames earlier music: 2.46 s, 1230.
-    QTest::newRow("no device, sound 40 ms later") << false << 40 << qint64(2500) << 0 << 1230;
-    // 100 ms earlier sound: 2.6 s, 1300.
-    QTest::newRow("no device, sound 100 ms earlier") << false << -100 << qint64(2500) << 0 << 1300;
-    // 3002 ms of clock: 2.4016 show s, 3.002 s of music (132388.2 frames,
-    // 132388 of them): 1500.998 units, to the nearest 1501.
-    QTest::newRow("no device, to the nearest unit") << false << 0 << qint64(3002) << 0 << 1501;
-    // The device was given 91 buffers of 882 frames from the start; one
-    // plays while it takes the next, so 90 have been heard: 1.8 s, 900.
-    QTest::newRow("device") << true << 0 << qint64(0) << 91 << 900;
-    // The device starts 1764 frames before the music (sound 40 ms later):
-    // 79380 - 1764 frames heard, 1.76 s, 880.
-    QTest::newRow("device, sound 40 ms later") << true << 40 << qint64(0) << 91 << 880;
+    // clockMs: without a device, the window's clock; buffers: with one, the buffers it has taken.
+    addRows<bool, int, qint64, int, int>({"device", "offset", "clockMs", "buffers", "expected"},
+            {// Show time 2.0 (2500 ms of clock) is 2.5 s of music: 1250 clock units.
+             {"no device", false, 0, 2500, 0, 1250},
+             // 40 ms later sound is 1764 frames earlier music: 2.46 s, 1230.
+             {"no device, sound 40 ms later", false, 40, 2500, 0, 1230},
+             // 100 ms earlier sound: 2.6 s, 1300.
+             {"no device, sound 100 ms earlier", false, -100, 2500, 0, 1300},
+             // 3002 ms of clock: 2.4016 show s, 3.002 s of music (132388.2
+             // frames, 132388 of them): 1500.998 units, to the nearest 1501.
+             {"no device, to the nearest unit", false, 0, 3002, 0, 1501},
+             // The device was given 91 buffers of 882 frames from the start; one
+             // plays while it takes the next, so 90 have been heard: 1.8 s, 900.
+             {"device", true, 0, 0, 91, 900},
+             // The device starts 1764 frames before the music (sound 40 ms
+             // later): 79380 - 1764 frames heard, 1.76 s, 880.
+             {"device, sound 40 ms later", true, 40, 0, 91, 880}});
 }
 
 void StudioBeatsTest::bTapsABeatWhereTheMusicIsHeard()
