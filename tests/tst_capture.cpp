@@ -294,16 +294,12 @@ void CaptureTest::framesWithoutADisplayAreTheFramesUnderX()
 
 void CaptureTest::noUsableOpenGLIsOneLineAndNothingWritten_data()
 {
-    QTest::addColumn<bool>("display");
-    QTest::addColumn<QString>("variable");   // what takes the GL away
-    QTest::addColumn<QString>("value");
-    QTest::addColumn<QString>("tried");
-    // libglvnd finds no EGL driver at all.
-    QTest::newRow("no EGL driver") << false << "__EGL_VENDOR_LIBRARY_FILENAMES" << "/nonexistent/egl.json"
-                                   << "surfaceless";
-    // Mesa then offers no more than OpenGL 3.3.
-    QTest::newRow("older GL without a display") << false << "MESA_GL_VERSION_OVERRIDE" << "3.3" << "surfaceless";
-    QTest::newRow("older GL under X") << true << "MESA_GL_VERSION_OVERRIDE" << "3.3" << "xcb";
+    // variable and value take the GL away: libglvnd finds no EGL driver at
+    // all, or Mesa offers no more than OpenGL 3.3.
+    addRows<bool, QString, QString, QString>({"display", "variable", "value", "tried"},
+            {{"no EGL driver", false, "__EGL_VENDOR_LIBRARY_FILENAMES", "/nonexistent/egl.json", "surfaceless"},
+             {"older GL without a display", false, "MESA_GL_VERSION_OVERRIDE", "3.3", "surfaceless"},
+             {"older GL under X", true, "MESA_GL_VERSION_OVERRIDE", "3.3", "xcb"}});
 }
 
 void CaptureTest::noUsableOpenGLIsOneLineAndNothingWritten()
@@ -389,22 +385,21 @@ void CaptureTest::badOptionsFailWithoutOutput()
 
 void CaptureTest::failuresLeaveNothingBehind_data()
 {
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QString>("ffmpeg");   // what stands for ffmpeg on the PATH
-    QTest::addColumn<QString>("complaint");
+    // ffmpeg: what stands for it on the PATH. "ffmpeg fails midway" takes
+    // some frames, then fails: noticed at once, with what it said.
     const QStringList small{"--size", "64x36", "--fps", "5", "--to", "1"};
-    QTest::newRow("no ffmpeg") << small + QStringList{"out.mp4"} << "" << "no ffmpeg";
-    QTest::newRow("ffmpeg fails") << small + QStringList{"out.mp4"} << "exit 1" << "ffmpeg";
-    // It takes some frames, then fails: noticed at once, with what it said.
-    QTest::newRow("ffmpeg fails midway") << QStringList{"--size", "320x180", "--fps", "50", "out.mp4"}
-                                         << "/usr/bin/head -c 300000 >/dev/null; exit 1" << "cannot encode";
-    QTest::newRow("no such folder") << small + QStringList{"missing/out.mp4"} << "real" << "cannot write";
-    QTest::newRow("folder that takes no files") << small + QStringList{"/proc/out.mp4"} << "real" << "cannot write";
-    QTest::newRow("output is a folder") << small + QStringList{"folder.mp4"} << "real" << "is a folder";
-    QTest::newRow("no music file") << small + QStringList{"--music", "none.bmm", "out.mp4"} << "real" << "none.bmm";
-    QTest::newRow("music is a folder") << small + QStringList{"--music", "taken", "out.mp4"} << "real" << "taken";
-    QTest::newRow("frames into a full folder") << small + QStringList{"--png", "full"} << "real" << "not an empty folder";
-    QTest::newRow("frames into no folder") << small + QStringList{"--png", "missing/frames"} << "real" << "no folder";
+    addRows<QStringList, QString, QString>({"arguments", "ffmpeg", "complaint"},
+            {{"no ffmpeg", small + QStringList{"out.mp4"}, "", "no ffmpeg"},
+             {"ffmpeg fails", small + QStringList{"out.mp4"}, "exit 1", "ffmpeg"},
+             {"ffmpeg fails midway", QStringList{"--size", "320x180", "--fps", "50", "out.mp4"},
+              "/usr/bin/head -c 300000 >/dev/null; exit 1", "cannot encode"},
+             {"no such folder", small + QStringList{"missing/out.mp4"}, "real", "cannot write"},
+             {"folder that takes no files", small + QStringList{"/proc/out.mp4"}, "real", "cannot write"},
+             {"output is a folder", small + QStringList{"folder.mp4"}, "real", "is a folder"},
+             {"no music file", small + QStringList{"--music", "none.bmm", "out.mp4"}, "real", "none.bmm"},
+             {"music is a folder", small + QStringList{"--music", "taken", "out.mp4"}, "real", "taken"},
+             {"frames into a full folder", small + QStringList{"--png", "full"}, "real", "not an empty folder"},
+             {"frames into no folder", small + QStringList{"--png", "missing/frames"}, "real", "no folder"}});
 }
 
 void CaptureTest::failuresLeaveNothingBehind()
