@@ -2,6 +2,7 @@
 // scale sets the size drawn and the scene's iResolution, F12 saves the frame
 // at that size under a new number each time, H and F11 do what they say.
 
+#include "datarows.h"
 #include "studioprobe.h"
 
 #include <QScreen>
@@ -119,16 +120,11 @@ void StudioWindowTest::heldShowTimeDrawsAgainAfterAResizeOrABuild()
 
 void StudioWindowTest::renderScaleSetsTheDrawnSizeAndIResolution_data()
 {
-    QTest::addColumn<double>("startScale");
-    QTest::addColumn<QByteArray>("keys"); // '+' and '-'
-    QTest::addColumn<double>("scale");
-
-    QTest::newRow("full size") << 1.0 << QByteArray() << 1.0;
-    QTest::newRow("--scale 0.5") << 0.5 << QByteArray() << 0.5;
-    QTest::newRow("a step down") << 1.0 << QByteArray("-") << 0.875;
-    QTest::newRow("down to the least and no further") << 0.5 << QByteArray("-----") << 0.25;
-    QTest::newRow("up to full size and no further") << 0.5 << QByteArray("+++++") << 1.0;
-    QTest::newRow("from between steps, to the next") << 0.3 << QByteArray("+") << 0.375;
+    // keys: '+' and '-'.
+    addRows<double, QByteArray, double>({"startScale", "keys", "scale"},
+            {{"full size", 1.0, QByteArray(), 1.0}, {"--scale 0.5", 0.5, QByteArray(), 0.5}, {"a step down", 1.0, "-", 0.875},
+             {"down to the least and no further", 0.5, "-----", 0.25},
+             {"up to full size and no further", 0.5, "+++++", 1.0}, {"from between steps, to the next", 0.3, "+", 0.375}});
 }
 
 void StudioWindowTest::renderScaleSetsTheDrawnSizeAndIResolution()
