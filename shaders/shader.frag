@@ -371,6 +371,29 @@ float calcAO(vec3 pos, vec3 nor, float clearance)
     return clamp(1.0 - 3.0 * w.value, 0.0, 1.0);
 }
 
+// The same four with nothing known about the walls beforehand.
+vec2 castRay(vec3 ro, vec3 rd)
+{
+    int samples;
+    float clearance;
+    return castRay(ro, rd, samples, clearance);
+}
+
+float softshadow(vec3 ro, vec3 rd, float mint, float tmax)
+{
+    return softshadow(ro, rd, mint, tmax, UNKNOWN);
+}
+
+vec3 calcNormal(vec3 pos)
+{
+    return calcNormal(pos, UNKNOWN);
+}
+
+float calcAO(vec3 pos, vec3 nor)
+{
+    return calcAO(pos, nor, UNKNOWN);
+}
+
 vec3 render(vec3 ro, vec3 rd)
 {
     vec3 col = vec3(0.7, 0.9, 1.0) + rd.y * 0.8;  // sky

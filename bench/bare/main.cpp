@@ -3,12 +3,13 @@
 // framebuffer, the quad and the uniforms, each frame timed from the draw call
 // to the end of glFinish.
 //
-// barebench [--reference] WxH [TIMES]: draws every show time listed in the
-// file TIMES (one a line), or evenly spaced show times, five per camera
-// shot (nine with --reference). With --reference it draws each show time
-// twice, in turns, with the scene's fragment stage as first written (kept in
-// testsupport/reference) and with the show's own, and prints the frame times of
-// both and how many times faster the show's is.
+// barebench [--reference] [--stage FILE] WxH [TIMES]: draws every show time
+// listed in the file TIMES (one a line), or evenly spaced show times, five
+// per camera shot (nine with --reference). With --reference it draws each
+// show time twice, in turns, with the scene's fragment stage as first written
+// (kept in testsupport/reference) and with the show's own, and prints the
+// frame times of both and how many times faster the show's is. --stage draws
+// the fragment stage in FILE in place of the show's: a variant being tried.
 
 #include "benchrows.h"
 #include "pixelsize.h"
@@ -248,9 +249,9 @@ void printRows(const QString &measure, const QString &sizeText, const ShotFigure
 }
 
 // The show's stage alone.
-int drawShowStage(int width, int height, const std::vector<float> &times)
+int drawShowStage(int width, int height, const std::vector<float> &times, const QByteArray &stage)
 {
-    BareScene scene(width, height, ShowGL::stageSource(ShowGL::fragmentShader()));
+    BareScene scene(width, height, stage);
     if (!scene.isValid())
         return fail("no scene program or framebuffer");
 
@@ -273,10 +274,10 @@ int drawShowStage(int width, int height, const std::vector<float> &times)
 // (which one first alternates). The ratio is the median of the two frame
 // times' ratios at each show time: a change in the machine's load meets both
 // draws of a pair alike.
-int drawAgainstReference(int width, int height, const std::vector<float> &times)
+int drawAgainstReference(int width, int height, const std::vector<float> &times, const QByteArray &stage)
 {
     BareScene reference(width, height, ShowGL::stageSource(ReferenceStage::resourceName()));
-    BareScene show(width, height, ShowGL::stageSource(ShowGL::fragmentShader()));
+    BareScene show(width, height, stage);
     if (!reference.isValid() || !show.isValid())
         return fail("no scene program or framebuffer");
     reference.draw(times.front());
@@ -320,10 +321,19 @@ int main(int argc, char *argv[])
     const bool againstReference = !arguments.isEmpty() && arguments.first() == QStringLiteral("--reference");
     if (againstReference)
         arguments.removeFirst();
+    QByteArray stage = ShowGL::stageSource(ShowGL::fragmentShader());
+    if (arguments.size() >= 2 && arguments.first() == QStringLiteral("--stage")) {
+        QFile file(arguments.at(1));
+        if (!file.open(QIODevice::ReadOnly))
+            return fail(qPrintable(QStringLiteral("cannot read %1: %2").arg(arguments.at(1), file.errorString())));
+        stage = file.readAll();
+        arguments.removeFirst();
+        arguments.removeFirst();
+    }
 
     const QSize size = PixelSize::parse(arguments.value(0));
     if (!size.isValid() || arguments.size() > 2) {
-        std::fprintf(stderr, "usage: barebench [--reference] WxH [TIMES]\n");
+        std::fprintf(stderr, "usage: barebench [--reference] [--stage FILE] WxH [TIMES]\n");
         return 2;
     }
     const int width = size.width();
@@ -336,5 +346,5 @@ int main(int argc, char *argv[])
     SurfacelessContext context;
     if (!context.isCurrent())
         return fail("no OpenGL 4.1 core context on EGL's surfaceless platform");
-    return againstReference ? drawAgainstReference(width, height, times) : drawShowStage(width, height, times);
+    return againstReference ? drawAgainstReference(width, height, times, stage) : drawShowStage(width, height, times, stage);
 }
