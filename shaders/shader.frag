@@ -60,8 +60,12 @@ float wallHeight()
     return min(0.5, iGlobalTime / 10.0);
 }
 
-// The nine walls, clipped by the bounding box: (distance, material).
-vec2 mapWalls(vec3 pos)
+// The nine walls, clipped by the bounding box: (distance, material, and a
+// lower bound of the distance that changes no faster than its point moves).
+// The distance itself changes up to twice as fast: walls 2 and 5 grow their
+// ends' distance twice as fast as the way to them. Half theirs is a bound
+// that does not, and keeps the other walls' own.
+vec3 mapWallsAndBound(vec3 pos)
 {
     float h = wallHeight();
     vec2 res = vec2(FAR, FAR);
@@ -77,25 +81,41 @@ vec2 mapWalls(vec3 pos)
     vec3 q90 = vec3(pos.z, pos.y, -pos.x);              // a quarter turn, exactly
     vec3 q130 = vec3(-qMinus50.x, pos.y, -qMinus50.z);  // -50 and a half turn
     vec3 q180 = vec3(-pos.x, pos.y, -pos.z);
-    //                        box point                           half-extents                       material     wall  running angle
-    res = opU(res, vec2(sdBox(q40,                                vec3(HALF_THICK, h, abs(q40.z))),  CROSS_MAT));  // 1    40
-    res = opU(res, vec2(sdBox(qMinus50,                           vec3(HALF_THICK, h, qMinus50.z)),  CROSS_MAT));  // 2   -50
-    res = opU(res, vec2(sdBox(qMinus50 - vec3( 1.0,  0.0,  3.25), vec3(HALF_THICK, h, 2.5)),         WALL_MAT));   // 3   -50
-    res = opU(res, vec2(sdBox(q40      - vec3( 0.95, 0.0, -3.0),  vec3(HALF_THICK, h, 2.0)),         WALL_MAT));   // 4    40
-    res = opU(res, vec2(sdBox(q90      - vec3(-2.8,  0.0, -7.0),  vec3(HALF_THICK, h, abs(q90.z))),  WALL_MAT));   // 5    90
-    res = opU(res, vec2(sdBox(q180     - vec3(-5.2,  0.0, -2.0),  vec3(HALF_THICK, h, 4.0)),         WALL_MAT));   // 6   180
-    res = opU(res, vec2(sdBox(q90      - vec3(-1.8,  0.0, -7.0),  vec3(HALF_THICK, h, 3.0)),         WALL_MAT));   // 7    90
-    res = opU(res, vec2(sdBox(q40      - vec3( 1.98, 0.0, -3.0),  vec3(HALF_THICK, h, 1.1)),         WALL_MAT));   // 8    40
-
+    //                     box point                           half-extents                                     wall  running angle
+    float wall1 = sdBox(q40,                                vec3(HALF_THICK, h, abs(q40.z)));                // 1    40
+    float wall2 = sdBox(qMinus50,                           vec3(HALF_THICK, h, qMinus50.z));                // 2   -50
+    float wall3 = sdBox(qMinus50 - vec3( 1.0,  0.0,  3.25), vec3(HALF_THICK, h, 2.5));                       // 3   -50
+    float wall4 = sdBox(q40      - vec3( 0.95, 0.0, -3.0),  vec3(HALF_THICK, h, 2.0));                       // 4    40
+    float wall5 = sdBox(q90      - vec3(-2.8,  0.0, -7.0),  vec3(HALF_THICK, h, abs(q90.z)));                // 5    90
+    float wall6 = sdBox(q180     - vec3(-5.2,  0.0, -2.0),  vec3(HALF_THICK, h, 4.0));                       // 6   180
+    float wall7 = sdBox(q90      - vec3(-1.8,  0.0, -7.0),  vec3(HALF_THICK, h, 3.0));                       // 7    90
+    float wall8 = sdBox(q40      - vec3( 1.98, 0.0, -3.0),  vec3(HALF_THICK, h, 1.1));                       // 8    40
     // Wall 9 is the part of a thin box that lies inside a wider one, turned
     // 50 degrees further.
     float thin = sdBox(q130 - vec3(-2.0, 0.0, -2.88), vec3(HALF_THICK, h, 1.1));
     float wide = sdBox(q180 - vec3(-3.2, 0.0, 0.0), vec3(1.0, h, 1.5));
-    res = opU(res, vec2(max(thin, wide), WALL_MAT));
+    float wall9 = max(thin, wide);
+
+    res = opU(res, vec2(wall1, CROSS_MAT));
+    res = opU(res, vec2(wall2, CROSS_MAT));
+    res = opU(res, vec2(wall3, WALL_MAT));
+    res = opU(res, vec2(wall4, WALL_MAT));
+    res = opU(res, vec2(wall5, WALL_MAT));
+    res = opU(res, vec2(wall6, WALL_MAT));
+    res = opU(res, vec2(wall7, WALL_MAT));
+    res = opU(res, vec2(wall8, WALL_MAT));
+    res = opU(res, vec2(wall9, WALL_MAT));
+    float steady = min(min(min(wall1, 0.5 * wall2), min(wall3, wall4)),
+                       min(min(0.5 * wall5, wall6), min(min(wall7, wall8), wall9)));
 
     // The clip, at running angle 90, takes the material along with the distance.
     float bounds = sdBox(q90, BOUNDS);
-    return vec2(max(res.x, bounds), max(res.y, bounds));
+    return vec3(max(res.x, bounds), max(res.y, bounds), max(steady, bounds));
+}
+
+vec2 mapWalls(vec3 pos)
+{
+    return mapWallsAndBound(pos).xy;
 }
 
 // The scene sample at p, given the walls' there. The ground first, so that on
@@ -145,9 +165,8 @@ const float NORMAL_EPSILON = 0.0005;   // how far the normal's samples lie from 
 // value at the point last evaluated, from the bounding box and from their
 // height.
 
-const float WALLS_SLOPE = 2.0;      // mapWalls changes at most twice as fast as its point
-                                    // moves: walls 2 and 5 grow their ends' distance twice
-                                    // as fast as the way to them
+const float WALLS_SLOPE = 1.0;      // how fast the bound of mapWallsAndBound changes at most,
+                                    // as its point moves
 const float UNKNOWN = -1e30;        // a walls' distance that bounds nothing
 const float ROUNDING = 0.001;       // what a bound on the walls' distance leaves for the
                                     // rounding in mapWalls
@@ -288,10 +307,10 @@ void walk(inout Walk w)
             break;
 
         vec3 p = w.ro + w.rd * w.t;
-        vec2 walls = mapWalls(p);
-        w.known = walls.x;
+        vec3 walls = mapWallsAndBound(p);
+        w.known = walls.z;
         w.tKnown = w.t;
-        take(w, withGround(p, walls));
+        take(w, withGround(p, walls.xy));
     }
 }
 
@@ -407,7 +426,7 @@ vec3 render(vec3 ro, vec3 rd)
         // The walls' distance at the hit, for the samples around it, where
         // the march has left one of its samples to take it.
         if (samples < MARCH_SAMPLES)
-            clearance = mapWalls(pos).x;
+            clearance = mapWallsAndBound(pos).z;
         vec3 nor = calcNormal(pos, clearance);
         vec3 ref = reflect(rd, nor);
 
