@@ -181,11 +181,10 @@ float wallsAtLeast(vec3 p, float known, float apart, float height)
     return max(max(fromKnown, fromBox), fromHeight) - tolerance;
 }
 
-// The march, a shadow ray and the occlusion samples along a normal all walk
-// a ray, sampling the scene at ro + rd * t for a t that each sample moves on.
+// The march and a shadow ray both walk a ray, sampling the scene at
+// ro + rd * t for a t that each sample moves on.
 const int MARCH = 0;
 const int SHADOW = 1;
-const int OCCLUSION = 2;
 
 struct Walk
 {
@@ -198,20 +197,19 @@ struct Walk
     bool done;
     float known;    // a lower bound of the walls' distance at ro + rd * tKnown
     float tKnown;
-    float value;    // march: the material; shadow ray: res; occlusion: occ
-    float weight;   // occlusion: the next sample's weight
+    float value;    // march: the material; shadow ray: res
 };
 
 // A walk from ro, its first sample at t, knowing a lower bound of the walls'
 // distance at ro.
 Walk startWalk(int kind, vec3 ro, vec3 rd, float t, float tmax, float value, float clearance)
 {
-    return Walk(kind, ro, rd, t, tmax, 0, false, clearance, 0.0, value, 1.0);
+    return Walk(kind, ro, rd, t, tmax, 0, false, clearance, 0.0, value);
 }
 
 int samplesOf(int kind)
 {
-    return kind == MARCH ? MARCH_SAMPLES : kind == SHADOW ? SHADOW_SAMPLES : OCCLUSION_SAMPLES;
+    return kind == MARCH ? MARCH_SAMPLES : SHADOW_SAMPLES;
 }
 
 float occlusionDistance(int i)
@@ -231,14 +229,10 @@ void take(inout Walk w, vec2 res)
             // The material of the sample stepped from, not of the one that hit.
             w.value = res.y;
         }
-    } else if (w.kind == SHADOW) {
+    } else {
         w.value = min(w.value, SHADOW_SHARPNESS * h / w.t);
         w.t += clamp(h, SHADOW_STEP_MIN, SHADOW_STEP_MAX);
         w.done = h < SHADOW_HIT || w.t > w.tmax;
-    } else {
-        w.value -= (h - w.t) * w.weight;
-        w.weight *= OCCLUSION_FALLOFF;
-        w.t = occlusionDistance(w.samples + 1);
     }
     w.samples++;
 }
@@ -364,16 +358,18 @@ vec3 tetrahedronCorner(int k)
 // clearance is a lower bound of the walls' distance at pos.
 vec3 calcNormal(vec3 pos, float clearance)
 {
-    vec4 d = vec4(0.0);  // the field at the four corners
     float height = wallHeight();
-    int k = 0;
-    for (; k < 4; k++) {
+    // The field at the four corners is their height up to the first corner
+    // where the walls may be nearer; from there on it is evaluated in full.
+    vec4 d = vec4(0.0);
+    int first = 4;
+    for (int k = 3; k >= 0; k--) {
         vec3 p = pos + tetrahedronCorner(k);
+        d = vec4(k == 0 ? p.y : d.x, k == 1 ? p.y : d.y, k == 2 ? p.y : d.z, k == 3 ? p.y : d.w);
         if (!(p.y < wallsAtLeast(p, clearance, NORMAL_EPSILON, height)))
-            break;
-        d = vec4(k == 0 ? p.y : d.x, k == 1 ? p.y : d.y, k == 2 ? p.y : d.z, p.y);
+            first = k;
     }
-    for (; k < 4; k++) {
+    for (int k = first; k < 4; k++) {
         float h = map(pos + tetrahedronCorner(k)).x;
         d = vec4(k == 0 ? h : d.x, k == 1 ? h : d.y, k == 2 ? h : d.z, h);
     }
@@ -385,9 +381,33 @@ vec3 calcNormal(vec3 pos, float clearance)
 // clearance is a lower bound of the walls' distance at pos.
 float calcAO(vec3 pos, vec3 nor, float clearance)
 {
-    Walk w = startWalk(OCCLUSION, pos, nor, occlusionDistance(0), 0.0, 0.0, clearance);
-    walk(w);
-    return clamp(1.0 - 3.0 * w.value, 0.0, 1.0);
+    float height = wallHeight();
+    float reach = length(nor);
+    float occ = 0.0;
+    float weight = 1.0;
+    // Each sample is its height up to the first where the walls may be
+    // nearer; from there on each is evaluated in full.
+    int first = OCCLUSION_SAMPLES;
+    float firstWeight = 1.0;
+    for (int i = 0; i < OCCLUSION_SAMPLES; i++) {
+        float hr = occlusionDistance(i);
+        vec3 p = nor * hr + pos;
+        if (i < first && p.y < wallsAtLeast(p, clearance, reach * hr, height)) {
+            occ -= (p.y - hr) * weight;
+        } else if (i < first) {
+            first = i;
+            firstWeight = weight;
+        }
+        weight *= OCCLUSION_FALLOFF;
+    }
+    weight = firstWeight;
+    for (int i = first; i < OCCLUSION_SAMPLES; i++) {
+        float hr = occlusionDistance(i);
+        float dd = map(nor * hr + pos).x;
+        occ -= (dd - hr) * weight;
+        weight *= OCCLUSION_FALLOFF;
+    }
+    return clamp(1.0 - 3.0 * occ, 0.0, 1.0);
 }
 
 // The same four with nothing known about the walls beforehand.
