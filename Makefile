@@ -97,7 +97,7 @@ test: test-fuzz test-normal test-asan
 bench: build web web-test-driver
 	@bench/run-bench $(BUILD)
 
-# The Debian package, written into $(BUILD) (see Install in README.md).
+# The Debian package, written into $(BUILD) (see docs/install.md).
 package: build
 	@cd $(BUILD) && cpack -G DEB
 
