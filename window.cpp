@@ -1,13 +1,10 @@
 #include "window.h"
 #include "audiodevice.h"
-#include "beatrule.h"
 #include "inputfile.h"
 #include "musicfile.h"
 #include "musicstream.h"
 #include "scenerenderer.h"
-#include "showclock.h"
 #include "showgl.h"
-#include "showtime.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -18,8 +15,6 @@
 #include <string>
 
 namespace {
-
-constexpr float fpsReportMs = 1000.0f;
 
 // Without sound the show goes on: silent, with the audio clock standing at
 // 0, so no beat after 0 fires. The log says why, once.
@@ -65,32 +60,11 @@ Window::~Window()
 void Window::keyPressEvent(QKeyEvent *event)
 {
     // Every press is the window's own, auto-repeats included; nothing is passed on.
-    switch (event->key()) {
-    case Qt::Key_Up:
-        m_timeAdjustment += ShowTime::bigStep;
-        break;
-    case Qt::Key_Down:
-        m_timeAdjustment -= ShowTime::bigStep;
-        break;
-    case Qt::Key_Right:
-        m_timeAdjustment += ShowTime::smallStep;
-        break;
-    case Qt::Key_Left:
-        m_timeAdjustment -= ShowTime::smallStep;
-        break;
-    case Qt::Key_Space:
-        ShowClock::toggleHold(readTimer(m_timer), m_snapshot, m_pauseAdjustment, m_paused);
-        break;
-    case Qt::Key_Return:
-        ShowClock::restart(m_timeAdjustment, m_pauseAdjustment, m_snapshot);
+    const ShowHost::KeyOutcome outcome = ShowHost::press(hostState(), event->key(), readTimer(m_timer));
+    if (outcome.restartTimer)
         m_timer.restart();
-        break;
-    case Qt::Key_Escape:
+    if (outcome.quit)
         QCoreApplication::quit();
-        break;
-    default:
-        break;
-    }
 }
 
 void Window::initializeGL()
@@ -137,31 +111,21 @@ void Window::paintGL()
 {
     // One reading of the show timer serves the whole frame.
     const qint64 now = readTimer(m_timer);
+    const ShowHost::Frame frame = ShowHost::frame(hostState(), m_beats, now, readTimer(m_fpsTimer), [this] {
+        return m_elapsed.load(std::memory_order_relaxed);
+    });
 
-    m_fps += 1.0f;
-
-    if (ShowTime::isOver(now))
+    if (frame.over)
         QCoreApplication::quit();
 
-    if (float(readTimer(m_fpsTimer)) >= fpsReportMs) {
-        qDebug() << m_fps;
+    if (frame.report) {
+        qDebug() << frame.reportedFrames;
         m_fpsTimer.restart();
-        m_fps = 0.0f;
-        qDebug() << float(now) / 1000.0f;
+        qDebug() << frame.reportedSeconds;
     }
 
-    // Every beat the audio clock has passed since the last frame fires now,
-    // each on a line of its own; the clock is read afresh for each.
-    for (const int b : qAsConst(m_beats)) {
-        if (BeatRule::fires(b, m_last, m_elapsed.load(std::memory_order_relaxed))) {
-            qDebug() << b << m_elapsed.load(std::memory_order_relaxed);
-            m_last = float(b);
-            m_beat = BeatRule::pulseOnBeat;
-        }
-    }
-
-    if (m_paused)
-        m_pauseAdjustment = ShowClock::heldAdjustment(now, m_snapshot);
+    for (const ShowHost::FiredBeat &fired : frame.fired)
+        qDebug() << fired.beat << fired.clock;
 
     m_shader.bind();
     m_vao.bind();
@@ -171,13 +135,9 @@ void Window::paintGL()
     m_shader.setAttributeBuffer("vertex", GL_FLOAT, 0, 2);
     m_shader.enableAttributeArray("vertex");
 
-    m_beat = BeatRule::decay(m_beat);
-
-    // iBeat (the pulse, clamped at 0) and iFont (texture unit 0) are fed
-    // every frame, though the scene reads neither today. The resolution is
-    // in framebuffer pixels, which the fragment stage measures in.
-    SceneRenderer::setUniforms(m_shader, BeatRule::fed(m_beat), QSizeF(size()) * devicePixelRatio(),
-                               ShowTime::at(now, m_timeAdjustment, m_pauseAdjustment));
+    // The resolution is in framebuffer pixels, which the fragment stage measures in.
+    SceneRenderer::setUniforms(m_shader, frame.uniforms.beat, QSizeF(size()) * devicePixelRatio(),
+                               frame.uniforms.showTime);
 
     glDrawArrays(GL_TRIANGLES, 0, ShowGL::quadVertices);
 
@@ -188,6 +148,11 @@ void Window::paintGL()
     m_shader.release();
 
     update();
+}
+
+ShowHost::StateRef Window::hostState()
+{
+    return {m_last, m_beat, m_fps, m_timeAdjustment, m_pauseAdjustment, m_snapshot, m_paused};
 }
 
 void effect(void *data, Uint8 *stream, int length)

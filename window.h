@@ -1,6 +1,8 @@
 #ifndef WINDOW_H
 #define WINDOW_H
 
+#include "showhost.h"
+
 #include <QElapsedTimer>
 #include <QFile>
 #include <QList>
@@ -42,6 +44,9 @@ protected:
 private:
     friend struct WindowProbe; // lets the tests look at the show state
     friend void effect(void *data, Uint8 *stream, int length);
+
+    // The show state the host's rules work on: the members below.
+    ShowHost::StateRef hostState();
 
     QOpenGLTexture m_font{QOpenGLTexture::Target2D}; // the font, from text.png: bound on unit 0, unread by the scene
     QOpenGLShaderProgram m_shader;  // the scene program: the two compiled-in stages, linked

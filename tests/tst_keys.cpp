@@ -1,5 +1,7 @@
-// The keys while the show runs: seek, hold, restart and end, as the frame loop
-// turns them into the show time of the following frames.
+// The show window's keys as a shell of the show host (whose key map and
+// rules tst_showrules proves): the platform's key events reach the host with
+// the show timer's reading, and the window restarts its timer and quits
+// when the host says so.
 
 #include "datarows.h"
 #include "windowprobe.h"
@@ -26,16 +28,12 @@ private slots:
     void arrowKeysMoveTheShowTime_data();
     void arrowKeysMoveTheShowTime();
     void autoRepeatedUpAddsTenSecondsPerEvent();
-    void leftAtTheStartMakesTheShowTimeNegative();
     void spaceHoldsTheShowTimeUntilPressedAgain();
-    void arrowKeysStillSeekWhileHeld();
     void returnRestartsTheShowAtZero();
     void returnMovesTheEndOfTheShow();
-    void returnWhileHeldHoldsAtZero();
     void escapeEndsTheEventLoop();
     void otherKeysAndReleasesChangeNothing_data();
     void otherKeysAndReleasesChangeNothing();
-    void keysLeaveTheAudioClockAndTheBeatsAlone();
 
 private:
     // Runs one frame and returns the show time it fed the scene.
@@ -78,8 +76,6 @@ void KeysTest::arrowKeysMoveTheShowTime_data()
     // Twice, at 2000 ms of the timer: 1.6 s of show time.
     addRows<int, float>({"key", "showTime"},
             {{"Up: 1.6 + 2 x 10", int(Qt::Key_Up), 21.6f},
-             {"Down: 1.6 - 2 x 10", int(Qt::Key_Down), -18.4f},
-             {"Right: 1.6 + 2 x 1", int(Qt::Key_Right), 3.6f},
              {"Left: 1.6 - 2 x 1", int(Qt::Key_Left), -0.4f}});
 }
 
@@ -104,53 +100,26 @@ void KeysTest::autoRepeatedUpAddsTenSecondsPerEvent()
     QCOMPARE(frame(), 50.32f); // 0.32 + 5 x 10
 }
 
-void KeysTest::leftAtTheStartMakesTheShowTimeNegative()
-{
-    advance(3000);
-    press(Qt::Key_Return); // show time 0 now
-    press(Qt::Key_Left);
-    QCOMPARE(frame(), -1.0f);
-    advance(500);
-    QCOMPARE(frame(), -0.6f); // 0.4 - 1
-}
-
-// Every hold, not only the first, keeps the show time where it stood at the
-// press, and letting go runs it on from there.
+// A hold keeps the show time where it stood at the press, and letting go
+// runs it on from there: the window hands Space the show timer's reading.
 void KeysTest::spaceHoldsTheShowTimeUntilPressedAgain()
 {
     advance(300);
     QCOMPARE(frame(), 0.24f);
-    for (int hold = 0; hold < 3; ++hold) {
-        const float beforePress = frame();
-        press(Qt::Key_Space);
-        QVERIFY(m_probe->paused());
-        const float held = frame();
-        QVERIFY2(qAbs(held - beforePress) <= rounding,
-                 qPrintable(QString("hold %1: %2 then %3").arg(hold).arg(beforePress).arg(held)));
-        for (int i = 0; i < 3; ++i) {
-            advance(60);
-            QVERIFY2(qAbs(frame() - held) <= rounding, "the held show time moved");
-        }
-
-        press(Qt::Key_Space);
-        QVERIFY(!m_probe->paused());
-        const float released = frame();
-        QVERIFY2(qAbs(released - held) <= rounding,
-                 qPrintable(QString("release %1: %2 then %3").arg(hold).arg(held).arg(released)));
-        advance(250);
-        QVERIFY2(qAbs(frame() - (released + 0.2f)) <= rounding, "the show did not run on after the hold");
-    }
-}
-
-void KeysTest::arrowKeysStillSeekWhileHeld()
-{
-    advance(500);
+    const float beforePress = frame();
     press(Qt::Key_Space);
+    QVERIFY(m_probe->paused());
     const float held = frame();
-    press(Qt::Key_Up);
-    press(Qt::Key_Left);
-    advance(100);
-    QVERIFY(qAbs(frame() - (held + 9.0f)) <= rounding);
+    QVERIFY2(qAbs(held - beforePress) <= rounding, qPrintable(QString("%1 then %2").arg(beforePress).arg(held)));
+    advance(180);
+    QVERIFY2(qAbs(frame() - held) <= rounding, "the held show time moved");
+
+    press(Qt::Key_Space);
+    QVERIFY(!m_probe->paused());
+    const float released = frame();
+    QVERIFY2(qAbs(released - held) <= rounding, qPrintable(QString("%1 then %2").arg(held).arg(released)));
+    advance(250);
+    QVERIFY2(qAbs(frame() - (released + 0.2f)) <= rounding, "the show did not run on after the hold");
 }
 
 void KeysTest::returnRestartsTheShowAtZero()
@@ -184,26 +153,6 @@ void KeysTest::returnMovesTheEndOfTheShow()
     QVERIFY(m_probe->frameEndsTheEventLoop());
 }
 
-void KeysTest::returnWhileHeldHoldsAtZero()
-{
-    press(Qt::Key_Right);
-    press(Qt::Key_Space);
-    frame();
-    advance(100);
-    press(Qt::Key_Return);
-    QVERIFY(m_probe->paused());
-
-    for (int i = 0; i < 4; ++i) {
-        QCOMPARE(frame(), 0.0f);
-        advance(50);
-    }
-
-    press(Qt::Key_Space);
-    advance(250);
-    const float shown = frame();
-    QVERIFY2(qAbs(shown - 0.2f) <= rounding, qPrintable(QString::number(shown)));
-}
-
 void KeysTest::escapeEndsTheEventLoop()
 {
     // quit() only ends a loop that runs: press Escape from inside it.
@@ -223,8 +172,6 @@ void KeysTest::otherKeysAndReleasesChangeNothing_data()
 {
     addRows<int, bool>({"key", "release"},
             {{"keypad Enter", int(Qt::Key_Enter), false},
-             {"a letter", int(Qt::Key_A), false},
-             {"Page Up", int(Qt::Key_PageUp), false},
              {"release of Space", int(Qt::Key_Space), true},
              {"release of Up", int(Qt::Key_Up), true},
              {"release of Return", int(Qt::Key_Return), true}});
@@ -252,26 +199,6 @@ void KeysTest::otherKeysAndReleasesChangeNothing()
     QCOMPARE(m_probe->snapshot(), 0.25f);
     QCOMPARE(m_probe->paused(), false);
     QCOMPARE(m_probe->timerMs(), qint64(200)); // not restarted
-}
-
-void KeysTest::keysLeaveTheAudioClockAndTheBeatsAlone()
-{
-    m_probe->beats() = {0, 500, 1000};
-    m_probe->elapsed() = 600.0f;
-    frame(); // fires 0 and 500
-    QCOMPARE(m_probe->last(), 500.0f);
-    const float pulse = m_probe->beat();
-    const float framesCounted = m_probe->fps();
-
-    for (const int key : {Qt::Key_Up, Qt::Key_Down, Qt::Key_Left, Qt::Key_Right, Qt::Key_Space, Qt::Key_Space,
-                          Qt::Key_Return, Qt::Key_Enter})
-        press(key);
-
-    QCOMPARE(m_probe->elapsed().load(), 600.0f);
-    QCOMPARE(m_probe->last(), 500.0f);
-    QCOMPARE(m_probe->beat(), pulse);
-    QCOMPARE(m_probe->beats(), (QList<int>{0, 500, 1000}));
-    QCOMPARE(m_probe->fps(), framesCounted);
 }
 
 QTEST_MAIN(KeysTest)
