@@ -12,9 +12,32 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+namespace {
+
+// As many links in a row as the system itself follows before it gives up.
+constexpr int maxLinkHops = 40;
+
+// Where a name leads: a symbolic link stands for what it points to (a link
+// to a link, on to the end), so that the output replaces that file and the
+// link stays as it was. A name that is no link leads to itself.
+QString followLinks(const QString &absolute)
+{
+    QString path = absolute;
+    for (int hop = 0; hop < maxLinkHops; ++hop) {
+        const QFileInfo info(path);
+        if (!info.isSymLink())
+            return path;
+        path = QDir::cleanPath(info.symLinkTarget());
+    }
+    return path;
+}
+
+} // namespace
+
 PendingOutput::PendingOutput(const QString &target, Kind kind)
     : m_target(target)
-    , m_absolute(QDir::cleanPath(QFileInfo(target).absoluteFilePath()))
+    , m_named(QDir::cleanPath(QFileInfo(target).absoluteFilePath()))
+    , m_absolute(followLinks(m_named))
     , m_kind(kind)
 {
 }
@@ -25,6 +48,8 @@ PendingOutput::~PendingOutput() = default;
 bool PendingOutput::create()
 {
     const QFileInfo target(m_absolute);
+    if (target.isSymLink())
+        return fail(QStringLiteral("%1: cannot write: too many levels of symbolic links").arg(m_target));
     if (m_kind == Kind::File && target.isDir())
         return fail(QStringLiteral("%1: is a folder").arg(m_target));
     if (m_kind == Kind::Folder && target.exists() && !(target.isDir() && QDir(m_absolute).isEmpty()))
@@ -83,6 +108,9 @@ bool PendingOutput::commitAsNew()
     const QString from = path();
     if (from.isEmpty())
         return fail(QStringLiteral("%1: nothing was written").arg(m_target));
+    // A link under the name, even one that leads nowhere, is something there.
+    if (m_named != m_absolute)
+        return fail(QStringLiteral("%1: is there already").arg(m_target));
     const QByteArray source = QFile::encodeName(from);
     const QByteArray target = QFile::encodeName(m_absolute);
     // One rename that refuses to replace, so that nothing can slip in

@@ -12,7 +12,8 @@ class QTemporaryFile;
 // under a hidden name beside its target (same folder, so same file system),
 // and one rename puts it in place on commit(). Until then the target keeps
 // what it held; an output abandoned (destroyed uncommitted, a failure, a
-// stop) is removed. Every tool writes its outputs this way.
+// stop) is removed. Every tool writes its outputs this way. A target that
+// is a symbolic link is written where the link leads, and the link stays.
 class PendingOutput
 {
 public:
@@ -46,7 +47,8 @@ private:
     bool placed();
 
     QString m_target;    // as given, for messages
-    QString m_absolute;  // where it goes, whatever the working folder does
+    QString m_named;     // the name given, absolute
+    QString m_absolute;  // where it goes, whatever the working folder does, links followed
     Kind m_kind;
     std::unique_ptr<QTemporaryFile> m_file;
     std::unique_ptr<QTemporaryDir> m_folder;

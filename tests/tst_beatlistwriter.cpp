@@ -63,6 +63,7 @@ private slots:
     void aFileChangedOnDiskIsRefusedAndLeftAsItWas_data();
     void aFileChangedOnDiskIsRefusedAndLeftAsItWas();
     void aListCutShortIsRefused();
+    void aSaveThroughALinkReachesTheTrackAndKeepsTheLink();
 
 private:
     QString musicPath() const { return m_dir->filePath(QStringLiteral("music.bmm")); }
@@ -179,6 +180,16 @@ void BeatListWriterTest::aListCutShortIsRefused()
     QCOMPARE(contents(musicPath()), file);
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              QStringList{QStringLiteral("music.bmm")});
+}
+
+void BeatListWriterTest::aSaveThroughALinkReachesTheTrackAndKeepsTheLink()
+{
+    const QString track = m_dir->filePath(QStringLiteral("track.bmm"));
+    QVERIFY(MusicFiles::write(track, head(1, {500}) + MusicFiles::payload(100)));
+    QVERIFY(QFile::link(QStringLiteral("track.bmm"), musicPath()));
+    QCOMPARE(MusicFile::rewriteBeatList(musicPath(), {250, 750}, MusicFile::FileStamp::of(musicPath())), QString());
+    QVERIFY(QFileInfo(musicPath()).isSymLink());
+    QCOMPARE(showRead(track).beats, (QList<int>{250, 750}));
 }
 
 QTEST_GUILESS_MAIN(BeatListWriterTest)

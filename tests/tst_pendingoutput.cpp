@@ -45,6 +45,8 @@ private slots:
     void fileTakesItsNameWholeOnlyOnCommit();
     void abandonedOutputLeavesTheFolderAsItWas_data();
     void abandonedOutputLeavesTheFolderAsItWas();
+    void fileReachedThroughLinksIsWrittenWhereTheyLead_data();
+    void fileReachedThroughLinksIsWrittenWhereTheyLead();
     void folderOfFramesReplacesOnlyAnEmptyFolder();
     void newOutputNeverReplacesWhatStandsUnderItsName_data();
     void newOutputNeverReplacesWhatStandsUnderItsName();
@@ -111,6 +113,58 @@ void PendingOutputTest::abandonedOutputLeavesTheFolderAsItWas()
         QCOMPARE(entries(m_dir->path()).size(), 2);
     }
     QCOMPARE(entries(m_dir->path()), QStringList{QStringLiteral("other")});
+}
+
+void PendingOutputTest::fileReachedThroughLinksIsWrittenWhereTheyLead_data()
+{
+    // Links as a user makes them: beside the file, in another folder by an
+    // absolute path, a link to a link, and one to a file not made yet.
+    addRows<QStringList, QString, bool>({"links", "file", "existed"},
+            {{"beside it", {"out.bmm", "real.bmm"}, "real.bmm", true},
+             {"in another folder", {"out.bmm", "@tracks/real.bmm"}, "tracks/real.bmm", true},
+             {"a link to a link", {"out.bmm", "middle.bmm", "middle.bmm", "tracks/real.bmm"}, "tracks/real.bmm", true},
+             {"to no file yet", {"out.bmm", "tracks/new.bmm"}, "tracks/new.bmm", false}});
+}
+
+void PendingOutputTest::fileReachedThroughLinksIsWrittenWhereTheyLead()
+{
+    QFETCH(QStringList, links); // pairs: the link, what it points to (@: by an absolute path)
+    QFETCH(QString, file);
+    QFETCH(bool, existed);
+    const QDir dir(m_dir->path());
+    QVERIFY(dir.mkdir(QStringLiteral("tracks")));
+    if (existed)
+        QVERIFY(write(dir.filePath(file), "old"));
+    for (int i = 0; i < links.size(); i += 2) {
+        const QString pointsTo = links[i + 1].startsWith(QLatin1Char('@')) ? dir.filePath(links[i + 1].mid(1))
+                                                                          : links[i + 1];
+        QVERIFY(QFile::link(pointsTo, dir.filePath(links[i])));
+    }
+    const QStringList folderBefore = entries(m_dir->path());
+
+    PendingOutput output(dir.filePath(QStringLiteral("out.bmm")));
+    QVERIFY2(output.create(), qPrintable(output.error()));
+    QVERIFY(write(output.path(), "new"));
+    QVERIFY2(output.commit(), qPrintable(output.error()));
+
+    // The file gets the output; every link stays a link, leading where it did.
+    QCOMPARE(contents(dir.filePath(file)), QByteArray("new"));
+    for (int i = 0; i < links.size(); i += 2)
+        QVERIFY2(QFileInfo(dir.filePath(links[i])).isSymLink(), qPrintable(links[i]));
+    QCOMPARE(QFileInfo(dir.filePath(QStringLiteral("out.bmm"))).canonicalFilePath(),
+             QFileInfo(dir.filePath(file)).canonicalFilePath());
+    // Nothing left beside the links or the file, hidden or not.
+    QCOMPARE(entries(m_dir->path()), folderBefore);
+    QCOMPARE(entries(dir.filePath(QStringLiteral("tracks"))),
+             file.startsWith(QLatin1String("tracks/")) ? QStringList{QFileInfo(file).fileName()} : QStringList());
+
+    // A numbered output never takes a name a link stands under, even one
+    // that leads nowhere.
+    QVERIFY(QFile::link(QStringLiteral("tracks/none.png"), dir.filePath(QStringLiteral("shot.png"))));
+    PendingOutput shot(dir.filePath(QStringLiteral("shot.png")));
+    QVERIFY(shot.create());
+    QVERIFY(!shot.commitAsNew());
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("tracks/none.png"))));
 }
 
 void PendingOutputTest::folderOfFramesReplacesOnlyAnEmptyFolder()
