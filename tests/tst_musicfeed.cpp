@@ -58,6 +58,7 @@ private slots:
     void aSeekGivesTheMusicThereAtOnce();
     void framesTakenBeforeTheyAreReadAreSilenceAndSkipped();
     void aSnippetPlaysItsFramesAndThenSilence();
+    void aSeekOnAPlayingDeviceMovesThePositionWithTheMusic();
 
 private:
     // Takes a buffer once the reader has read it.
@@ -148,6 +149,53 @@ void MusicFeedTest::aSnippetPlaysItsFramesAndThenSilence()
     player.setPlaying(true);
     player.fill(reinterpret_cast<Uint8 *>(bytes.data()), bytes.size());
     QCOMPARE(framesIn(bytes), run(1000, bufferFrames));
+}
+
+void MusicFeedTest::aSeekOnAPlayingDeviceMovesThePositionWithTheMusic()
+{
+    // A real device, on SDL's disk driver with no delay between buffers:
+    // it calls back flat out (for a moment), so that nearly every seek
+    // meets a callback. After a seek the device's first buffer starts at
+    // the frame sought, and every buffer after it moves the position on by
+    // its length (music, or silence where the reader fell behind). A seek
+    // that lets a callback in before the ring holds the music there plays
+    // silence in its place and shifts the music by a buffer; one that moves
+    // the position and the ring apart lets a callback between them play a
+    // buffer of the old music and count it: the position then runs a
+    // buffer ahead of the sound.
+    const QString output = m_dir.filePath(QStringLiteral("device.raw"));
+    qputenv("SDL_AUDIODRIVER", "disk");
+    qputenv("SDL_DISKAUDIOFILE", QFile::encodeName(output));
+    qputenv("SDL_DISKAUDIODELAY", "0");
+    MusicPlayer player;
+    QCOMPARE(player.open(m_path), QString());
+    player.setPlaying(true);
+    const auto waitForBuffers = [&](int count) {
+        const qint64 until = player.buffers() + count;
+        return QTest::qWaitFor([&] { return player.buffers() >= until; }, 20000);
+    };
+    for (int seek = 0; seek < 100; ++seek) {
+        QCOMPARE(player.startDevice(), QString());
+        QVERIFY(waitForBuffers(2));
+        // Frames spread over the music, none near another.
+        const qint64 to = (qint64(seek) * 7919 % 97) * 4000 + 1000;
+        player.seek(to);
+        QVERIFY(waitForBuffers(3));
+        // Closing waits for a callback that runs; none comes after it.
+        player.closeDevice();
+
+        QFile file(output);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray played = file.readAll();
+        qint64 at = played.size() - bufferFrames * 8;
+        while (at >= 0 && countedFrame(played, at) != to)
+            at -= bufferFrames * 8;
+        QVERIFY2(at >= 0, qPrintable(QStringLiteral("seek %1 to %2: no buffer starts there").arg(seek).arg(to)));
+        const qint64 buffersSince = (played.size() - at) / (bufferFrames * 8);
+        QVERIFY2(player.position() == to + buffersSince * bufferFrames,
+                 qPrintable(QStringLiteral("seek %1 to %2: %3 buffers played from there, the position is %4")
+                            .arg(seek).arg(to).arg(buffersSince).arg(player.position())));
+    }
 }
 
 QTEST_GUILESS_MAIN(MusicFeedTest)

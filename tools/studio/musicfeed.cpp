@@ -45,18 +45,23 @@ QString MusicFeed::open(const QString &path)
     return why;
 }
 
-void MusicFeed::restartAt(qint64 frame, SDL_AudioDeviceID device)
+void MusicFeed::restartAt(qint64 frame, SDL_AudioDeviceID device, const std::function<void()> &alongside)
 {
     {
+        // The first buffers are read before the device may call back again:
+        // its next buffer is the music at the frame, never silence in its
+        // place, and never the old ring's.
         const std::lock_guard<std::mutex> lock(m_mutex);
         if (device != 0)
             SDL_LockAudioDevice(device);
         m_written.store(0, std::memory_order_relaxed);
         m_taken.store(0, std::memory_order_relaxed);
         m_next = frame;
+        if (alongside)
+            alongside();
+        readAhead(primeFrames);
         if (device != 0)
             SDL_UnlockAudioDevice(device);
-        readAhead(primeFrames);
     }
     m_wake.notify_one();
 }

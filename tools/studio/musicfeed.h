@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -15,7 +16,8 @@
 // ring of frames that the device's callback only copies from: the callback
 // never reads the file, never waits and never locks. A seek starts the ring
 // over at a frame and reads its first buffers at once, on the thread that
-// seeks, so that the device's next buffer is the music there.
+// seeks and before the device may call back, so that the device's next
+// buffer is the music there.
 //
 // One reader (the feed's thread, or a seek) writes the ring at a time; one
 // consumer (the device's callback, or a test playing the device's part)
@@ -41,9 +43,10 @@ public:
     const QList<int> &beats() const { return m_stream.beats(); }
     qint64 frames() const { return m_stream.frames(); }
 
-    // The ring starts over at a frame. No callback of the device (0 for
-    // none) runs meanwhile.
-    void restartAt(qint64 frame, SDL_AudioDeviceID device);
+    // The ring starts over at a frame. Neither the reader nor a callback of
+    // the device (0 for none) runs meanwhile, nor while alongside runs: what
+    // the caller keeps of the position moves with the ring in one step.
+    void restartAt(qint64 frame, SDL_AudioDeviceID device, const std::function<void()> &alongside = {});
 
     // The consumer's side: fills frames frames of stereo float samples with
     // the music from where the last call ended, silence for any the reader

@@ -46,16 +46,14 @@ void MusicPlayer::seek(qint64 frame)
 
 void MusicPlayer::moveTo(qint64 frame, int snippet)
 {
-    // Under the device's lock no callback runs: the next buffer starts
-    // exactly at the new frame, and no callback's advance overwrites it.
+    // The position, the snippet and the ring move in one step, under the
+    // device's lock: no callback between them plays the old ring's next
+    // buffer or counts it, and the next buffer starts exactly at the frame.
     m_seekedTo = frame;
-    if (m_device != 0)
-        SDL_LockAudioDevice(m_device);
-    m_position.store(frame, std::memory_order_relaxed);
-    m_snippet.store(snippet, std::memory_order_relaxed);
-    if (m_device != 0)
-        SDL_UnlockAudioDevice(m_device);
-    m_feed.restartAt(frame, m_device);
+    m_feed.restartAt(frame, m_device, [&] {
+        m_position.store(frame, std::memory_order_relaxed);
+        m_snippet.store(snippet, std::memory_order_relaxed);
+    });
 }
 
 void MusicPlayer::setPlaying(bool playing)

@@ -71,7 +71,8 @@ private:
     bool m_audioStarted = false;
     qint64 m_seekedTo = 0;
     // Written by the callback and by seek(), which holds the device's lock
-    // (the callback runs under it); read anywhere, whole.
+    // (the callback runs under it) while the ring starts over; read
+    // anywhere, whole.
     std::atomic<qint64> m_position{0};
     std::atomic<bool> m_playing{false};
     // Frames of a snippet still to play while paused.
