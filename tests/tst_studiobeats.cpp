@@ -4,8 +4,9 @@
 // the audio offset taken off either way), the strip's beats are selected,
 // deleted, nudged and dragged, every edit undoes and redoes, Ctrl+S saves
 // them into the music file where the show's reader finds them (and a file
-// changed on disk is refused and left alone), Escape warns once of unsaved
-// edits; a click in the strip seeks to the time under it.
+// changed on disk is refused and left alone), Escape and the window
+// manager's close warn once of unsaved edits; a click in the strip seeks to
+// the time under it.
 
 #include "beatlistwriter.h"
 #include "datarows.h"
@@ -24,6 +25,18 @@ namespace {
 // 1000, 1500): show times 0.8, 1.6 and 2.4.
 const QList<int> fileBeats{500, 1000, 1500};
 constexpr int musicFrames = 441000;
+
+// Escape, or the window manager's close (its button, Alt+F4), as the
+// window system hands it to the window.
+void askToQuit(QWindow *window, bool byClose)
+{
+    if (!byClose) {
+        QTest::keyClick(window, Qt::Key_Escape);
+        return;
+    }
+    QCloseEvent close;
+    QCoreApplication::sendEvent(window, &close);
+}
 
 QList<int> beatsIn(const QString &path)
 {
@@ -45,7 +58,9 @@ private slots:
     void bTapsABeatWhereTheMusicIsHeard();
     void beatsAreSelectedDeletedNudgedAndDraggedAndEveryEditUndoes();
     void ctrlSSavesTheBeatsWhereTheShowReadsThem();
-    void aFileChangedOnDiskIsKeptAndEscapeWarnsOfTheUnsavedEdits();
+    void aFileChangedOnDiskIsKeptAndQuittingWarnsOfTheUnsavedEdits_data();
+    void aFileChangedOnDiskIsKeptAndQuittingWarnsOfTheUnsavedEdits();
+    void withNothingUnsavedTheWindowManagersCloseQuitsAtOnce();
     void aClickInTheStripSeeksToTheTimeUnderIt();
 
 private:
@@ -242,8 +257,14 @@ void StudioBeatsTest::ctrlSSavesTheBeatsWhereTheShowReadsThem()
     QCOMPARE(beatsIn(m_music), fileBeats);
 }
 
-void StudioBeatsTest::aFileChangedOnDiskIsKeptAndEscapeWarnsOfTheUnsavedEdits()
+void StudioBeatsTest::aFileChangedOnDiskIsKeptAndQuittingWarnsOfTheUnsavedEdits_data()
 {
+    addRows<bool>({"byClose"}, {{"Escape", false}, {"the window manager's close", true}});
+}
+
+void StudioBeatsTest::aFileChangedOnDiskIsKeptAndQuittingWarnsOfTheUnsavedEdits()
+{
+    QFETCH(bool, byClose);
     std::unique_ptr<ClockedStudioWindow> window = startStudio();
     QVERIFY(window);
     StudioProbe probe(*window);
@@ -262,18 +283,31 @@ void StudioBeatsTest::aFileChangedOnDiskIsKeptAndEscapeWarnsOfTheUnsavedEdits()
     QCOMPARE(probe.note(), m_music + QStringLiteral(": changed on disk since it was read: not saved"));
     QVERIFY(probe.headsUpLine().contains(QStringLiteral("beats edited, unsaved")));
 
-    QTest::keyClick(window.get(), Qt::Key_Escape);
+    askToQuit(window.get(), byClose);
     QVERIFY(window->isVisible());
     QVERIFY(probe.note().startsWith(QStringLiteral("unsaved beat edits")));
-    // Two seconds and a millisecond later: a first press again.
+    // Two seconds and a millisecond later: a first ask again.
     window->advance(2001);
-    QTest::keyClick(window.get(), Qt::Key_Escape);
+    askToQuit(window.get(), byClose);
     QVERIFY(window->isVisible());
     // Within two seconds of that one: it quits, and saves nothing.
     window->advance(2000);
-    QTest::keyClick(window.get(), Qt::Key_Escape);
+    askToQuit(window.get(), byClose);
     QVERIFY(!window->isVisible());
     QVERIFY(fileHoldsTheirs());
+}
+
+void StudioBeatsTest::withNothingUnsavedTheWindowManagersCloseQuitsAtOnce()
+{
+    std::unique_ptr<ClockedStudioWindow> window = startStudio();
+    QVERIFY(window);
+    StudioProbe probe(*window);
+    // An edit undone leaves nothing unsaved.
+    window->advance(2500);
+    QVERIFY(probe.press(Qt::Key_B));
+    QTest::keyClick(window.get(), Qt::Key_Z, Qt::ControlModifier);
+    askToQuit(window.get(), true);
+    QVERIFY(!window->isVisible());
 }
 
 void StudioBeatsTest::aClickInTheStripSeeksToTheTimeUnderIt()

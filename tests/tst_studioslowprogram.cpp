@@ -75,7 +75,7 @@ void StudioSlowProgramTest::aSlowProgramKeepsTheLastAndATurnedDownScaleTriesAgai
     QVERIFY(QTest::qWaitFor([&] { return StudioProbe::centre(probe.scene()) == teal; }, 30000));
 
     // With the limit back, the next step down lets it stay.
-    probe.setSlowFrameMs(StudioWindow::slowFrameMs);
+    probe.setSlowFrameMs(ProgramSupervisor::slowFrameMs);
     QVERIFY(probe.press(Qt::Key_Minus));
     QVERIFY(QTest::qWaitFor([&] { return probe.programs() == 6; }, 60000));
     QVERIFY(QTest::qWaitFor([&] { return StudioProbe::centre(probe.scene()) == red; }, 30000));

@@ -99,12 +99,12 @@ struct StudioProbe
     }
 
     // Programs linked, and builds that failed, so far.
-    int programs() const { return window.m_programs; }
-    int builds() const { return window.m_programs + window.m_failedBuilds; }
+    int programs() const { return window.m_supervisor.programs(); }
+    int builds() const { return window.m_supervisor.programs() + window.m_supervisor.failedBuilds(); }
     int drawnProgram() const { return window.m_drawnProgram; }
-    int slowBuilds() const { return window.m_slowBuilds; }
+    int slowBuilds() const { return window.m_supervisor.slowBuilds(); }
     // How long a new program's first frame may take before it is turned away.
-    void setSlowFrameMs(qint64 ms) { window.m_slowFrameMs = ms; }
+    void setSlowFrameMs(qint64 ms) { window.m_supervisor.setSlowFrameMs(ms); }
     int sceneDraws() const { return window.m_sceneDraws; }
     int framesFollowed() const { return window.m_framesFollowed; }
     QStringList messages() const { return window.m_messages; }

@@ -77,6 +77,11 @@ QString BeatEdits::moveSelected(int clock, bool joinLast)
     return {};
 }
 
+void BeatEdits::replaceAll(const QList<int> &beats, const QString &what)
+{
+    apply(what, beats, -1, false);
+}
+
 void BeatEdits::apply(const QString &what, const QList<int> &after, int selectedAfter, bool joinLast)
 {
     const bool joins = joinLast && m_done > 0 && m_done == m_edits.size() && m_savedAt != m_done;

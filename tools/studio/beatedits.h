@@ -27,6 +27,9 @@ public:
     // The selected beat to a value. A move that joins the last edit (the
     // moves of one drag after its first) makes one edit with it.
     QString moveSelected(int clock, bool joinLast = false);
+    // The whole list at once (beats kept from an earlier session, say): one
+    // edit, undone back to the list before it.
+    void replaceAll(const QList<int> &beats, const QString &what);
     QString nudgeSelected(int units) { return m_selected < 0 ? noneSelected() : moveSelected(m_beats[m_selected] + units); }
 
     bool undo();

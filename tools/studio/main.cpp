@@ -113,7 +113,8 @@ int main(int argc, char *argv[])
     QGuiApplication app(argc, argv);
     qInstallMessageHandler(withoutQtsShaderReports);
     passOnHeldMessages();
-    // Ctrl-C and SIGTERM end the studio as Escape does.
+    // Ctrl-C and SIGTERM end the studio in order, without asking: unsaved
+    // beat edits are kept beside the music file.
     const QuitOnSignals quitOnSignals;
     StudioWindow window(options);
     if (!window.startupError().isEmpty())

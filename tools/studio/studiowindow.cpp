@@ -116,6 +116,10 @@ QString StudioWindow::openInputs(const StudioOptions &options)
     } else {
         m_musicStamp = MusicFile::FileStamp::of(options.music);
         m_edits.reset(m_player.beats());
+        m_recovery.emplace(options.music);
+        takeBackKeptEdits();
+        // However the studio ends, unsaved edits it could not ask about stay.
+        connect(qApp, &QCoreApplication::aboutToQuit, this, &StudioWindow::keepUnsavedEdits);
         m_strip.setMusicEnd(double(m_player.frames()) / MusicFile::sampleRate / Transport::musicPerShowSecond);
         connect(&m_peaks, &PeakLoader::loaded, this, [this] {
             if (!m_peaks.error().isEmpty())
@@ -149,6 +153,11 @@ void StudioWindow::start()
 
 bool StudioWindow::event(QEvent *event)
 {
+    // The window manager's close (its button, Alt+F4) asks as Escape does.
+    if (event->type() == QEvent::Close && !mayQuit(readClock())) {
+        event->ignore();
+        return true;
+    }
     // The window's context goes with its surface: GL objects go first.
     if (event->type() == QEvent::PlatformSurface
         && static_cast<QPlatformSurfaceEvent *>(event)->surfaceEventType()
@@ -210,17 +219,7 @@ void StudioWindow::useBuild(const std::shared_ptr<ProgramBuilder::Result> &resul
     makeCurrent();
     const SceneRenderer::Failure failure = result->build.failure;
     if (m_renderer->use(std::move(result->build))) {
-        ++m_programs;
-        // Its first frame is timed, unless it is the last good program
-        // coming back after a slow one.
-        m_timeNextDraw = !m_restoring;
-        m_restoring = false;
-        m_candidateVertex = result->vertex;
-        m_candidateFragment = result->fragment;
-        if (!m_timeNextDraw) {
-            m_goodVertex = m_candidateVertex;
-            m_goodFragment = m_candidateFragment;
-        }
+        m_supervisor.linked({result->vertex, result->fragment});
         m_messages.clear();
         m_stageInError.clear();
     } else {
@@ -229,9 +228,10 @@ void StudioWindow::useBuild(const std::shared_ptr<ProgramBuilder::Result> &resul
                 : m_vertexName + QStringLiteral(" + ") + m_fragmentName;
         m_messages = stageMessages(m_renderer->log(), file);
         m_stageInError = stageName(failure);
-        ++m_failedBuilds;
         for (const QString &message : qAsConst(m_messages))
             report(message);
+        if (const auto again = m_supervisor.failed(m_builder && m_builder->isBuilding()))
+            useStages(again->vertex, again->fragment);
     }
     m_sceneDirty = true;
     // The show time and the music start with the first picture (or the
@@ -263,7 +263,7 @@ void StudioWindow::paintGL()
     }
     // While a program too slow to work with gives way to the last good one,
     // the frame it drew stays.
-    if (!m_restoring && (m_sceneDirty || !m_drawnTime || *m_drawnTime != showTime))
+    if (!m_supervisor.isGivingWay() && (m_sceneDirty || !m_drawnTime || *m_drawnTime != showTime))
         drawScene(now, showTime);
 
     // Stretched onto the window; a scale of 1 copies pixel for pixel.
@@ -300,12 +300,13 @@ void StudioWindow::drawScene(qint64 nowMs, double showTime)
         if (m_font)
             m_font->bind(0);
         QElapsedTimer timer;
-        if (m_timeNextDraw) {
+        const bool timing = m_supervisor.timesNextDraw();
+        if (timing) {
             gl->glFinish();
             timer.start();
         }
         m_renderer->draw(m_scene->size(), float(showTime), m_beatPulse);
-        if (m_timeNextDraw) {
+        if (timing) {
             gl->glFinish();
             timed(timer.elapsed());
         }
@@ -318,33 +319,26 @@ void StudioWindow::drawScene(qint64 nowMs, double showTime)
     }
     m_scene->release();
     m_drawnTime = showTime;
-    m_drawnProgram = m_programs;
+    m_drawnProgram = m_supervisor.programs();
     m_sceneDirty = false;
     ++m_sceneDraws;
 }
 
 void StudioWindow::timed(qint64 firstFrameMs)
 {
-    m_timeNextDraw = false;
-    if (firstFrameMs <= m_slowFrameMs || m_goodFragment.isEmpty()) {
-        m_goodVertex = m_candidateVertex;
-        m_goodFragment = m_candidateFragment;
-        m_slowVertex.clear();
-        m_slowFragment.clear();
+    const std::optional<ProgramSupervisor::Stages> again
+            = m_supervisor.timed(firstFrameMs, m_builder && m_builder->isBuilding());
+    if (!m_supervisor.isGivingWay())
         return;
-    }
-    // Too slow to work with: the last good program is built again, and the
-    // scene is not drawn until it is back.
+    // Too slow to work with: the last good program is built again (unless
+    // a newer one is on its way), and the scene is not drawn until it is back.
     const QString line = QStringLiteral("%1: the new program's first frame took %2 s at scale %3: kept the last "
                                         "one; a smaller render scale (-) draws it faster")
             .arg(m_fragmentName).arg(double(firstFrameMs) / 1000.0, 0, 'f', 1).arg(m_scale);
     report(line);
     showNote(line);
-    m_slowVertex = m_candidateVertex;
-    m_slowFragment = m_candidateFragment;
-    ++m_slowBuilds;
-    m_restoring = true;
-    useStages(m_goodVertex, m_goodFragment);
+    if (again)
+        useStages(again->vertex, again->fragment);
 }
 
 void StudioWindow::paintText(double showTime)
@@ -557,17 +551,67 @@ void StudioWindow::saveBeats()
     }
     m_musicStamp = written;
     m_edits.markSaved();
+    if (!m_recoveryUnreadable)
+        m_recovery->remove();
     showNote(QStringLiteral("saved %1 beats in %2").arg(m_edits.beats().size()).arg(m_options.music));
 }
 
-void StudioWindow::escape(qint64 nowMs)
+bool StudioWindow::mayQuit(qint64 nowMs)
 {
-    if (m_edits.isModified() && (m_escapedAt < 0 || nowMs - m_escapedAt > escapeAgainMs)) {
-        m_escapedAt = nowMs;
-        showNote(QStringLiteral("unsaved beat edits: Ctrl+S saves them; Escape again quits without"));
+    if (m_edits.isModified() && (m_quitAskedAt < 0 || nowMs - m_quitAskedAt > quitAgainMs)) {
+        m_quitAskedAt = nowMs;
+        showNote(QStringLiteral("unsaved beat edits: Ctrl+S saves them; Escape or closing again quits without"));
+        return false;
+    }
+    // Asked twice: the edits are given up, and so is what was kept of them.
+    if (m_edits.isModified()) {
+        m_editsGivenUp = true;
+        if (m_recovery && !m_recoveryUnreadable)
+            m_recovery->remove();
+    }
+    return true;
+}
+
+void StudioWindow::takeBackKeptEdits()
+{
+    QString problem;
+    const std::optional<QList<int>> kept = m_recovery->read(&problem);
+    if (!problem.isEmpty()) {
+        m_recoveryUnreadable = true;
+        report(QStringLiteral("studio: %1: not taken back").arg(problem));
         return;
     }
-    close();
+    if (!kept)
+        return;
+    if (*kept == m_edits.beats()) {
+        m_recovery->remove();
+        return;
+    }
+    m_edits.replaceAll(*kept, QStringLiteral("unsaved beats taken back"));
+    report(QStringLiteral("studio: took back %1 unsaved beats from %2: Ctrl+S saves them into %3")
+           .arg(kept->size()).arg(m_recovery->path(), m_options.music));
+}
+
+void StudioWindow::keepUnsavedEdits()
+{
+    if (!m_recovery || m_editsGivenUp)
+        return;
+    if (!m_edits.isModified()) {
+        if (!m_recoveryUnreadable)
+            m_recovery->remove();
+        return;
+    }
+    if (m_recoveryUnreadable) {
+        report(QStringLiteral("studio: unsaved beat edits not kept: %1 holds some that could not be read")
+               .arg(m_recovery->path()));
+        return;
+    }
+    const QString problem = m_recovery->keep(m_edits.beats());
+    if (!problem.isEmpty())
+        report(QStringLiteral("studio: unsaved beat edits lost: %1").arg(problem));
+    else
+        report(QStringLiteral("studio: unsaved beat edits kept in %1 (bmm pack --beats reads it); the next start "
+                              "on %2 takes them back").arg(m_recovery->path(), m_options.music));
 }
 
 void StudioWindow::wheelEvent(QWheelEvent *event)
@@ -596,8 +640,9 @@ void StudioWindow::setScale(double scale)
     m_scale = qBound(StudioOptions::minScale, scale, StudioOptions::maxScale);
     showNote(QStringLiteral("scale %1").arg(m_scale));
     // A program too slow at the last scale may do at a smaller one.
-    if (m_scale < was && !m_slowFragment.isEmpty())
-        useStages(m_slowVertex, m_slowFragment);
+    if (m_scale < was)
+        if (const auto again = m_supervisor.scaleLowered())
+            useStages(again->vertex, again->fragment);
 }
 
 void StudioWindow::showNote(const QString &note)
@@ -737,7 +782,8 @@ void StudioWindow::keyPressEvent(QKeyEvent *event)
         beatsEdited(m_edits.removeSelected());
         break;
     case Qt::Key_Escape:
-        escape(now);
+        if (mayQuit(now))
+            close();
         return;
     default:
         QOpenGLWindow::keyPressEvent(event);

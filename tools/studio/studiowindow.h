@@ -3,10 +3,12 @@
 
 #include "beatedits.h"
 #include "beatlistwriter.h"
+#include "beatrecovery.h"
 #include "headsup.h"
 #include "musicplayer.h"
 #include "peakloader.h"
 #include "programbuilder.h"
+#include "programsupervisor.h"
 #include "scenerenderer.h"
 #include "screenshot.h"
 #include "studiooptions.h"
@@ -40,11 +42,8 @@ class StudioWindow : public QOpenGLWindow
 public:
     explicit StudioWindow(const StudioOptions &options);
 
-    // A second Escape within this long quits in spite of unsaved edits.
-    static constexpr qint64 escapeAgainMs = 2000;
-    // A new program whose first frame at the render scale takes longer
-    // than this gives way to the last one again.
-    static constexpr qint64 slowFrameMs = 2000;
+    // A second Escape or close within this long quits in spite of unsaved edits.
+    static constexpr qint64 quitAgainMs = 2000;
     ~StudioWindow() override;
 
     // Why the studio cannot start as asked (a file given on the command
@@ -97,9 +96,14 @@ private:
     void dragBeat(double x);
     void tapBeat(qint64 nowMs);
     void saveBeats();
-    // Escape: quits, unless there are unsaved edits and this is not the
-    // second press within escapeAgainMs.
-    void escape(qint64 nowMs);
+    // Escape and the window manager's close: whether to quit. Not while
+    // there are unsaved edits, unless this is the second ask within
+    // quitAgainMs.
+    bool mayQuit(qint64 nowMs);
+    // Edits an earlier studio kept beside the music file come back unsaved;
+    // at the end, unsaved edits not given up are kept there.
+    void takeBackKeptEdits();
+    void keepUnsavedEdits();
     QSize drawnSize() const;
     void setScale(double scale);
     void saveFrame();
@@ -128,7 +132,10 @@ private:
     PeakLoader m_peaks;
     BeatEdits m_edits;
     MusicFile::FileStamp m_musicStamp;
-    qint64 m_escapedAt = -1;
+    qint64 m_quitAskedAt = -1;
+    bool m_editsGivenUp = false;
+    std::optional<BeatRecovery> m_recovery; // with music only
+    bool m_recoveryUnreadable = false;      // left for the maker to look at
     TimelineStrip m_strip;
     // What a button held in the strip drags.
     enum class Drag { None, Seek, Beat, LoopStart, LoopEnd, Pan };
@@ -147,27 +154,13 @@ private:
     float m_beatPulse = 0.0f;
     int m_sceneDraws = 0;
     int m_framesFollowed = 0;  // frames asked for because the show time moves
-    int m_programs = 0;      // programs that linked and took over
-    int m_failedBuilds = 0;
-    int m_slowBuilds = 0;    // programs that were too slow to take over
     int m_drawnProgram = 0;  // the one the scene framebuffer was drawn with
 
     // Frame time over the last frames that followed one another.
     qint64 m_lastFrameMs = -1;
     double m_frameMs = 0.0;
 
-    // The stages of the program that draws, of the last whose first frame
-    // was quick enough, and of one too slow, built again when the render
-    // scale goes down; and the limit (a test sets its own).
-    QByteArray m_candidateVertex;
-    QByteArray m_candidateFragment;
-    QByteArray m_goodVertex;
-    QByteArray m_goodFragment;
-    QByteArray m_slowVertex;
-    QByteArray m_slowFragment;
-    bool m_timeNextDraw = false;
-    bool m_restoring = false;
-    qint64 m_slowFrameMs = slowFrameMs;
+    ProgramSupervisor m_supervisor;
 
     QStringList m_messages;
     QString m_stageInError;
