@@ -136,7 +136,7 @@ QString StudioOptions::helpText()
             "  Ctrl+S           save the beats into the music file\n"
             "  F11              full screen on / off\n"
             "  F12              save the frame as studio-NNNN.png in the working folder\n"
-            "  Escape           quit (twice within 2 s with unsaved beat edits)\n"
+            "  Escape           quit (twice within 2 s with unsaved beat edits, as closing the window)\n"
             "\nMouse, in the timeline strip:\n"
             "  click or drag    seek (a snippet of the music while held)\n"
             "  wheel            zoom about the pointer; Shift+wheel or middle drag pans\n"
