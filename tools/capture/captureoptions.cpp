@@ -16,6 +16,8 @@ constexpr int maxSupersample = 4;
 // 64 sub-frames at 2^20 each make 2^30.
 constexpr int maxSubframes = 64;
 constexpr int maxCrf = 51;
+constexpr int maxParts = 100000;
+constexpr int maxCpus = 4096;
 
 // The containers a video may be written in, by the file name's extension.
 const QStringList videoExtensions{QStringLiteral("mp4"), QStringLiteral("mov"), QStringLiteral("mkv")};
@@ -35,6 +37,14 @@ bool readWhole(const QString &text, int lowest, int highest, int *value)
     return ok && *value >= lowest && *value <= highest;
 }
 
+// "K/N": part K of N, K from 1.
+bool readPart(const QString &text, int *part, int *parts)
+{
+    const QStringList numbers = text.split(QLatin1Char('/'));
+    return numbers.size() == 2 && readWhole(numbers[0], 1, maxParts, part) && readWhole(numbers[1], 1, maxParts, parts)
+            && *part <= *parts;
+}
+
 bool readSeconds(const QString &text, double *seconds)
 {
     bool ok = false;
@@ -50,11 +60,22 @@ struct Parser
         parser.setApplicationDescription(QStringLiteral(
                 "Renders the show offline at a fixed frame rate, every frame as the show draws it, "
                 "into a video with the music as its sound track, or into PNG frames. Needs no "
-                "display: without one it draws through EGL alone."));
+                "display: without one it draws through EGL alone.\n\n"
+                "A long capture splits into parts, drawn on as many machines, that join into exactly "
+                "the whole: --part K/N draws the K-th of N parts into a .mkv file of its own, and "
+                "--join OUT PART... puts them together without encoding the picture again, refusing "
+                "parts that are missing, doubled, overlapping, unfinished or made differently. "
+                "--slurm N does all of it on the Slurm cluster of this machine: it submits the N parts "
+                "as one job array and the join as a job that runs once all of them have finished well, "
+                "and keeps the parts and the logs in the folder OUT's name without its extension plus "
+                "'.parts', beside OUT. Should a part fail, Slurm cancels the join; the same command "
+                "again renders only the parts that are missing, then joins them."));
         parser.addOptions({help, size, fps, from, to, supersample, shutter, subframes, png, codec, crf, preset,
-                           music, stallLimit});
+                           music, stallLimit, part, join, slurm, partition, time, cpusPerTask, account});
         parser.addPositionalArgument(QStringLiteral("OUT"),
-                QStringLiteral("The video to write: .mp4, .mov or .mkv."));
+                QStringLiteral("The video to write: .mp4, .mov or .mkv; a part, .mkv. With --join, the parts "
+                               "to join, in any order."),
+                QStringLiteral("OUT | --join OUT PART..."));
     }
 
     QCommandLineParser parser;
@@ -89,6 +110,27 @@ struct Parser
                            "(default 120)."), QStringLiteral("SECONDS")};
     const QCommandLineOption png{QStringLiteral("png"),
             QStringLiteral("Write PNG frames into a new folder instead of a video."), QStringLiteral("DIR")};
+    const QCommandLineOption part{QStringLiteral("part"),
+            QStringLiteral("Draw only the K-th of N parts of the frames (K from 1 to N), into a .mkv file "
+                           "that records what it holds, for --join."), QStringLiteral("K/N")};
+    const QCommandLineOption join{QStringLiteral("join"),
+            QStringLiteral("Join the parts given after it into this video (.mp4, .mov or .mkv), the pictures "
+                           "as they are; the sound as it is in .mkv, made AAC in .mp4 and .mov."),
+            QStringLiteral("OUT")};
+    const QCommandLineOption slurm{QStringLiteral("slurm"),
+            QStringLiteral("Submit the capture to the Slurm cluster of this machine (sbatch on the PATH) in "
+                           "N parts and a join, and print the jobs; the folder the parts go in must be on "
+                           "storage every node shares."), QStringLiteral("N")};
+    const QCommandLineOption partition{QStringLiteral("partition"),
+            QStringLiteral("With --slurm: the cluster's partition for the jobs."), QStringLiteral("NAME")};
+    const QCommandLineOption time{QStringLiteral("time"),
+            QStringLiteral("With --slurm: each job's time limit, as sbatch takes it (say 2:00:00)."),
+            QStringLiteral("LIMIT")};
+    const QCommandLineOption cpusPerTask{QStringLiteral("cpus-per-task"),
+            QStringLiteral("With --slurm: CPUs for each part; the scene draws with as many threads."),
+            QStringLiteral("N")};
+    const QCommandLineOption account{QStringLiteral("account"),
+            QStringLiteral("With --slurm: the account the jobs are charged to."), QStringLiteral("NAME")};
     const QCommandLineOption music{QStringLiteral("music"),
             QStringLiteral("The show's music file, for the sound track (default music.bmm; "
                            "without it the video is silent)."), QStringLiteral("FILE")};
@@ -105,6 +147,21 @@ QString CaptureOptions::parse(const QStringList &arguments)
     helpAsked = parser.isSet(options.help);
     if (helpAsked)
         return {};
+
+    if (parser.isSet(options.join)) {
+        join = true;
+        video = parser.value(options.join);
+        joinParts = parser.positionalArguments();
+        for (const QString &name : parser.optionNames())
+            if (!options.join.names().contains(name))
+                return QStringLiteral("--join takes the output and the parts alone, not --%1: the parts "
+                                      "hold how they were made").arg(name);
+        if (!videoExtensions.contains(QFileInfo(video).suffix().toLower()))
+            return QStringLiteral("a video goes into a .mp4, .mov or .mkv file, not '%1'").arg(video);
+        if (joinParts.isEmpty())
+            return QStringLiteral("--join wants the parts to join after the output");
+        return {};
+    }
 
     if (parser.isSet(options.size)) {
         size = PixelSize::parse(parser.value(options.size));
@@ -152,7 +209,33 @@ QString CaptureOptions::parse(const QStringList &arguments)
     if (video.isEmpty() == pngDirectory.isEmpty())
         return QStringLiteral("give either a video file or --png DIR");
 
+    if (parser.isSet(options.part) && !readPart(parser.value(options.part), &part, &parts))
+        return QStringLiteral("--part wants K/N, part K of N, K from 1 to N, not '%1'").arg(parser.value(options.part));
+    if (parser.isSet(options.slurm) && !readWhole(parser.value(options.slurm), 1, maxParts, &slurmParts))
+        return QStringLiteral("--slurm wants a whole number of parts from 1 to %1, not '%2'")
+                .arg(maxParts).arg(parser.value(options.slurm));
+    if (parts > 0 && slurmParts > 0)
+        return QStringLiteral("--slurm submits every part itself: give --part or --slurm, not both");
+    for (const QCommandLineOption *slurmOnly : {&options.partition, &options.time, &options.cpusPerTask,
+                                                &options.account}) {
+        if (!parser.isSet(*slurmOnly))
+            continue;
+        if (slurmParts == 0)
+            return QStringLiteral("--%1 is for the jobs of --slurm").arg(slurmOnly->names().constFirst());
+        if (parser.value(*slurmOnly).trimmed().isEmpty())
+            return QStringLiteral("--%1 wants a value").arg(slurmOnly->names().constFirst());
+    }
+    partition = parser.value(options.partition);
+    timeLimit = parser.value(options.time);
+    account = parser.value(options.account);
+    if (parser.isSet(options.cpusPerTask) && !readWhole(parser.value(options.cpusPerTask), 1, maxCpus, &cpusPerTask))
+        return QStringLiteral("--cpus-per-task wants a whole number from 1 to %1, not '%2'")
+                .arg(maxCpus).arg(parser.value(options.cpusPerTask));
+
     if (!pngDirectory.isEmpty()) {
+        if (parts > 0 || slurmParts > 0)
+            return QStringLiteral("--%1 makes videos that join; PNG frames need no join: give each machine "
+                                  "--from and --to").arg(parts > 0 ? QStringLiteral("part") : QStringLiteral("slurm"));
         for (const QCommandLineOption *videoOnly : {&options.codec, &options.crf, &options.preset, &options.music,
                                                     &options.stallLimit})
             if (parser.isSet(*videoOnly))
@@ -164,6 +247,9 @@ QString CaptureOptions::parse(const QStringList &arguments)
     const QString extension = QFileInfo(video).suffix().toLower();
     if (!videoExtensions.contains(extension))
         return QStringLiteral("a video goes into a .mp4, .mov or .mkv file, not '%1'").arg(video);
+    if (parts > 0 && extension != QLatin1String("mkv"))
+        return QStringLiteral("a part goes into a .mkv file, which keeps the music's samples for the join, not '%1'")
+                .arg(video);
     if (parser.isSet(options.codec)) {
         const QString name = parser.value(options.codec).toLower();
         bool known = false;
@@ -203,6 +289,32 @@ QString CaptureOptions::parse(const QStringList &arguments)
     if (musicGiven)
         music = parser.value(options.music);
     return {};
+}
+
+QStringList CaptureOptions::pictureArguments() const
+{
+    QStringList arguments{
+        QStringLiteral("--size"), QStringLiteral("%1x%2").arg(size.width()).arg(size.height()),
+        QStringLiteral("--fps"), QString::number(fps),
+        QStringLiteral("--from"), QString::number(from, 'g', 17),
+    };
+    if (std::isfinite(to))
+        arguments << QStringLiteral("--to") << QString::number(to, 'g', 17);
+    arguments << QStringLiteral("--supersample") << QString::number(supersample);
+    if (shutter > 0.0)
+        arguments << QStringLiteral("--shutter") << QString::number(shutter, 'g', 17) << QStringLiteral("--subframes")
+                  << QString::number(subframes);
+    arguments << QStringLiteral("--codec") << codecName(codec);
+    // The defaults as they are: x264's default is tuned beyond its preset.
+    if (crf >= 0)
+        arguments << QStringLiteral("--crf") << QString::number(crf);
+    if (!preset.isEmpty())
+        arguments << QStringLiteral("--preset") << preset;
+    // Without a music file here, none on the node either, unless one was asked for.
+    if (musicGiven || QFileInfo(music).isFile())
+        arguments << QStringLiteral("--music") << QFileInfo(music).absoluteFilePath();
+    arguments << QStringLiteral("--stall-limit") << QString::number(stallSeconds);
+    return arguments;
 }
 
 QString CaptureOptions::helpText()

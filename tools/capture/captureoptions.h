@@ -37,6 +37,22 @@ struct CaptureOptions
     // Seconds ffmpeg may take no frame and write nothing before it counts as stalled.
     int stallSeconds = 120;
 
+    // One part of the capture, the k-th of n (k from 1), for a join to put
+    // together with the others; 0 of 0 for the whole.
+    int part = 0;
+    int parts = 0;
+    // The parts to join into `video` instead of capturing.
+    bool join = false;
+    QStringList joinParts;
+    // The capture submitted to the Slurm cluster of this machine in this
+    // many parts instead (0: drawn here), with what Slurm is told of the
+    // parts' jobs (empty or 0: the cluster's default).
+    int slurmParts = 0;
+    QString partition;
+    QString timeLimit;
+    QString account;
+    int cpusPerTask = 0;
+
     bool helpAsked = false;
 
     // Reads the arguments (the program name first). Returns what is wrong
@@ -49,6 +65,10 @@ struct CaptureOptions
     int effectiveCrf() const;
     QString effectivePreset() const;
     static QString codecName(Codec codec);
+    // The options that make this capture's frames and sound, as a capture
+    // on another machine of the same file system is given them (the music
+    // file's name made absolute).
+    QStringList pictureArguments() const;
 };
 
 #endif // CAPTUREOPTIONS_H

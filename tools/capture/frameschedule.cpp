@@ -1,5 +1,7 @@
 #include "frameschedule.h"
 
+#include "musicfile.h"
+
 FrameSchedule::FrameSchedule(int fps, double fromSeconds, double toSeconds)
     : m_fps(fps)
 {
@@ -12,6 +14,25 @@ FrameSchedule::FrameSchedule(int fps, double fromSeconds, double toSeconds)
     while (!ShowTime::isOver(timerMs(k)) && double(showTime(k)) < toSeconds)
         ++k;
     m_count = k - m_first;
+}
+
+FrameSchedule::FrameSchedule(int fps, qint64 first, qint64 count)
+    : m_fps(fps)
+    , m_first(first)
+    , m_count(count)
+{
+}
+
+FrameSchedule FrameSchedule::part(int k, int n) const
+{
+    const qint64 begin = m_count * (k - 1) / n;
+    const qint64 end = m_count * k / n;
+    return {m_fps, m_first + begin, end - begin};
+}
+
+qint64 FrameSchedule::sampleAt(qint64 k) const
+{
+    return (k * MusicFile::sampleRate + m_fps / 2) / m_fps;
 }
 
 std::vector<float> FrameSchedule::showTimes(qint64 k, double shutter, int subframes) const

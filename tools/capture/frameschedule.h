@@ -19,6 +19,8 @@ class FrameSchedule
 public:
     // The frames of the show whose show time lies in [fromSeconds, toSeconds).
     FrameSchedule(int fps, double fromSeconds, double toSeconds);
+    // Show frames first to first + count - 1.
+    FrameSchedule(int fps, qint64 first, qint64 count);
 
     int fps() const { return m_fps; }
     // Show frame number of the first frame, and how many frames there are.
@@ -36,6 +38,16 @@ public:
     // opens at the frame and stays open that long: each sub-frame in the
     // middle of its share of the time.
     std::vector<float> showTimes(qint64 k, double shutter, int subframes) const;
+
+    // The k-th of n parts of these frames (k from 1 to n), split by frames:
+    // part k holds the frames from count x (k - 1) / n to before count x k / n,
+    // counted from the first, so the parts hold every frame once whatever n.
+    FrameSchedule part(int k, int n) const;
+
+    // The music's first sample of show frame k, which the show plays when
+    // its timer reaches the frame: the sound of a stretch ends exactly where
+    // the next stretch's begins.
+    qint64 sampleAt(qint64 k) const;
 
     // Real seconds from the show's start to the first frame, and how long the
     // frames last on screen.

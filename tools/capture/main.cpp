@@ -1,15 +1,19 @@
 // Renders the show offline at a fixed frame rate, every frame as the show
 // draws it for its show time (smoother if asked: supersampled, with motion
-// blur), into a video with the music or PNG frames, with or without a display.
+// blur), into a video with the music or PNG frames, with or without a display;
+// or a part of it, parts joined into the whole, or all of it on a cluster.
 
 #include "capture.h"
 #include "captureoptions.h"
 #include "frameschedule.h"
 #include "framerenderer.h"
 #include "offscreencontext.h"
+#include "partjoin.h"
+#include "partrecord.h"
 #include "pngsequence.h"
 #include "quitonsignals.h"
 #include "showgl.h"
+#include "slurmsubmission.h"
 #include "surfacelessplatform.h"
 #include "videoencoder.h"
 
@@ -17,6 +21,7 @@
 #include <QTextStream>
 #include <QtPlugin>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -65,6 +70,38 @@ QString noOpenGL(const OffscreenContext &context)
             .arg(want, platform, display.isEmpty() ? QString() : QStringLiteral(" on display ") + display, gave);
 }
 
+// Joins parts into a video; needs no GL.
+int join(int argc, char *argv[], const CaptureOptions &options)
+{
+    QCoreApplication app(argc, argv);
+    const QuitOnSignals quitOnSignals;
+    PartJoin join(options.video, options.joinParts);
+    const QString problem = join.check();
+    if (!problem.isEmpty())
+        return failWith(problem + QStringLiteral("; nothing written"), 1);
+    QObject::connect(&join, &PartJoin::finished, &app, [] { QCoreApplication::exit(0); });
+    QObject::connect(&join, &PartJoin::failed, &app, [] { QCoreApplication::exit(1); });
+    if (!join.start())
+        return failWith(join.error() + QStringLiteral("; nothing written"), 1);
+    app.exec();
+    if (join.isDone())
+        return 0;
+    return failWith((join.error().isEmpty() ? QStringLiteral("stopped") : join.error())
+                    + QStringLiteral("; nothing written"), 1);
+}
+
+// Submits the capture to the cluster; needs no GL either.
+int submit(int argc, char *argv[], const CaptureOptions &options, const FrameSchedule &whole)
+{
+    const QCoreApplication app(argc, argv);
+    SlurmSubmission submission(options, whole, QCoreApplication::applicationFilePath());
+    QTextStream out(stdout);
+    const QString problem = submission.submit(out);
+    if (!problem.isEmpty())
+        return failWith(problem, 1);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -82,12 +119,21 @@ int main(int argc, char *argv[])
     }
     if (!problem.isEmpty())
         return failWith(problem + QStringLiteral("\n(capture --help lists the options)"), 2);
+    if (options.join)
+        return join(argc, argv, options);
 
-    const FrameSchedule schedule(options.fps, options.from, options.to);
-    if (schedule.isEmpty())
+    const FrameSchedule whole(options.fps, options.from, options.to);
+    if (whole.isEmpty())
         return failWith(QStringLiteral("at %1 frames a second the show has no frame from show second %2 to %3")
                         .arg(options.fps).arg(options.from)
                         .arg(std::isinf(options.to) ? QStringLiteral("its end") : QString::number(options.to)), 2);
+    const int parts = std::max(options.parts, options.slurmParts);
+    if (parts > whole.count())
+        return failWith(QStringLiteral("%1 parts of %2 frames would leave some without a frame: at most %2 parts")
+                        .arg(parts).arg(whole.count()), 2);
+    if (options.slurmParts > 0)
+        return submit(argc, argv, options, whole);
+    const FrameSchedule schedule = options.parts > 0 ? whole.part(options.part, options.parts) : whole;
 
     // Without a display server the GL comes from EGL alone.
     SurfacelessPlatform::offer();
@@ -104,6 +150,8 @@ int main(int argc, char *argv[])
     } else {
         auto encoder = std::make_unique<VideoEncoder>(options, schedule);
         video = encoder.get();
+        if (options.parts > 0)
+            video->addTag(PartRecord::tagName(), PartRecord::of(options, whole, options.part, options.parts).toText());
         sink = std::move(encoder);
     }
 

@@ -23,6 +23,7 @@ constexpr int killWaitMs = 5000;
 
 VideoEncoder::VideoEncoder(const CaptureOptions &options, const FrameSchedule &schedule)
     : m_options(options)
+    , m_schedule(schedule)
     , m_firstFrame(schedule.first())
     , m_frames(schedule.count())
     , m_output(options.video)
@@ -79,6 +80,11 @@ bool VideoEncoder::open()
     return true;
 }
 
+void VideoEncoder::addTag(const QString &name, const QString &value)
+{
+    m_tags << QStringLiteral("-metadata") << name + QLatin1Char('=') + value;
+}
+
 bool VideoEncoder::findMusicPayload()
 {
     // The show reads it the same way: a FIFO or a folder is no music file.
@@ -117,7 +123,7 @@ QStringList VideoEncoder::ffmpegArguments() const
         QStringLiteral("-i"), QStringLiteral("pipe:%1").arg(m_pipe.childEnd()),
     };
     // The picture is the first stream, the sound (if any) the second.
-    arguments << soundInput() << videoOutput() << soundOutput();
+    arguments << soundInput() << videoOutput() << soundOutput() << m_tags;
     if (container != QLatin1String("mkv"))
         arguments << QStringLiteral("-movflags") << QStringLiteral("+faststart");
     // The pending file's name has no extension to go by.
@@ -172,13 +178,6 @@ QStringList VideoEncoder::videoOutput() const
     return arguments;
 }
 
-// The sample the show plays when its timer reaches a frame: the sound of a
-// stretch ends exactly where the next stretch's begins.
-qint64 VideoEncoder::sampleAt(qint64 frame) const
-{
-    return (frame * MusicFile::sampleRate + m_options.fps / 2) / m_options.fps;
-}
-
 QStringList VideoEncoder::soundInput() const
 {
     if (m_payloadStart < 0)
@@ -188,7 +187,7 @@ QStringList VideoEncoder::soundInput() const
         QStringLiteral("-ar"), QString::number(MusicFile::sampleRate),
         QStringLiteral("-ac"), QString::number(MusicFile::channels),
         QStringLiteral("-skip_initial_bytes"),
-        QString::number(m_payloadStart + sampleAt(m_firstFrame) * MusicFile::bytesPerFrame),
+        QString::number(m_payloadStart + m_schedule.sampleAt(m_firstFrame) * MusicFile::bytesPerFrame),
         QStringLiteral("-i"), m_options.music,
     };
 }
@@ -197,7 +196,7 @@ QStringList VideoEncoder::soundOutput() const
 {
     if (m_payloadStart < 0)
         return {};
-    const qint64 samples = sampleAt(m_firstFrame + m_frames) - sampleAt(m_firstFrame);
+    const qint64 samples = m_schedule.sampleAt(m_firstFrame + m_frames) - m_schedule.sampleAt(m_firstFrame);
     QStringList arguments{
         QStringLiteral("-map"), QStringLiteral("1:a"),
         // Exactly the stretch's samples; music shorter than the frames ends

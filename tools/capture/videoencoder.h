@@ -37,6 +37,9 @@ public:
     void finish() override;
     qint64 bytesWritten() const override;
 
+    // A tag of the video's own, written into the file; before open().
+    void addTag(const QString &name, const QString &value);
+
     // Said once the encoder is open, for the user: empty, or why the video
     // has no sound track.
     QString warning() const { return m_warning; }
@@ -48,7 +51,6 @@ private:
     bool findMusicPayload();
     QStringList ffmpegArguments() const;
     QStringList videoOutput() const;
-    qint64 sampleAt(qint64 frame) const;
     QStringList soundInput() const;
     QStringList soundOutput() const;
     QString ffmpegSaid();
@@ -60,10 +62,12 @@ private:
     void stop(const QString &error);
 
     const CaptureOptions &m_options;
+    const FrameSchedule &m_schedule;
     qint64 m_firstFrame;
     qint64 m_frames;
     qint64 m_payloadStart = -1;   // -1: no music, no sound track
     QString m_warning;
+    QStringList m_tags;   // ffmpeg's arguments that write them
     PendingOutput m_output;
     FramePipe m_pipe;
     QProcess m_ffmpeg;

@@ -1,0 +1,213 @@
+#include "partjoin.h"
+
+#include "frameschedule.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int killWaitMs = 5000;
+
+QString containerOf(const QString &path)
+{
+    return QFileInfo(path).suffix().toLower();
+}
+
+// The parts of a list: "part 2", "parts 2 and 3", "parts 2, 3 and 4".
+QString partsText(const QList<int> &parts)
+{
+    QStringList numbers;
+    for (const int part : parts)
+        numbers << QString::number(part);
+    if (numbers.size() == 1)
+        return QStringLiteral("part ") + numbers.first();
+    const QString last = numbers.takeLast();
+    return QStringLiteral("parts %1 and %2").arg(numbers.join(QStringLiteral(", ")), last);
+}
+
+} // namespace
+
+PartJoin::PartJoin(const QString &output, const QStringList &parts)
+    : m_paths(parts)
+    , m_output(output)
+{
+    connect(&m_ffmpeg, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), this, &PartJoin::ffmpegFinished);
+    connect(&m_ffmpeg, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
+        if (error != QProcess::FailedToStart)
+            return;
+        fail(QStringLiteral("cannot start ffmpeg: %1").arg(m_ffmpeg.errorString()));
+        emit failed();
+    });
+}
+
+PartJoin::~PartJoin()
+{
+    // An ffmpeg still running owns a half-written file: stop it before the
+    // file goes.
+    if (m_ffmpeg.state() != QProcess::NotRunning) {
+        m_ffmpeg.kill();
+        m_ffmpeg.waitForFinished(killWaitMs);
+    }
+}
+
+QString PartJoin::check()
+{
+    const QString output = QFileInfo(m_output.target()).absoluteFilePath();
+    for (const QString &path : qAsConst(m_paths)) {
+        if (QFileInfo(path).absoluteFilePath() == output)
+            return QStringLiteral("%1 is one of the parts; the join goes into a file of its own").arg(path);
+        PartFile part = PartFile::read(path);
+        if (!part.isPart())
+            return part.error;
+        const QString missing = part.missing();
+        if (!missing.isEmpty())
+            return QStringLiteral("%1 is unfinished: %2 (%3)").arg(path, missing, part.record->describe());
+        m_parts << part;
+    }
+
+    // One capture: the same whole, made the same way.
+    const PartFile &model = m_parts.first();
+    for (const PartFile &part : qAsConst(m_parts)) {
+        const PartRecord &record = *part.record;
+        if (!record.sameWhole(*model.record))
+            return QStringLiteral("%1 (%2) is a part of %3, %4 of %5: not the same capture")
+                    .arg(part.path, record.describe(), framesText(record.wholeFirst, record.wholeCount), model.path,
+                         framesText(model.record->wholeFirst, model.record->wholeCount));
+        const QString difference = record.shapeDifference(*model.record);
+        if (!difference.isEmpty())
+            return QStringLiteral("%1 (%2) was %3 as %4 was").arg(part.path, record.describe(), difference, model.path);
+    }
+    const QString codec = model.record->shape.value(QStringLiteral("--codec"));
+    if (codec == QLatin1String("ffv1") && containerOf(m_output.target()) != QLatin1String("mkv"))
+        return QStringLiteral("the parts are ffv1, which goes into a .mkv file; %1 cannot hold it")
+                .arg(m_output.target());
+
+    // Every frame of the whole once, in show order.
+    std::stable_sort(m_parts.begin(), m_parts.end(), [](const PartFile &a, const PartFile &b) {
+        return a.record->first < b.record->first;
+    });
+    qint64 next = model.record->wholeFirst;
+    for (int i = 0; i < m_parts.size(); ++i) {
+        const PartRecord &record = *m_parts[i].record;
+        if (i > 0) {
+            const PartFile &before = m_parts[i - 1];
+            const PartRecord &previous = *before.record;
+            if (record.first == previous.first && record.count == previous.count)
+                return QStringLiteral("%1 and %2 both hold %3").arg(before.path, m_parts[i].path, record.describe());
+            if (record.first < next)
+                return QStringLiteral("%1 (%2) and %3 (%4) overlap in %5")
+                        .arg(before.path, previous.describe(), m_parts[i].path, record.describe(),
+                             framesText(record.first, std::min(next, record.first + record.count) - record.first));
+        }
+        if (record.first > next)
+            return gap(next, record.first);
+        next = record.first + record.count;
+    }
+    const qint64 end = model.record->wholeFirst + model.record->wholeCount;
+    if (next < end)
+        return gap(next, end);
+    return {};
+}
+
+QString PartJoin::gap(qint64 first, qint64 end) const
+{
+    // The parts that would fill it, when every part is of the same split.
+    const PartRecord &model = *m_parts.first().record;
+    const bool oneSplit = std::all_of(m_parts.cbegin(), m_parts.cend(), [&](const PartFile &part) {
+        return part.record->parts == model.parts;
+    });
+    QList<int> missing;
+    if (oneSplit) {
+        const FrameSchedule whole(model.shape.value(QStringLiteral("--fps")).toInt(), model.wholeFirst, model.wholeCount);
+        for (int k = 1; k <= model.parts; ++k) {
+            const FrameSchedule part = whole.part(k, model.parts);
+            if (part.count() > 0 && part.first() >= first && part.first() + part.count() <= end)
+                missing << k;
+        }
+    }
+    if (missing.isEmpty())
+        return QStringLiteral("%1 of the capture are missing").arg(framesText(first, end - first));
+    return QStringLiteral("%1 of %2 (%3) %4 missing")
+            .arg(partsText(missing)).arg(model.parts).arg(framesText(first, end - first))
+            .arg(missing.size() == 1 ? QStringLiteral("is") : QStringLiteral("are"));
+}
+
+bool PartJoin::start()
+{
+    const QString ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
+    if (ffmpeg.isEmpty())
+        return fail(QStringLiteral("no ffmpeg on the PATH; it joins the parts (Debian package ffmpeg)"));
+    // ffmpeg's list of the files to join, in order, each name quoted.
+    if (!m_list.open())
+        return fail(QStringLiteral("cannot write the list of parts: %1").arg(m_list.errorString()));
+    for (const PartFile &part : qAsConst(m_parts)) {
+        QString path = QFileInfo(part.path).absoluteFilePath();
+        path.replace(QLatin1Char('\''), QLatin1String("'\\''"));
+        m_list.write("file '" + path.toUtf8() + "'\n");
+    }
+    if (!m_list.flush())
+        return fail(QStringLiteral("cannot write the list of parts: %1").arg(m_list.errorString()));
+    if (!m_output.create())
+        return fail(m_output.error());
+    m_ffmpeg.setStandardInputFile(QProcess::nullDevice());
+    m_ffmpeg.start(ffmpeg, ffmpegArguments());
+    return true;
+}
+
+QStringList PartJoin::ffmpegArguments() const
+{
+    const QString container = containerOf(m_output.target());
+    const PartRecord &model = *m_parts.first().record;
+    QStringList arguments{
+        QStringLiteral("-hide_banner"), QStringLiteral("-nostats"), QStringLiteral("-nostdin"),
+        QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-y"),
+        QStringLiteral("-f"), QStringLiteral("concat"), QStringLiteral("-safe"), QStringLiteral("0"),
+        QStringLiteral("-i"), m_list.fileName(),
+        // The parts' records stay with the parts.
+        QStringLiteral("-map_metadata"), QStringLiteral("-1"),
+        QStringLiteral("-map"), QStringLiteral("0:v"), QStringLiteral("-c:v"), QStringLiteral("copy"),
+    };
+    if (model.hasSound()) {
+        arguments << QStringLiteral("-map") << QStringLiteral("0:a");
+        if (container == QLatin1String("mkv"))
+            arguments << QStringLiteral("-c:a") << QStringLiteral("copy");
+        else
+            arguments << QStringLiteral("-c:a") << QStringLiteral("aac") << QStringLiteral("-b:a")
+                      << QStringLiteral("192k");
+    }
+    if (container != QLatin1String("mkv")) {
+        if (model.shape.value(QStringLiteral("--codec")) == QLatin1String("h265"))
+            arguments << QStringLiteral("-tag:v") << QStringLiteral("hvc1");
+        arguments << QStringLiteral("-movflags") << QStringLiteral("+faststart");
+    }
+    arguments << QStringLiteral("-f") << (container == QLatin1String("mkv") ? QStringLiteral("matroska") : container)
+              << m_output.path();
+    return arguments;
+}
+
+void PartJoin::ffmpegFinished()
+{
+    if (m_ffmpeg.exitStatus() != QProcess::NormalExit || m_ffmpeg.exitCode() != 0) {
+        const QString said = QString::fromLocal8Bit(m_ffmpeg.readAllStandardError()).simplified();
+        fail(QStringLiteral("ffmpeg failed: %1").arg(said.isEmpty() ? m_ffmpeg.errorString() : said));
+        emit failed();
+        return;
+    }
+    if (!m_output.commit()) {
+        fail(m_output.error());
+        emit failed();
+        return;
+    }
+    emit finished();
+}
+
+bool PartJoin::fail(const QString &error)
+{
+    if (m_error.isEmpty())
+        m_error = error;
+    return false;
+}

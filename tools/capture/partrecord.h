@@ -1,0 +1,57 @@
+#ifndef PARTRECORD_H
+#define PARTRECORD_H
+
+#include <QMap>
+#include <QString>
+#include <QtGlobal>
+
+#include <optional>
+
+struct CaptureOptions;
+class FrameSchedule;
+
+// What a part of a capture holds, written into the part's file as a tag of
+// its own, so that a join can check that its parts make one whole: which
+// part it is, its frames and the whole capture's, and everything that shapes
+// its picture and sound.
+struct PartRecord
+{
+    // The name of the tag in the part's file.
+    static QString tagName() { return QStringLiteral("CAPTURE_PART"); }
+
+    int part = 0;   // from 1
+    int parts = 0;
+    qint64 first = 0;  // the part's frames: show frame numbers
+    qint64 count = 0;
+    qint64 wholeFirst = 0;  // the whole capture's
+    qint64 wholeCount = 0;
+    // What shapes the picture and the sound, by the option that sets it:
+    // "--size" -> "64x36", and the music and the scene's stages as digests.
+    QMap<QString, QString> shape;
+
+    // The shape of what a capture with these options makes.
+    static QMap<QString, QString> shapeOf(const CaptureOptions &options);
+    // Part k of n of the whole.
+    static PartRecord of(const CaptureOptions &options, const FrameSchedule &whole, int k, int n);
+
+    bool hasSound() const { return shape.value(QStringLiteral("--music")) != noMusic(); }
+    static QString noMusic() { return QStringLiteral("none"); }
+
+    QString toText() const;
+    static std::optional<PartRecord> fromText(const QString &text);
+
+    // "part 2 of 3, frames 13 to 16".
+    QString describe() const;
+    // Where the shape differs from another's, as "made with --size 32x18,
+    // not 64x36", or empty when it is the same.
+    QString shapeDifference(const PartRecord &other) const;
+    bool sameWhole(const PartRecord &other) const
+    {
+        return wholeFirst == other.wholeFirst && wholeCount == other.wholeCount;
+    }
+};
+
+// "frames 13 to 16", or "frame 13".
+QString framesText(qint64 first, qint64 count);
+
+#endif // PARTRECORD_H
