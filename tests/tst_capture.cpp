@@ -366,7 +366,26 @@ void CaptureTest::badOptionsFailWithoutOutput_data()
              {"shutter negative", QStringList{"--shutter", "-0.1", "out.mp4"}, "--shutter"},
              {"subframes without shutter", QStringList{"--subframes", "4", "out.mp4"}, "--shutter"},
              {"subframes past 64", QStringList{"--shutter", "0.5", "--subframes", "65", "out.mp4"}, "--subframes"},
-             {"stall limit 0", QStringList{"--stall-limit", "0", "out.mp4"}, "--stall-limit"}});
+             {"stall limit 0", QStringList{"--stall-limit", "0", "out.mp4"}, "--stall-limit"},
+             {"part 0", QStringList{"--part", "0/3", "out.mkv"}, "--part"},
+             {"part past its count", QStringList{"--part", "4/3", "out.mkv"}, "--part"},
+             {"part not K/N", QStringList{"--part", "2", "out.mkv"}, "--part"},
+             {"part in mp4", QStringList{"--part", "1/2", "out.mp4"}, "a part goes into a .mkv"},
+             {"part as frames", QStringList{"--part", "1/2", "--png", "frames"}, "--part"},
+             // Show seconds 2 to 4 at 5 frames a second are the 12 frames 13 to 24.
+             {"more parts than frames", QStringList{"--fps", "5", "--from", "2", "--to", "4", "--part", "13/13",
+                                                   "out.mkv"}, "at most 12 parts"},
+             {"more jobs than frames", QStringList{"--fps", "5", "--from", "2", "--to", "4", "--slurm", "13",
+                                                  "out.mkv"}, "at most 12 parts"},
+             {"slurm 0", QStringList{"--slurm", "0", "out.mkv"}, "--slurm"},
+             {"slurm and part", QStringList{"--slurm", "2", "--part", "1/2", "out.mkv"}, "not both"},
+             {"slurm as frames", QStringList{"--slurm", "2", "--png", "frames"}, "--slurm"},
+             {"partition without slurm", QStringList{"--partition", "gpu", "out.mkv"}, "--partition"},
+             {"cpus per task 0", QStringList{"--slurm", "2", "--cpus-per-task", "0", "out.mkv"}, "--cpus-per-task"},
+             {"empty time limit", QStringList{"--slurm", "2", "--time", "", "out.mkv"}, "--time"},
+             {"join with a picture option", QStringList{"--join", "out.mkv", "--size", "64x36", "a.mkv"}, "--size"},
+             {"join of nothing", QStringList{"--join", "out.mkv"}, "wants the parts"},
+             {"join into no container", QStringList{"--join", "out", "a.mkv"}, ".mp4, .mov or .mkv"}});
 }
 
 void CaptureTest::badOptionsFailWithoutOutput()

@@ -56,12 +56,13 @@ PartFile PartFile::read(const QString &path)
     }
     const QString recordText = probed.value(QStringLiteral("format")).toObject().value(QStringLiteral("tags"))
             .toObject().value(PartRecord::tagName()).toString();
-    file.record = PartRecord::fromText(recordText);
-    if (!file.record) {
+    const std::optional<PartRecord> record = PartRecord::fromText(recordText);
+    if (!record) {
         file.error = QStringLiteral("%1 is no part of a capture: it has no record of one (capture --part makes parts)")
                 .arg(path);
         return file;
     }
+    file.record = *record;
 
     int video = -1;
     int sound = -1;
@@ -91,13 +92,13 @@ PartFile PartFile::read(const QString &path)
 
 QString PartFile::missing() const
 {
-    if (!record)
+    if (!isPart())
         return {};
-    if (frames != record->count)
-        return QStringLiteral("it holds %1 of its %2 frames").arg(frames).arg(record->count);
-    if (!record->hasSound())
+    if (frames != record.count)
+        return QStringLiteral("it holds %1 of its %2 frames").arg(frames).arg(record.count);
+    if (!record.hasSound())
         return {};
-    const FrameSchedule part(record->shape.value(QStringLiteral("--fps")).toInt(), record->first, record->count);
+    const FrameSchedule part(record.shape.value(QStringLiteral("--fps")).toInt(), record.first, record.count);
     const qint64 expected = part.sampleAt(part.first() + part.count()) - part.sampleAt(part.first());
     if (samples < 0)
         return QStringLiteral("it has no sound track");

@@ -15,12 +15,12 @@ struct PartFile
     static PartFile read(const QString &path);
 
     QString path;
-    std::optional<PartRecord> record;
+    PartRecord record;   // parts 0 when it is none
     QString error;           // why the file is no part at all
     qint64 frames = 0;       // the pictures it holds
     qint64 samples = -1;     // its sound's stereo samples; -1: no sound track
 
-    bool isPart() const { return record.has_value(); }
+    bool isPart() const { return record.parts > 0; }
     // Empty when it holds every frame and sample its record promises; else
     // what it lacks.
     QString missing() const;

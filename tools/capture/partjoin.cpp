@@ -57,45 +57,57 @@ PartJoin::~PartJoin()
 QString PartJoin::check()
 {
     const QString output = QFileInfo(m_output.target()).absoluteFilePath();
+    // A part that is not there (its task failed, say) is told by the frames
+    // it leaves out, when the others tell which they are.
+    QStringList absent;
     for (const QString &path : qAsConst(m_paths)) {
         if (QFileInfo(path).absoluteFilePath() == output)
             return QStringLiteral("%1 is one of the parts; the join goes into a file of its own").arg(path);
+        if (!QFileInfo::exists(path)) {
+            absent << path;
+            continue;
+        }
         PartFile part = PartFile::read(path);
         if (!part.isPart())
             return part.error;
         const QString missing = part.missing();
         if (!missing.isEmpty())
-            return QStringLiteral("%1 is unfinished: %2 (%3)").arg(path, missing, part.record->describe());
+            return QStringLiteral("%1 is unfinished: %2 (%3)").arg(path, missing, part.record.describe());
         m_parts << part;
     }
+
+    if (m_parts.isEmpty())
+        return QStringLiteral("%1: no such file").arg(absent.join(QStringLiteral(", ")));
+    const QString notThere = absent.isEmpty() ? QString()
+            : QStringLiteral(" (%1: no such file)").arg(absent.join(QStringLiteral(", ")));
 
     // One capture: the same whole, made the same way.
     const PartFile &model = m_parts.first();
     for (const PartFile &part : qAsConst(m_parts)) {
-        const PartRecord &record = *part.record;
-        if (!record.sameWhole(*model.record))
+        const PartRecord &record = part.record;
+        if (!record.sameWhole(model.record))
             return QStringLiteral("%1 (%2) is a part of %3, %4 of %5: not the same capture")
                     .arg(part.path, record.describe(), framesText(record.wholeFirst, record.wholeCount), model.path,
-                         framesText(model.record->wholeFirst, model.record->wholeCount));
-        const QString difference = record.shapeDifference(*model.record);
+                         framesText(model.record.wholeFirst, model.record.wholeCount));
+        const QString difference = record.shapeDifference(model.record);
         if (!difference.isEmpty())
             return QStringLiteral("%1 (%2) was %3 as %4 was").arg(part.path, record.describe(), difference, model.path);
     }
-    const QString codec = model.record->shape.value(QStringLiteral("--codec"));
+    const QString codec = model.record.shape.value(QStringLiteral("--codec"));
     if (codec == QLatin1String("ffv1") && containerOf(m_output.target()) != QLatin1String("mkv"))
         return QStringLiteral("the parts are ffv1, which goes into a .mkv file; %1 cannot hold it")
                 .arg(m_output.target());
 
     // Every frame of the whole once, in show order.
     std::stable_sort(m_parts.begin(), m_parts.end(), [](const PartFile &a, const PartFile &b) {
-        return a.record->first < b.record->first;
+        return a.record.first < b.record.first;
     });
-    qint64 next = model.record->wholeFirst;
+    qint64 next = model.record.wholeFirst;
     for (int i = 0; i < m_parts.size(); ++i) {
-        const PartRecord &record = *m_parts[i].record;
+        const PartRecord &record = m_parts[i].record;
         if (i > 0) {
             const PartFile &before = m_parts[i - 1];
-            const PartRecord &previous = *before.record;
+            const PartRecord &previous = before.record;
             if (record.first == previous.first && record.count == previous.count)
                 return QStringLiteral("%1 and %2 both hold %3").arg(before.path, m_parts[i].path, record.describe());
             if (record.first < next)
@@ -104,21 +116,23 @@ QString PartJoin::check()
                              framesText(record.first, std::min(next, record.first + record.count) - record.first));
         }
         if (record.first > next)
-            return gap(next, record.first);
+            return gap(next, record.first) + notThere;
         next = record.first + record.count;
     }
-    const qint64 end = model.record->wholeFirst + model.record->wholeCount;
+    const qint64 end = model.record.wholeFirst + model.record.wholeCount;
     if (next < end)
-        return gap(next, end);
+        return gap(next, end) + notThere;
+    if (!absent.isEmpty())
+        return QStringLiteral("%1: no such file").arg(absent.join(QStringLiteral(", ")));
     return {};
 }
 
 QString PartJoin::gap(qint64 first, qint64 end) const
 {
     // The parts that would fill it, when every part is of the same split.
-    const PartRecord &model = *m_parts.first().record;
+    const PartRecord &model = m_parts.first().record;
     const bool oneSplit = std::all_of(m_parts.cbegin(), m_parts.cend(), [&](const PartFile &part) {
-        return part.record->parts == model.parts;
+        return part.record.parts == model.parts;
     });
     QList<int> missing;
     if (oneSplit) {
@@ -161,7 +175,7 @@ bool PartJoin::start()
 QStringList PartJoin::ffmpegArguments() const
 {
     const QString container = containerOf(m_output.target());
-    const PartRecord &model = *m_parts.first().record;
+    const PartRecord &model = m_parts.first().record;
     QStringList arguments{
         QStringLiteral("-hide_banner"), QStringLiteral("-nostats"), QStringLiteral("-nostdin"),
         QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-y"),

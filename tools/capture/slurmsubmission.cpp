@@ -176,7 +176,7 @@ QString SlurmSubmission::findMissing(QList<int> *missing) const
             missing->append(k);
             continue;
         }
-        const PartRecord &record = *part.record;
+        const PartRecord &record = part.record;
         QString difference = record.shapeDifference(expected);
         if (difference.isEmpty() && (record.parts != n || record.part != k))
             difference = QStringLiteral("made as part %1 of %2").arg(record.part).arg(record.parts);

@@ -1,0 +1,176 @@
+// The capture submitted to a real Slurm cluster (--slurm): a one-node cluster
+// of this machine, which scripts/slurm-cluster starts around this test and
+// stops after it. The joined video is the one-machine capture, picture and
+// sound; a part that fails is named, and the same command again draws it
+// and completes the video. The commands are the ones the README gives.
+
+#include "capturerun.h"
+
+#include <QElapsedTimer>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+
+using namespace CaptureRun;
+
+namespace {
+
+// Show seconds 2 to 4.4 at 5 frames a second: frames 13 to 27 (frame k is
+// show time 0.16 k), 3 s of timer; in three parts, frames 13 to 17, 18 to 22
+// and 23 to 27.
+const QStringList stretch{"--size", "64x36", "--fps", "5", "--from", "2", "--to", "4.4", "--crf", "0",
+                          "--music", "music.bmm"};
+const QStringList picture{"-map", "0:v", "-f", "rawvideo", "-pix_fmt", "yuv420p"};
+const QStringList sound{"-map", "0:a", "-f", "f32le"};
+
+// Two tasks run at a time on two cores, each a few seconds; a loaded
+// machine may take many times that.
+constexpr int jobsEndWithinMs = 600000;
+
+// The job ids a submission printed, from its "squeue -j JOBS" line.
+QString jobsOf(const QString &said)
+{
+    return QRegularExpression(QStringLiteral("squeue -j ([0-9,]+)")).match(said).captured(1);
+}
+
+// Waits until none of the jobs is queued or running any more.
+bool jobsEnd(const QString &jobs)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < jobsEndWithinMs) {
+        const ProcessRun::Result queued = ProcessRun::runTool(QStringLiteral("squeue"),
+                                                              {"-h", "-o", "%i", "-j", jobs});
+        // Once they are gone long enough, squeue no longer knows the ids.
+        if (queued.out.trimmed().isEmpty())
+            return true;
+        QThread::msleep(500);
+    }
+    return false;
+}
+
+// What Slurm holds of a job: "Name=Value" fields.
+QString jobField(const QString &job, const QString &field)
+{
+    const QString shown = ProcessRun::runTool(QStringLiteral("scontrol"), {"show", "job", job}).outText();
+    return QRegularExpression(QStringLiteral("\\b%1=(\\S*)").arg(field)).match(shown).captured(1);
+}
+
+} // namespace
+
+class CaptureClusterTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void clusterCaptureIsTheOneMachineCapture();
+    void failedPartIsNamedAndDrawnAgain();
+
+private:
+    // capture --slurm 3 in a folder, as a node without a display runs it.
+    Run submit(const QString &folder, const QStringList &slurmOptions = {});
+    void checkIsTheWhole(const QString &video);
+
+    QTemporaryDir m_dir;
+};
+
+void CaptureClusterTest::initTestCase()
+{
+    QVERIFY2(!qEnvironmentVariableIsEmpty("SLURM_CONF"), "run through scripts/slurm-cluster, which starts the cluster");
+    QVERIFY(m_dir.isValid());
+    QVERIFY(writeMusic(m_dir.filePath(QStringLiteral("music.bmm")), {100, 200}, 0.5, 40.0));
+    const Run whole = CaptureRun::run(stretch + QStringList{"whole.mkv"}, m_dir.path(), withoutDisplay());
+    QVERIFY2(whole.exitCode == 0, qPrintable(whole.errors));
+}
+
+Run CaptureClusterTest::submit(const QString &folder, const QStringList &slurmOptions)
+{
+    QFile::copy(m_dir.filePath(QStringLiteral("music.bmm")), QDir(folder).filePath(QStringLiteral("music.bmm")));
+    const ProcessRun::Result result = ProcessRun::run(QStringLiteral(CAPTURE_EXECUTABLE),
+            QStringList{"--slurm", "3"} + stretch + slurmOptions + QStringList{"show.mkv"},
+            {folder, withoutDisplay(), 240000});
+    return {result.exitCode, result.outText() + result.errText()};
+}
+
+void CaptureClusterTest::checkIsTheWhole(const QString &video)
+{
+    const QString whole = m_dir.filePath(QStringLiteral("whole.mkv"));
+    const QByteArray wholePicture = decoded(whole, picture);
+    QCOMPARE(wholePicture.size(), 15 * 64 * 36 * 3 / 2);
+    QVERIFY(decoded(video, picture) == wholePicture);
+    const QByteArray wholeSound = decoded(whole, sound);
+    QCOMPARE(wholeSound.size(), 3 * 44100 * 8);
+    QVERIFY(decoded(video, sound) == wholeSound);
+}
+
+void CaptureClusterTest::clusterCaptureIsTheOneMachineCapture()
+{
+    QTemporaryDir folder;
+    // The options Slurm users give, passed on: the script's one partition.
+    const Run submitted = submit(folder.path(), {"--partition", "local", "--time", "20:00", "--cpus-per-task", "1",
+                                                 "--account", "shows"});
+    QVERIFY2(submitted.exitCode == 0, qPrintable(submitted.errors));
+    QVERIFY2(submitted.errors.contains(QLatin1String("parts 1 to 3")), qPrintable(submitted.errors));
+    const QString jobs = jobsOf(submitted.errors);
+    QCOMPARE(jobs.split(QLatin1Char(',')).size(), 2);
+    const QString partsJob = jobs.section(QLatin1Char(','), 0, 0);
+    const QString joinJob = jobs.section(QLatin1Char(','), 1, 1);
+    // "afterok:ID_*", and "(unfulfilled)" until the parts are done.
+    const QString dependency = jobField(joinJob, QStringLiteral("Dependency"));
+    QVERIFY2(dependency.startsWith(QStringLiteral("afterok:%1_*").arg(partsJob)), qPrintable(dependency));
+    QCOMPARE(jobField(partsJob, QStringLiteral("Partition")), QStringLiteral("local"));
+    QCOMPARE(jobField(partsJob, QStringLiteral("TimeLimit")), QStringLiteral("00:20:00"));
+    QCOMPARE(jobField(partsJob, QStringLiteral("Account")), QStringLiteral("shows"));
+    QVERIFY(jobsEnd(jobs));
+
+    checkIsTheWhole(folder.filePath(QStringLiteral("show.mkv")));
+    // The parts, their logs and the scripts that ran them, beside the video.
+    const QStringList kept = contents(folder.filePath(QStringLiteral("show.parts")));
+    for (const QString &name : {"part-1.mkv", "part-2.mkv", "part-3.mkv", "part-1.log", "part-3.log", "join.log",
+                                "part.sh", "join.sh"})
+        QVERIFY2(kept.contains(name), qPrintable(kept.join(' ')));
+}
+
+void CaptureClusterTest::failedPartIsNamedAndDrawnAgain()
+{
+    QTemporaryDir folder;
+    // A folder where part 2 goes: its task draws the part, cannot put it in
+    // place, and fails.
+    const QDir parts(folder.filePath(QStringLiteral("show.parts")));
+    QVERIFY(parts.mkpath(QStringLiteral("part-2.mkv/in-the-way")));
+    const Run submitted = submit(folder.path());
+    QVERIFY2(submitted.exitCode == 0, qPrintable(submitted.errors));
+    const QString jobs = jobsOf(submitted.errors);
+    // The join is cancelled, not left waiting for ever: every job ends.
+    QVERIFY(jobsEnd(jobs));
+    QCOMPARE(jobField(jobs.section(QLatin1Char(','), 1, 1), QStringLiteral("JobState")), QStringLiteral("CANCELLED"));
+    QVERIFY(!QFileInfo::exists(folder.filePath(QStringLiteral("show.mkv"))));
+    QFile log(parts.filePath(QStringLiteral("part-2.log")));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const QString said = QString::fromLocal8Bit(log.readAll());
+    QVERIFY2(said.contains(QLatin1String("capture: ")) && said.contains(QLatin1String("part-2.mkv")), qPrintable(said));
+
+    // Once what was in the way is gone, the join names the part that is missing.
+    QVERIFY(QDir(parts.filePath(QStringLiteral("part-2.mkv"))).removeRecursively());
+    const ProcessRun::Result joined = ProcessRun::run(QStringLiteral("sh"),
+            {"-c", QStringLiteral("'%1' --join show.mkv show.parts/part-*.mkv").arg(CAPTURE_EXECUTABLE)},
+            {folder.path(), withoutDisplay(), 240000});
+    QCOMPARE(joined.exitCode, 1);
+    QVERIFY2(joined.errText().contains(QLatin1String("part 2 of 3 (frames 18 to 22) is missing")),
+             qPrintable(joined.errText()));
+    QVERIFY(!QFileInfo::exists(folder.filePath(QStringLiteral("show.mkv"))));
+
+    // The same command again draws that part alone, then joins.
+    const QDateTime firstDrawn = QFileInfo(parts.filePath(QStringLiteral("part-1.mkv"))).lastModified();
+    const Run again = submit(folder.path());
+    QVERIFY2(again.exitCode == 0, qPrintable(again.errors));
+    QVERIFY2(again.errors.contains(QLatin1String("part 2 of 3 ")), qPrintable(again.errors));
+    QVERIFY(jobsEnd(jobsOf(again.errors)));
+    checkIsTheWhole(folder.filePath(QStringLiteral("show.mkv")));
+    QCOMPARE(QFileInfo(parts.filePath(QStringLiteral("part-1.mkv"))).lastModified(), firstDrawn);
+}
+
+QTEST_MAIN(CaptureClusterTest)
+#include "tst_capturecluster.moc"

@@ -1,0 +1,196 @@
+// Captures drawn in parts (--part K/N) and joined (--join): the parts hold
+// every frame once whatever their number, the join is the whole capture
+// exactly, picture and sound, and the join refuses, in one line and writing
+// nothing, every set of parts that is not one whole capture.
+
+#include "capturerun.h"
+#include "datarows.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace CaptureRun;
+
+namespace {
+
+// Show seconds 2 to 4.4 at 5 frames a second: frame k is timer millisecond
+// 200 k, show time 0.16 k, so frames 13 (2.08) to 27 (4.32), 15 frames.
+const QStringList stretch{"--size", "64x36", "--fps", "5", "--from", "2", "--to", "4.4", "--crf", "0"};
+constexpr int wholeFrames = 15;
+const QStringList picture{"-map", "0:v", "-f", "rawvideo", "-pix_fmt", "yuv420p"};
+const QStringList sound{"-map", "0:a", "-f", "f32le"};
+
+} // namespace
+
+class CaptureJoinTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void partsJoinIntoTheWholeCapture_data();
+    void partsJoinIntoTheWholeCapture();
+    void joinIntoMp4HasThePicturesAndTheWholeSound();
+    void joinRefusesPartsThatAreNotOneWhole_data();
+    void joinRefusesPartsThatAreNotOneWhole();
+
+private:
+    // Captures into the test's folder; true when it succeeded.
+    bool capture(const QStringList &arguments, const QString &output);
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+
+    QTemporaryDir m_dir;
+};
+
+bool CaptureJoinTest::capture(const QStringList &arguments, const QString &output)
+{
+    const Run run = CaptureRun::run(arguments + QStringList{output}, m_dir.path());
+    if (run.exitCode != 0)
+        qWarning("%s", qPrintable(run.errors));
+    return run.exitCode == 0;
+}
+
+void CaptureJoinTest::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QVERIFY(writeMusic(path(QStringLiteral("music.bmm")), {100, 200}, 0.5, 40.0));
+    QVERIFY(writeMusic(path(QStringLiteral("other.bmm")), {100, 200}, 1.0, 40.0));
+    QVERIFY(capture(stretch, QStringLiteral("whole.mkv")));
+    // The parts the refusals are made of: the three of a split in three, and
+    // some that do not belong with them.
+    for (const QString &k : {"1", "2", "3"})
+        QVERIFY(capture(stretch + QStringList{"--part", k + "/3"}, "part-" + k + ".mkv"));
+    QVERIFY(capture(stretch + QStringList{"--part", "1/2"}, QStringLiteral("half-1.mkv")));
+    QVERIFY(capture(stretch + QStringList{"--part", "2/3", "--supersample", "2"}, QStringLiteral("smooth-2.mkv")));
+    QVERIFY(capture(stretch + QStringList{"--part", "2/3", "--crf", "10"}, QStringLiteral("crf10-2.mkv")));
+    QVERIFY(capture(stretch + QStringList{"--part", "2/3", "--music", "other.bmm"}, QStringLiteral("other-2.mkv")));
+    // Show seconds 2 to 5: frames 13 to 31, its third part frames 25 to 31.
+    QStringList longer = stretch;
+    longer[7] = QStringLiteral("5");
+    QVERIFY(capture(longer + QStringList{"--part", "3/3"}, QStringLiteral("longer-3.mkv")));
+    QVERIFY(QFile::copy(path(QStringLiteral("part-2.mkv")), path(QStringLiteral("again-2.mkv"))));
+    // A part cut short, as a copy stopped half-way leaves it.
+    QFile whole(path(QStringLiteral("part-2.mkv")));
+    QFile cut(path(QStringLiteral("cut-2.mkv")));
+    QVERIFY(whole.open(QIODevice::ReadOnly) && cut.open(QIODevice::WriteOnly));
+    cut.write(whole.read(whole.size() / 2));
+}
+
+void CaptureJoinTest::partsJoinIntoTheWholeCapture_data()
+{
+    // Part k of n holds the frames from floor(15 (k - 1) / n) to before
+    // floor(15 k / n), counted from the first: worked out by hand.
+    addRows<int, QList<int>>({"parts", "frames"},
+            {{"one part", 1, {15}},
+             {"four parts", 4, {3, 4, 4, 4}},
+             {"seven parts", 7, {2, 2, 2, 2, 2, 2, 3}},
+             {"a frame each", wholeFrames, QVector<int>(wholeFrames, 1).toList()}});
+}
+
+void CaptureJoinTest::partsJoinIntoTheWholeCapture()
+{
+    QFETCH(int, parts);
+    QFETCH(QList<int>, frames);
+
+    QTemporaryDir folder;
+    QStringList names;
+    // Given to the join last part first: it puts them in order itself.
+    for (int k = parts; k >= 1; --k) {
+        const QString name = folder.filePath(QStringLiteral("part-%1.mkv").arg(k));
+        QVERIFY(capture(stretch + QStringList{"--part", QStringLiteral("%1/%2").arg(k).arg(parts)}, name));
+        QCOMPARE(stream(probe(name), QStringLiteral("video")).value("nb_read_frames").toString().toInt(),
+                 frames[k - 1]);
+        names << name;
+    }
+    const QString joined = folder.filePath(QStringLiteral("joined.mkv"));
+    const Run run = CaptureRun::run(QStringList{"--join", joined} + names, m_dir.path());
+    QVERIFY2(run.exitCode == 0, qPrintable(run.errors));
+
+    const QByteArray wholePicture = decoded(path(QStringLiteral("whole.mkv")), picture);
+    QCOMPARE(wholePicture.size(), wholeFrames * 64 * 36 * 3 / 2);
+    QVERIFY(decoded(joined, picture) == wholePicture);
+    // 3 s of timer at 44100 samples a second, none missing and none twice.
+    const QByteArray wholeSound = decoded(path(QStringLiteral("whole.mkv")), sound);
+    QCOMPARE(wholeSound.size(), 3 * 44100 * 8);
+    QVERIFY(decoded(joined, sound) == wholeSound);
+    // The parts' record stays with the parts.
+    QVERIFY(!probe(joined).value("format").toObject().value("tags").toObject().contains("CAPTURE_PART"));
+}
+
+void CaptureJoinTest::joinIntoMp4HasThePicturesAndTheWholeSound()
+{
+    QTemporaryDir folder;
+    const QString joined = folder.filePath(QStringLiteral("joined.mp4"));
+    const Run run = CaptureRun::run({"--join", joined, "part-3.mkv", "part-1.mkv", "part-2.mkv"}, m_dir.path());
+    QVERIFY2(run.exitCode == 0, qPrintable(run.errors));
+    QCOMPARE(contents(folder.path()), QStringList{"joined.mp4"});
+    QVERIFY(decoded(joined, picture) == decoded(path(QStringLiteral("whole.mkv")), picture));
+    // The sound made AAC in one run over the whole: 3 s, in whole blocks of
+    // 1024 samples, the last one filled up and the file saying how much of it
+    // to play.
+    const QJsonObject soundTrack = stream(probe(joined), QStringLiteral("audio"));
+    QCOMPARE(soundTrack.value("codec_name").toString(), QStringLiteral("aac"));
+    QCOMPARE(number(soundTrack, "duration"), 3.0);
+    const int samples = decoded(joined, sound).size() / 8;
+    QVERIFY2(samples >= 3 * 44100 && samples < 3 * 44100 + 1024, qPrintable(QString::number(samples)));
+}
+
+void CaptureJoinTest::joinRefusesPartsThatAreNotOneWhole_data()
+{
+    // Split in three, the parts are frames 13 to 17, 18 to 22 and 23 to 27;
+    // split in two, the first half is frames 13 to 19.
+    addRows<QStringList, QStringList>({"parts", "said"},
+            {{"a part missing", {"part-1.mkv", "part-3.mkv"}, {"part 2 of 3 (frames 18 to 22) is missing"}},
+             {"the last part missing", {"part-2.mkv", "part-1.mkv"}, {"part 3 of 3 (frames 23 to 27) is missing"}},
+             {"two parts missing", {"part-2.mkv"}, {"part 1 of 3 (frames 13 to 17) is missing"}},
+             {"a part twice", {"part-1.mkv", "part-2.mkv", "again-2.mkv", "part-3.mkv"},
+              {"part-2.mkv and again-2.mkv both hold part 2 of 3, frames 18 to 22"}},
+             {"a file twice", {"part-1.mkv", "part-2.mkv", "part-3.mkv", "part-2.mkv"},
+              {"both hold part 2 of 3, frames 18 to 22"}},
+             {"parts that overlap", {"half-1.mkv", "part-2.mkv", "part-3.mkv"},
+              {"half-1.mkv (part 1 of 2, frames 13 to 19)", "part-2.mkv (part 2 of 3, frames 18 to 22)",
+               "overlap in frames 18 to 19"}},
+             {"a part cut short", {"part-1.mkv", "cut-2.mkv", "part-3.mkv"},
+              {"cut-2.mkv is unfinished", "of its 5 frames", "part 2 of 3, frames 18 to 22"}},
+             {"a part supersampled", {"part-1.mkv", "smooth-2.mkv", "part-3.mkv"},
+              {"smooth-2.mkv (part 2 of 3, frames 18 to 22)", "--supersample 2, not 1", "as part-1.mkv was"}},
+             {"a part of another quality", {"part-1.mkv", "part-2.mkv", "crf10-2.mkv"}, {"crf10-2.mkv", "--crf 10, not 0"}},
+             {"a part of other music", {"part-1.mkv", "other-2.mkv", "part-3.mkv"},
+              {"other-2.mkv", "another music file"}},
+             {"a part of another stretch", {"part-1.mkv", "part-2.mkv", "longer-3.mkv"},
+              {"longer-3.mkv (part 3 of 3, frames 25 to 31) is a part of frames 13 to 31", "not the same capture"}},
+             {"a whole capture", {"part-1.mkv", "whole.mkv"}, {"whole.mkv is no part of a capture"}},
+             {"a part not there", {"part-1.mkv", "gone-2.mkv", "part-3.mkv"},
+              {"part 2 of 3 (frames 18 to 22) is missing (gone-2.mkv: no such file)"}},
+             {"a file not there besides the whole", {"part-1.mkv", "part-2.mkv", "part-3.mkv", "gone-4.mkv"},
+              {"gone-4.mkv: no such file"}},
+             {"the output among the parts", {"part-1.mkv", "part-2.mkv", "part-3.mkv", "joined.mkv"},
+              {"joined.mkv is one of the parts"}}});
+}
+
+void CaptureJoinTest::joinRefusesPartsThatAreNotOneWhole()
+{
+    QFETCH(QStringList, parts);
+    QFETCH(QStringList, said);
+
+    // What the output held before stays.
+    QFile before(path(QStringLiteral("joined.mkv")));
+    QVERIFY(before.open(QIODevice::WriteOnly) && before.write("held before") > 0);
+    before.close();
+    const QStringList folder = contents(m_dir.path());
+
+    const Run run = CaptureRun::run(QStringList{"--join", "joined.mkv"} + parts, m_dir.path());
+    QCOMPARE(run.exitCode, 1);
+    const QStringList lines = run.errors.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QVERIFY2(lines.size() == 1 && lines.first().startsWith(QLatin1String("capture: "))
+             && lines.first().endsWith(QLatin1String("; nothing written")), qPrintable(run.errors));
+    for (const QString &words : said)
+        QVERIFY2(lines.first().contains(words), qPrintable(lines.first() + QStringLiteral(" lacks: ") + words));
+    QCOMPARE(contents(m_dir.path()), folder);
+    QVERIFY(before.open(QIODevice::ReadOnly));
+    QCOMPARE(before.readAll(), QByteArray("held before"));
+}
+
+QTEST_MAIN(CaptureJoinTest)
+#include "tst_capturejoin.moc"
