@@ -5,11 +5,9 @@
 // and completes the video. The commands are the ones the README gives.
 
 #include "capturerun.h"
+#include "slurmjobs.h"
 
-#include <QElapsedTimer>
-#include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QtTest>
 
 using namespace CaptureRun;
@@ -27,35 +25,6 @@ const QStringList sound{"-map", "0:a", "-f", "f32le"};
 // Two tasks run at a time on two cores, each a few seconds; a loaded
 // machine may take many times that.
 constexpr int jobsEndWithinMs = 600000;
-
-// The job ids a submission printed, from its "squeue -j JOBS" line.
-QString jobsOf(const QString &said)
-{
-    return QRegularExpression(QStringLiteral("squeue -j ([0-9,]+)")).match(said).captured(1);
-}
-
-// Waits until none of the jobs is queued or running any more.
-bool jobsEnd(const QString &jobs)
-{
-    QElapsedTimer waited;
-    waited.start();
-    while (waited.elapsed() < jobsEndWithinMs) {
-        const ProcessRun::Result queued = ProcessRun::runTool(QStringLiteral("squeue"),
-                                                              {"-h", "-o", "%i", "-j", jobs});
-        // Once they are gone long enough, squeue no longer knows the ids.
-        if (queued.out.trimmed().isEmpty())
-            return true;
-        QThread::msleep(500);
-    }
-    return false;
-}
-
-// What Slurm holds of a job: "Name=Value" fields.
-QString jobField(const QString &job, const QString &field)
-{
-    const QString shown = ProcessRun::runTool(QStringLiteral("scontrol"), {"show", "job", job}).outText();
-    return QRegularExpression(QStringLiteral("\\b%1=(\\S*)").arg(field)).match(shown).captured(1);
-}
 
 } // namespace
 
@@ -112,23 +81,23 @@ void CaptureClusterTest::clusterCaptureIsTheOneMachineCapture()
     const Run submitted = submit(folder.path(), {"--partition", "local", "--time", "20:00", "--cpus-per-task", "1",
                                                  "--account", "shows"});
     QVERIFY2(submitted.exitCode == 0, qPrintable(submitted.errors));
-    QVERIFY2(submitted.errors.contains(QLatin1String("parts 1 to 3")), qPrintable(submitted.errors));
-    const QString jobs = jobsOf(submitted.errors);
+    QVERIFY2(submitted.errors.contains(QLatin1String("the 3 parts of frames 13 to 27 as job")), qPrintable(submitted.errors));
+    const QString jobs = SlurmJobs::submitted(submitted.errors);
     QCOMPARE(jobs.split(QLatin1Char(',')).size(), 2);
     const QString partsJob = jobs.section(QLatin1Char(','), 0, 0);
     const QString joinJob = jobs.section(QLatin1Char(','), 1, 1);
     // "afterok:ID_*", and "(unfulfilled)" until the parts are done.
-    const QString dependency = jobField(joinJob, QStringLiteral("Dependency"));
+    const QString dependency = SlurmJobs::field(joinJob, QStringLiteral("Dependency"));
     QVERIFY2(dependency.startsWith(QStringLiteral("afterok:%1_*").arg(partsJob)), qPrintable(dependency));
-    QCOMPARE(jobField(partsJob, QStringLiteral("Partition")), QStringLiteral("local"));
-    QCOMPARE(jobField(partsJob, QStringLiteral("TimeLimit")), QStringLiteral("00:20:00"));
-    QCOMPARE(jobField(partsJob, QStringLiteral("Account")), QStringLiteral("shows"));
-    QVERIFY(jobsEnd(jobs));
+    QCOMPARE(SlurmJobs::field(partsJob, QStringLiteral("Partition")), QStringLiteral("local"));
+    QCOMPARE(SlurmJobs::field(partsJob, QStringLiteral("TimeLimit")), QStringLiteral("00:20:00"));
+    QCOMPARE(SlurmJobs::field(partsJob, QStringLiteral("Account")), QStringLiteral("shows"));
+    QVERIFY(SlurmJobs::waitForEnd(jobs, jobsEndWithinMs));
 
     checkIsTheWhole(folder.filePath(QStringLiteral("show.mkv")));
     // The parts, their logs and the scripts that ran them, beside the video.
     const QStringList kept = contents(folder.filePath(QStringLiteral("show.parts")));
-    for (const QString &name : {"part-1.mkv", "part-2.mkv", "part-3.mkv", "part-1.log", "part-3.log", "join.log",
+    for (const char *name : {"part-1.mkv", "part-2.mkv", "part-3.mkv", "part-1.log", "part-3.log", "join.log",
                                 "part.sh", "join.sh"})
         QVERIFY2(kept.contains(name), qPrintable(kept.join(' ')));
 }
@@ -142,10 +111,10 @@ void CaptureClusterTest::failedPartIsNamedAndDrawnAgain()
     QVERIFY(parts.mkpath(QStringLiteral("part-2.mkv/in-the-way")));
     const Run submitted = submit(folder.path());
     QVERIFY2(submitted.exitCode == 0, qPrintable(submitted.errors));
-    const QString jobs = jobsOf(submitted.errors);
+    const QString jobs = SlurmJobs::submitted(submitted.errors);
     // The join is cancelled, not left waiting for ever: every job ends.
-    QVERIFY(jobsEnd(jobs));
-    QCOMPARE(jobField(jobs.section(QLatin1Char(','), 1, 1), QStringLiteral("JobState")), QStringLiteral("CANCELLED"));
+    QVERIFY(SlurmJobs::waitForEnd(jobs, jobsEndWithinMs));
+    QCOMPARE(SlurmJobs::field(jobs.section(QLatin1Char(','), 1, 1), QStringLiteral("JobState")), QStringLiteral("CANCELLED"));
     QVERIFY(!QFileInfo::exists(folder.filePath(QStringLiteral("show.mkv"))));
     QFile log(parts.filePath(QStringLiteral("part-2.log")));
     QVERIFY(log.open(QIODevice::ReadOnly));
@@ -166,8 +135,8 @@ void CaptureClusterTest::failedPartIsNamedAndDrawnAgain()
     const QDateTime firstDrawn = QFileInfo(parts.filePath(QStringLiteral("part-1.mkv"))).lastModified();
     const Run again = submit(folder.path());
     QVERIFY2(again.exitCode == 0, qPrintable(again.errors));
-    QVERIFY2(again.errors.contains(QLatin1String("part 2 of 3 ")), qPrintable(again.errors));
-    QVERIFY(jobsEnd(jobsOf(again.errors)));
+    QVERIFY2(again.errors.contains(QLatin1String("capture: part 2 of 3 (frames 18 to 22) as job")), qPrintable(again.errors));
+    QVERIFY(SlurmJobs::waitForEnd(SlurmJobs::submitted(again.errors), jobsEndWithinMs));
     checkIsTheWhole(folder.filePath(QStringLiteral("show.mkv")));
     QCOMPARE(QFileInfo(parts.filePath(QStringLiteral("part-1.mkv"))).lastModified(), firstDrawn);
 }

@@ -120,7 +120,8 @@ QByteArray rgbBytes(const QMap<QString, QImage> &frames)
     return bytes;
 }
 
-// ffmpeg's concat demuxer joining videos in order, as docs/capture.md shows it.
+// ffmpeg's concat demuxer joining videos in order, by hand (capture --join does
+// the same, checking the parts first).
 bool join(const QString &folder, const QStringList &parts, const QStringList &codecs, const QString &joined)
 {
     QFile list(QDir(folder).filePath(QStringLiteral("parts.txt")));
@@ -445,7 +446,7 @@ void CaptureExportTest::rangesJoinIntoExactlyTheWholeShow()
         QVERIFY2(run.exitCode == 0, qPrintable(run.errors));
     }
     const QStringList parts{"part-1.mkv", "part-2.mkv"};
-    // As docs/capture.md joins them: the pictures copied, the sound as it is, or
+    // Joined by hand: the pictures copied, the sound as it is, or
     // made AAC for an MP4.
     QVERIFY(join(folder, parts, {"-c", "copy"}, QStringLiteral("joined.mkv")));
     QVERIFY(join(folder, parts, {"-c:v", "copy", "-c:a", "aac", "-b:a", "192k"}, QStringLiteral("joined.mp4")));

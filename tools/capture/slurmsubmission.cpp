@@ -1,6 +1,7 @@
 #include "slurmsubmission.h"
 
 #include "partfile.h"
+#include "partrecord.h"
 #include "pendingoutput.h"
 
 #include <QDir>
@@ -45,16 +46,21 @@ QString arrayList(const QList<int> &parts)
     return runs.join(QLatin1Char(','));
 }
 
-QString partsText(const QList<int> &parts, int n)
+// "the 3 parts of frames 13 to 27", "part 2 of 3 (frames 18 to 22)",
+// "parts 2 and 5 of 8".
+QString partsText(const QList<int> &parts, const FrameSchedule &whole, int n)
 {
-    if (parts.size() == n && n > 1)
-        return QStringLiteral("parts 1 to %1").arg(n);
+    if (parts.size() == n)
+        return QStringLiteral("the %1 part%2 of %3").arg(n).arg(n == 1 ? "" : "s", framesText(whole.first(), whole.count()));
+    if (parts.size() == 1) {
+        const FrameSchedule part = whole.part(parts.first(), n);
+        return QStringLiteral("part %1 of %2 (%3)").arg(parts.first()).arg(n).arg(framesText(part.first(), part.count()));
+    }
     QStringList numbers;
     for (const int part : parts)
         numbers << QString::number(part);
-    return QStringLiteral("%1 %2 of %3")
-            .arg(parts.size() == 1 ? QStringLiteral("part") : QStringLiteral("parts"), numbers.join(QStringLiteral(", ")))
-            .arg(n);
+    const QString last = numbers.takeLast();
+    return QStringLiteral("parts %1 and %2 of %3").arg(numbers.join(QStringLiteral(", ")), last).arg(n);
 }
 
 // The job ids of the last submission, kept in the folder.
@@ -149,8 +155,8 @@ QString SlurmSubmission::submit(QTextStream &out)
     if (missing.isEmpty())
         out << QStringLiteral("capture: all %1 parts are in %2 already\n").arg(n).arg(m_folder);
     else
-        out << QStringLiteral("capture: %1 (%2 frames in all) as job %3; logs %4/part-K.log\n")
-                       .arg(partsText(missing, n)).arg(m_whole.count()).arg(partsJob, m_folder);
+        out << QStringLiteral("capture: %1 as job %2; logs %3/part-K.log\n")
+                       .arg(partsText(missing, m_whole, n), partsJob, m_folder);
     out << QStringLiteral("capture: the join into %1 as job %2%3; log %4/join.log\n")
                    .arg(m_options.video, joinJob,
                         partsJob.isEmpty() ? QString() : QStringLiteral(", once every part has finished well"), m_folder);
