@@ -98,7 +98,7 @@ void CaptureClusterTest::clusterCaptureIsTheOneMachineCapture()
     // The parts, their logs and the scripts that ran them, beside the video.
     const QStringList kept = contents(folder.filePath(QStringLiteral("show.parts")));
     for (const char *name : {"part-1.mkv", "part-2.mkv", "part-3.mkv", "part-1.log", "part-3.log", "join.log",
-                                "part.sh", "join.sh"})
+                             "part.sh", "join.sh"})
         QVERIFY2(kept.contains(name), qPrintable(kept.join(' ')));
 }
 

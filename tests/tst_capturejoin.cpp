@@ -59,7 +59,7 @@ void CaptureJoinTest::initTestCase()
     QVERIFY(capture(stretch, QStringLiteral("whole.mkv")));
     // The parts the refusals are made of: the three of a split in three, and
     // some that do not belong with them.
-    for (const QString &k : {"1", "2", "3"})
+    for (const QString &k : QStringList{"1", "2", "3"})
         QVERIFY(capture(stretch + QStringList{"--part", k + "/3"}, "part-" + k + ".mkv"));
     QVERIFY(capture(stretch + QStringList{"--part", "1/2"}, QStringLiteral("half-1.mkv")));
     QVERIFY(capture(stretch + QStringList{"--part", "2/3", "--supersample", "2"}, QStringLiteral("smooth-2.mkv")));
