@@ -13,6 +13,8 @@
 
 #include <cmath>
 
+#include <sys/stat.h>
+
 using MusicFiles::head;
 
 namespace {
@@ -430,7 +432,12 @@ void BmmTest::badInputFailsNamingTheFileAndLeavesNoOutput_data()
              {"a beat time out of range", QStringList{"pack", "in.wav", "out.bmm", "--beats", "far-beats.txt"},
               "bmm: far-beats.txt:2: time out of range"},
              {"missing beats file", QStringList{"pack", "in.wav", "out.bmm", "--beats", "missing.txt"},
-              "bmm: missing.txt: cannot read the beats"},
+              "bmm: missing.txt: no such file"},
+             {"a beats file that is a folder", QStringList{"pack", "in.wav", "out.bmm", "--beats", "folder"},
+              "bmm: folder: not a regular file"},
+             // Opened as a file, a FIFO nobody writes to would block bmm for good.
+             {"a beats file that is a FIFO", QStringList{"pack", "in.wav", "out.bmm", "--beats", "fifo.txt"},
+              "bmm: fifo.txt: not a regular file"},
              {"unwritable music file", QStringList{"pack", "in.wav", "no-such-folder/out.bmm"},
               "bmm: no-such-folder/out.bmm: cannot write"},
              {"unwritable synth output", QStringList{"synth", "no-such-folder/out.bmm"},
@@ -475,6 +482,7 @@ void BmmTest::badInputFailsNamingTheFileAndLeavesNoOutput()
     QVERIFY(writeText(QStringLiteral("truncated.bmm"), head(5, {250, 500}) + QByteArray("\x01\x02", 2)));
     QVERIFY(writeText(QStringLiteral("beyond.bmm"), head(0xFFFFFFFFu, {250, 500, 750})));
     QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("folder")));
+    QCOMPARE(mkfifo(QFile::encodeName(path(QStringLiteral("fifo.txt"))).constData(), 0600), 0);
     // A file that a failed command must leave as it was.
     QVERIFY(writeText(QStringLiteral("out.bmm"), "old"));
     // Outputs are written under hidden names first: those count too.
