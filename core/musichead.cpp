@@ -15,6 +15,9 @@ std::uint32_t littleEndian32(const unsigned char *bytes)
 
 namespace MusicFile {
 
+static_assert(HeadParser::mostBeatsUnsized == (1 << 24) / int(clockPerCallback),
+              "a beat a callback over the float clock's exact range");
+
 std::size_t HeadParser::feed(const unsigned char *bytes, std::size_t length)
 {
     std::size_t used = 0;
@@ -36,15 +39,18 @@ void HeadParser::takeValue(std::uint32_t value)
     if (!m_haveCount) {
         m_haveCount = true;
         m_count = value;
-        // A count is only a claim: a file that cannot hold its values ends
-        // in an empty list however it is read, so none are kept.
-        if (m_fileSize >= 0 && headBytes(m_count) > m_fileSize) {
-            breakDown();
+        if (m_fileSize >= 0) {
+            // A count is only a claim: a file that cannot hold its values
+            // ends in an empty list however it is read, so none are kept.
+            if (headBytes(m_count) > m_fileSize) {
+                breakDown(Fault::EndsInsideList);
+                return;
+            }
+            m_beats.reserve(m_count);
+        } else if (m_count > mostBeatsUnsized) {
+            breakDown(Fault::TooManyBeats);
             return;
         }
-        // Room for no more values than the file can hold, when its size is known.
-        if (m_fileSize >= 0)
-            m_beats.reserve(m_count);
     } else {
         m_beats.push_back(std::int32_t(value));
     }
@@ -55,12 +61,22 @@ void HeadParser::takeValue(std::uint32_t value)
 void HeadParser::finish()
 {
     if (m_state == State::Reading)
-        breakDown();
+        breakDown(m_haveCount ? Fault::EndsInsideList : Fault::NoCount);
 }
 
-void HeadParser::breakDown()
+std::uint64_t HeadParser::bytesWanted() const
+{
+    if (m_state != State::Reading)
+        return 0;
+    if (!m_haveCount)
+        return std::uint64_t(4 - m_partialBytes);
+    return 4 * (std::uint64_t(m_count) - m_beats.size()) - std::uint64_t(m_partialBytes);
+}
+
+void HeadParser::breakDown(Fault fault)
 {
     m_state = State::Broken;
+    m_fault = fault;
     m_beats.clear();
     m_beats.shrink_to_fit();
 }

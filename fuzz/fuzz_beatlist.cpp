@@ -1,8 +1,11 @@
-// Any bytes as a music file: the beat-list reader must not crash, must give
-// what the file's head says, must leave the file where the list ends, and
-// must never allocate more than the values the file can hold.
+// Any bytes as a music file: the head reader must not crash, must give what
+// the file's head says, must leave the file where the list ends, and must
+// never allocate more than the values the file can hold. The same bytes as a
+// stream of unknown size, in uneven pieces, give the same list, unless the
+// count passes what a show can use: then nothing after the count is taken.
 
 #include "musicfile.h"
+#include "musichead.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -10,6 +13,7 @@
 
 #include <sanitizer/allocator_interface.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -76,6 +80,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             fail("an incomplete list came back with values", size);
         if (file.pos() != qint64(size))
             fail("an incomplete list did not consume the file", size);
+    }
+
+    MusicFile::HeadParser stream;
+    size_t at = 0;
+    for (size_t piece = 1; at < size && stream.state() == MusicFile::HeadParser::State::Reading; piece = piece % 7 + 1) {
+        const size_t length = piece < size - at ? piece : size - at;
+        at += stream.feed(data + at, length);
+    }
+    stream.finish();
+    const bool complete = stream.state() == MusicFile::HeadParser::State::Complete;
+    if (size >= 4 && count > MusicFile::HeadParser::mostBeatsUnsized) {
+        if (complete || at != 4)
+            fail("a stream's count beyond the bound was not refused at the count", size);
+    } else {
+        if (complete != (count <= held && size >= 4))
+            fail("a stream's head ended otherwise than the file's", size);
+        if (complete && (at != size_t(4 + 4 * count)
+                         || !std::equal(beats.cbegin(), beats.cend(), stream.beats().cbegin(), stream.beats().cend())))
+            fail("a stream's list differs from the file's", size);
     }
     return 0;
 }

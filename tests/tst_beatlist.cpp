@@ -1,5 +1,5 @@
 // The beat list at the head of a music file: what the reader makes of every
-// kind of head, where it leaves the file, and what it costs.
+// kind of head, where it leaves the file (or a pipe), and what it costs.
 
 #include "datarows.h"
 #include "musicfile.h"
@@ -68,6 +68,16 @@ void BeatListTest::readsTheListAndLeavesTheFileRightAfterIt()
     QCOMPARE(file.pos(), position);
     // What is read next is what follows the list in the file.
     QCOMPARE(file.readAll(), content.mid(int(position)));
+
+    // The same through a pipe, whose size is unknown while it is read and
+    // which cannot seek: the same list, the same bytes left.
+    QProcess pipe;
+    pipe.start(QStringLiteral("cat"), {path}, QIODevice::ReadOnly);
+    QVERIFY(pipe.waitForStarted());
+    QVERIFY(pipe.isSequential());
+    QCOMPARE(MusicFile::readBeatList(pipe), expected);
+    QVERIFY(pipe.state() == QProcess::NotRunning || pipe.waitForFinished());
+    QCOMPARE(pipe.readAll(), content.mid(int(position)));
 }
 
 namespace {

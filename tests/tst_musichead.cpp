@@ -3,6 +3,7 @@
 // the audio from the same byte, in pieces of any size, with the file's size
 // known or not.
 
+#include "datarows.h"
 #include "musicfile.h"
 #include "musicfiles.h"
 #include "musichead.h"
@@ -59,6 +60,8 @@ private slots:
     void readsWhatTheDesktopReads_data();
     void readsWhatTheDesktopReads();
     void knownSizeFindsAnImpossibleCountAtOnce();
+    void unknownSizeHoldsTheCountToWhatAShowCanUse_data();
+    void unknownSizeHoldsTheCountToWhatAShowCanUse();
 };
 
 void MusicHeadTest::readsWhatTheDesktopReads_data()
@@ -126,6 +129,49 @@ void MusicHeadTest::knownSizeFindsAnImpossibleCountAtOnce()
     QCOMPARE(parser.count(), 0x80000000u);
     QCOMPARE(parser.feed(reinterpret_cast<const unsigned char *>(content.constData()) + 4, 8), std::size_t(0));
     QVERIFY(parser.beats().empty());
+}
+
+void MusicHeadTest::unknownSizeHoldsTheCountToWhatAShowCanUse_data()
+{
+    // A beat for each 10-unit callback up to 2^24 units, where a float clock
+    // stops counting exactly: 16777216 / 10 = 1677721, worked out by hand.
+    addRows<quint32, bool>({"count", "read"},
+            {{"the most beats a show can use are read", 1677721u, true},
+             {"one more is broken at its count", 1677722u, false},
+             {"a count of 0xFFFFFFFF is broken at its count", 0xFFFFFFFFu, false}});
+}
+
+void MusicHeadTest::unknownSizeHoldsTheCountToWhatAShowCanUse()
+{
+    QFETCH(quint32, count);
+    QFETCH(bool, read);
+
+    MusicFile::HeadParser parser; // the size unknown, as over a pipe or a compressed download
+    const QByteArray countBytes = le32(count);
+    QCOMPARE(parser.feed(reinterpret_cast<const unsigned char *>(countBytes.constData()), 4), std::size_t(4));
+    QCOMPARE(parser.count(), count);
+    if (!read) {
+        // Nothing more is taken: a hostile stream can send on for ever.
+        QVERIFY(parser.state() == State::Broken);
+        QVERIFY(parser.fault() == MusicFile::HeadParser::Fault::TooManyBeats);
+        QCOMPARE(parser.bytesWanted(), quint64(0));
+        QCOMPARE(parser.feed(reinterpret_cast<const unsigned char *>(countBytes.constData()), 4), std::size_t(0));
+        QVERIFY(parser.beats().empty());
+        return;
+    }
+    QCOMPARE(parser.bytesWanted(), quint64(count) * 4);
+    // The values 0, 1, 2 ... in pieces of 4000 values.
+    QByteArray piece(16000, '\0');
+    for (quint32 at = 0; at < count; at += 4000) {
+        const quint32 values = qMin<quint32>(4000, count - at);
+        for (quint32 i = 0; i < values; ++i)
+            qToLittleEndian(at + i, piece.data() + 4 * i);
+        QCOMPARE(parser.feed(reinterpret_cast<const unsigned char *>(piece.constData()), 4 * values),
+                 std::size_t(4 * values));
+    }
+    QVERIFY(parser.state() == State::Complete);
+    QCOMPARE(parser.beats().size(), std::size_t(count));
+    QCOMPARE(parser.beats().back(), int(count - 1));
 }
 
 QTEST_MAIN(MusicHeadTest)

@@ -17,8 +17,9 @@ const types = {
     '.png': 'image/png',
 };
 
-// Serves the built page's folder under /CASE/, where a case's own files (Buffers, or null for
-// a file that is not there) stand in for the page's. Counts the bytes sent
+// Serves the built page's folder under /CASE/, where a case's own files (Buffers, { unsized:
+// Buffer } for one sent without its size, or null for a file that is not there) stand in for
+// the page's. Counts the bytes sent
 // of every file, by case. Files go out as streams, at the pace the browser
 // takes them.
 export class PageServer {
@@ -70,9 +71,11 @@ export class PageServer {
             response.writeHead(404).end();
             return;
         }
-        if (files[file] instanceof Buffer) {
-            const bytes = files[file];
-            response.writeHead(200, { 'Content-Type': type, 'Content-Length': bytes.length });
+        if (files[file] instanceof Buffer || files[file]?.unsized instanceof Buffer) {
+            const sized = files[file] instanceof Buffer;
+            const bytes = sized ? files[file] : files[file].unsized;
+            // Without a length the response goes out in chunks, its size unknown to the page.
+            response.writeHead(200, sized ? { 'Content-Type': type, 'Content-Length': bytes.length } : { 'Content-Type': type });
             this.send(Readable.from(pieces(bytes)), response, key);
             return;
         }

@@ -118,12 +118,22 @@ void WebShow::headDone()
         m_beats = m_head.beats();
         return;
     }
-    // Whether the file stopped short or its size was known to be short, the
-    // list cannot be whole.
-    Page::fail("music.bmm is broken: "
-               + (m_head.countRead() ? "the file ends inside its list of " + std::to_string(m_head.count()) + " beats"
-                                     : std::string("the file is too short for a beat count"))
-               + silent);
+    std::string why;
+    switch (m_head.fault()) {
+    case MusicFile::HeadParser::Fault::TooManyBeats:
+        // Sent without its size, the file cannot show it holds them.
+        why = "its list of " + std::to_string(m_head.count()) + " beats is longer than any show can use (at most "
+            + std::to_string(MusicFile::HeadParser::mostBeatsUnsized) + ")";
+        break;
+    case MusicFile::HeadParser::Fault::EndsInsideList:
+        // Whether the file stopped short or its size was known to be short.
+        why = "the file ends inside its list of " + std::to_string(m_head.count()) + " beats";
+        break;
+    default:
+        why = "the file is too short for a beat count";
+        break;
+    }
+    Page::fail("music.bmm is broken: " + why + silent);
 }
 
 EM_BOOL WebShow::onClick(int, const EmscriptenMouseEvent *, void *show)

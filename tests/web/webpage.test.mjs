@@ -207,7 +207,8 @@ describe('music and beats', () => {
 
 describe('failures', () => {
     // Each is one line on the page and the console, and the show goes on.
-    async function failingShow(name, files, expected, beforeLoad) {
+    // whileOpen(page) looks at the page before it closes.
+    async function failingShow(name, files, expected, beforeLoad, whileOpen) {
         const { page, lines, errors } = await openShow(browser, server.page(name, files), { beforeLoad });
         await page.mouse.click(5, 5);
         await page.waitForFunction(() => document.querySelector('#failures > div') !== null, { timeout: 60000 });
@@ -219,8 +220,9 @@ describe('failures', () => {
         assert.equal(shown.length, 1, shown.join('\n'));
         assert.match(shown[0], expected);
         assert.deepEqual(errors, shown);
+        const seen = await whileOpen?.(page);
         await page.close();
-        return { shown: shown[0], lines };
+        return { shown: shown[0], lines, seen };
     }
 
     const noBeatFired = (lines) => assert.deepEqual(lines.filter((line) => /^-?\d+ \d+$/.test(line)), []);
@@ -252,6 +254,19 @@ describe('failures', () => {
         const { lines } = await failingShow('hugecount', { 'music.bmm': musicFile([0, 50], 44100, 0x80000000) },
             /^music\.bmm is broken: the file ends inside its list of 2147483648 beats/);
         noBeatFired(lines);
+    });
+
+    test('a music.bmm sent without its size whose count no show can use: refused at its count', async () => {
+        // 8 MB of values for a count of 2^32 - 1: the page knows no size, and
+        // keeping them until the file ends would cost what the file costs.
+        const endless = { unsized: musicFile([0, 50], 1024 * 1024, 0xFFFFFFFF) };
+        const { lines, seen: memory } = await failingShow('unsized', { 'music.bmm': endless },
+            /^music\.bmm is broken: its list of 4294967295 beats is longer than any show can use \(at most 1677721\)/,
+            undefined, (page) => page.evaluate(() => Module.HEAPU8.length));
+        noBeatFired(lines);
+        // The program's memory (2 MB at its start) did not grow by the 8 MB of
+        // values: the browser may well have fetched them all, unread.
+        assert.ok(memory < 8 * 1024 * 1024, `the program's memory grew to ${memory} bytes`);
     });
 
     test('a browser that keeps its sound suspended: a silent show', async () => {

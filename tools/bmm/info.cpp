@@ -3,8 +3,8 @@
 #include "beatverdicts.h"
 #include "commands.h"
 #include "failure.h"
+#include "headcheck.h"
 #include "musicfile.h"
-#include "musichead.h"
 #include "showtime.h"
 
 #include <QFile>
@@ -28,12 +28,13 @@ void info(const QString &path)
 {
     QFile file(path);
     openInput(file);
-    const MusicHead head = readMusicHead(file);
-    const qint64 payload = head.size - head.payloadStart;
+    const MusicFile::Head head = readCheckedHead(file);
+    const qint64 size = file.size();
+    const qint64 payload = size - file.pos();
 
     QTextStream out(stdout);
-    out << path << ": " << head.size << " bytes\n";
-    const QString problem = head.problem();
+    out << path << ": " << size << " bytes\n";
+    const QString problem = headProblem(head, size);
     if (!problem.isEmpty()) {
         out << problem << '\n';
         return;

@@ -3,8 +3,8 @@
 #include "beatstext.h"
 #include "commands.h"
 #include "failure.h"
+#include "headcheck.h"
 #include "musicfile.h"
-#include "musichead.h"
 #include "outputfile.h"
 #include "soundfile.h"
 
@@ -48,8 +48,8 @@ void unpack(const QString &path, const QString &wavPath, const QString &beatsPat
     checkOutputsApart(path, wavPath, beatsPath);
     // A head the show cannot read holds no beats and no audio: there is
     // nothing to take apart, and empty outputs would pass for a silent track.
-    const MusicHead head = readMusicHead(file);
-    const QString problem = head.problem();
+    const MusicFile::Head head = readCheckedHead(file);
+    const QString problem = headProblem(head, file.size());
     if (!problem.isEmpty())
         throw Failure(QStringLiteral("%1: %2").arg(path, problem));
     const QList<int> &beats = head.beats;
