@@ -32,6 +32,12 @@ EMSCRIPTEN_KEEPALIVE void show_musicEnds()
     show->musicEnds();
 }
 
+// The page's clock when the music is heard, or when the show goes on without it.
+EMSCRIPTEN_KEEPALIVE void show_musicStarts(double pageMs)
+{
+    show->musicStarts(pageMs);
+}
+
 // The page has left full screen while the show ran: the browser took the
 // Escape key for it.
 EMSCRIPTEN_KEEPALIVE void show_leftFullScreen()

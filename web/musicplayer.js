@@ -1,8 +1,11 @@
 'use strict';
 
 // Plays the music's frames as the page hands them over, from a ring of a
-// fixed size, and reports the audio clock: 10 for every 882 frames played,
-// as the desktop's audio callback counts its 20 ms buffers. A frame the page
+// fixed size, and reports the audio clock: its step for every callback's
+// worth of frames played, as the desktop's audio callback counts its
+// buffers. It also reports the context's frame at which the music starts
+// (the first frame that counts), so that the page starts the show timer
+// with it. A frame the page
 // has not delivered yet (the network is slow) is played as silence and not
 // counted, so the beats stay on the music; after the music's end every frame
 // counts, as on the desktop. The ring's size and the clock's pace come from
@@ -44,6 +47,7 @@ class MusicPlayer extends AudioWorkletProcessor {
     process(inputs, outputs) {
         const [left, right] = outputs[0];
         const before = this.clock();
+        const playedBefore = this.played;
         for (let i = 0; i < left.length; ++i) {
             if (this.readFrame < this.writeFrame) {
                 const at = (this.readFrame % this.capacity) * 2;
@@ -59,6 +63,8 @@ class MusicPlayer extends AudioWorkletProcessor {
                 if (this.ended)
                     ++this.played;
             }
+            if (playedBefore === 0 && this.played === 1)
+                this.port.postMessage({ startFrame: currentFrame + i });
         }
         const clock = this.clock();
         if (clock !== before)

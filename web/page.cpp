@@ -3,6 +3,8 @@
 
 #include <emscripten/emscripten.h>
 
+#include <cmath>
+
 // The page's side lives in page.js, as the global ShowPage.
 
 EM_JS(double, pageNow, (), { return ShowPage.now(); });
@@ -26,7 +28,17 @@ EM_JS(void, pageLoadTexture, (GLuint texture, const char *url), {
 
 namespace Page {
 
-double now() { return pageNow(); }
+// The page's readings are JavaScript numbers: one that is not a finite
+// number (a clock a test set to anything, a player that reported nonsense)
+// leaves the last good reading standing.
+double now()
+{
+    static double last = 0.0;
+    const double reading = pageNow();
+    if (std::isfinite(reading))
+        last = reading;
+    return last;
+}
 bool clockIsHeld() { return pageClockIsHeld() != 0; }
 void log(const std::string &line) { pageLog(line.c_str()); }
 void fail(const std::string &line) { pageFail(line.c_str()); }
@@ -38,7 +50,14 @@ void openMusic()
 }
 void start() { pageStart(); }
 void end() { pageEnd(); }
-float audioClock() { return pageAudioClock(); }
+float audioClock()
+{
+    static float last = 0.0f;
+    const float reading = pageAudioClock();
+    if (std::isfinite(reading) && reading >= 0.0f)
+        last = reading;
+    return last;
+}
 void loadTexture(GLuint texture, const char *url) { pageLoadTexture(texture, url); }
 
 } // namespace Page

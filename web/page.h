@@ -32,7 +32,8 @@ void openMusic();
 void start();
 // Stops the music and leaves full screen.
 void end();
-// The audio clock: 10 for every 882 frames Web Audio has played of the music.
+// The audio clock: its step (musiclayout.h) for every callback's worth of
+// frames Web Audio has played of the music.
 float audioClock();
 
 // Fills a texture from an image beside the page, when it has loaded.

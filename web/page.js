@@ -11,13 +11,15 @@ const musicAheadSeconds = 2;
 // Fewer frames of room than this are not worth a message to the player.
 const musicLeastFrames = 4096;
 const silentShow = '; the show runs silent and its beats do not fire';
-// A browser that has not started its sound this long after the click plays none.
+// A browser that has not started its sound this long after the click plays
+// none: the show runs silent from then on, until the sound starts after all.
 const soundStartsWithinMs = 5000;
 
 // The music file streamed to an AudioWorklet (musicplayer.js): its head goes
 // to the program's reader, the frames after it to the player as it plays
-// them. The audio clock comes back from the player: 10 for every 882 frames
-// played. The music's layout and pace are the program's (open()).
+// them. The audio clock comes back from the player, at the program's pace
+// (open() hands over the music's layout and pace). The show timer starts
+// when the music is heard, or as soon as it is known that none will be.
 class MusicStream {
     constructor(page) {
         this.page = page;
@@ -31,6 +33,8 @@ class MusicStream {
         this.node = null;
         this.wakeUp = null;      // resolves when the player reports
         this.headRead = null;    // resolves to whether the head is whole
+        this.startedAt = null;   // on the page's clock: when the show timer started
+        this.silentLine = null;  // the failure line of a sound still suspended
     }
 
     // layout: the program's sampleRate, bytesPerFrame, framesPerCallback and clockPerCallback.
@@ -93,14 +97,30 @@ class MusicStream {
         this.context = new AudioContext({ sampleRate: this.layout.sampleRate, latencyHint: 'interactive' });
         this.context.resume();
         this.started = this.headRead.then((whole) => {
-            if (!whole || this.stopped)
+            if (this.stopped)
                 return;
+            if (!whole) {
+                this.startShowTimer(this.page.now()); // silent, said already
+                return;
+            }
             // Without a sound device a browser may keep the context suspended:
             // the show runs silent then, as the desktop's does without one.
+            // The line stands only while the sound does not play: a context
+            // that starts later takes it away, and its music starts the
+            // show timer again.
             setTimeout(() => {
-                if (!this.stopped && this.context.state !== 'running')
-                    this.page.fail(`The browser plays no sound (its audio is ${this.context.state})${silentShow}`);
+                if (this.stopped || this.context.state === 'running')
+                    return;
+                this.silentLine = this.page.fail(
+                    `The browser plays no sound (its audio is ${this.context.state})${silentShow}`);
+                this.startShowTimer(this.page.now());
             }, soundStartsWithinMs);
+            this.context.addEventListener('statechange', () => {
+                if (this.context.state === 'running' && this.silentLine) {
+                    this.page.withdraw(this.silentLine);
+                    this.silentLine = null;
+                }
+            });
             return this.context.audioWorklet.addModule('musicplayer.js').then(() => {
                 if (this.stopped)
                     return;
@@ -118,10 +138,41 @@ class MusicStream {
                 this.node.connect(this.context.destination);
                 return this.pump();
             });
-        }).catch((error) => this.page.fail(`Cannot play music.bmm (${error.message})${silentShow}`));
+        }).catch((error) => {
+            this.page.fail(`Cannot play music.bmm (${error.message})${silentShow}`);
+            this.startShowTimer(this.page.now());
+        });
+    }
+
+    // The page's clock when the context's frame is heard: the output
+    // timestamp ties the context's clock to the page's at the speaker.
+    heardAt(frame) {
+        if (this.page.clockIsHeld())
+            return this.page.now();
+        const seconds = frame / this.context.sampleRate;
+        const { contextTime, performanceTime } = this.context.getOutputTimestamp();
+        if (performanceTime > 0)
+            return performanceTime + (seconds - contextTime) * 1000;
+        // No sound out yet to tie the clocks: the frame leaves after the
+        // context's latency.
+        const latency = this.context.outputLatency || this.context.baseLatency || 0;
+        return performance.now() + (seconds - this.context.currentTime + latency) * 1000;
+    }
+
+    // The show timer starts with the music, or where it is known that none
+    // comes; music that comes after all starts it again, on the music.
+    startShowTimer(ms, withMusic = false) {
+        if (this.stopped || (!withMusic && this.startedAt !== null))
+            return;
+        this.startedAt = ms;
+        Module._show_musicStarts(ms);
     }
 
     report(data) {
+        if (data.startFrame !== undefined) {
+            this.startShowTimer(this.heardAt(data.startFrame), true);
+            return;
+        }
         this.clock = data.clock;
         this.consumed = data.consumed;
         if (this.wakeUp) {
@@ -224,11 +275,19 @@ const ShowPage = {
 
     log(line) { console.log(line); },
 
+    // One line on the page and the console; returns the page's line.
     fail(line) {
         console.error(line);
         const item = document.createElement('div');
         item.textContent = line;
         document.getElementById('failures').append(item);
+        return item;
+    },
+
+    // A failure that is over: its line leaves the page, the console says so.
+    withdraw(item) {
+        console.warn(`Over: ${item.textContent}`);
+        item.remove();
     },
 
     frameDrawn(frame, showTime, pictured) {

@@ -6,6 +6,7 @@
 
 #include <emscripten/wget.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -93,11 +94,17 @@ void WebShow::stageLoaded()
 
 void WebShow::musicBegins(double fileSize)
 {
-    m_head = MusicFile::HeadParser(std::int64_t(fileSize));
+    // A size the page could not read (a header of no number, or beyond the
+    // integers a double holds exactly) is no size.
+    const bool known = std::isfinite(fileSize) && fileSize >= 0.0 && fileSize <= 9007199254740992.0
+                    && std::floor(fileSize) == fileSize;
+    m_head = MusicFile::HeadParser(known ? std::int64_t(fileSize) : -1);
 }
 
 int WebShow::musicBytes(const unsigned char *bytes, int length)
 {
+    if (!bytes || length < 0)
+        length = 0;
     const std::size_t used = m_head.feed(bytes, std::size_t(length));
     if (m_head.state() != MusicFile::HeadParser::State::Reading)
         headDone();
@@ -110,6 +117,14 @@ void WebShow::musicEnds()
     m_head.finish();
     if (wasReading)
         headDone();
+}
+
+void WebShow::musicStarts(double pageMs)
+{
+    if (!std::isfinite(pageMs))
+        pageMs = Page::now();
+    m_timerStart = pageMs;
+    m_timerStarted = true;
 }
 
 void WebShow::headDone()
@@ -156,8 +171,7 @@ void WebShow::start()
 {
     m_state = State::Running;
     Page::start();
-    m_timerStart = Page::now();
-    m_fpsTimerStart = m_timerStart;
+    m_fpsTimerStart = Page::now();
     emscripten_request_animation_frame_loop(onFrame, this);
 }
 
@@ -187,6 +201,7 @@ bool WebShow::key(const std::string &code)
     } else if (code == "Enter") {
         m_clock.restart();
         m_timerStart = Page::now();
+        m_timerStarted = true;
     } else if (code == "Escape") {
         end("Escape");
     } else {
@@ -195,9 +210,11 @@ bool WebShow::key(const std::string &code)
     return true;
 }
 
+// Held at 0 until the music starts, and until its start is heard (the
+// output's latency puts it a little ahead of the page's clock).
 std::int64_t WebShow::showTimerMs() const
 {
-    return std::int64_t(std::floor(Page::now() - m_timerStart));
+    return m_timerStarted ? std::int64_t(std::floor(std::max(0.0, Page::now() - m_timerStart))) : 0;
 }
 
 std::int64_t WebShow::fpsTimerMs() const

@@ -29,6 +29,11 @@ public:
     void musicBegins(double fileSize);
     int musicBytes(const unsigned char *bytes, int length);
     void musicEnds();
+    // The show timer starts at this moment of the page's clock: when the
+    // music's first frame is heard, or when the page knows none will be
+    // (a silent show). Until then the picture holds at 0; music heard after
+    // a silent start starts the timer again, so that the cuts fall on it.
+    void musicStarts(double pageMs);
     // Whether the head is whole: the bytes after it are the music's.
     bool musicHeadRead() const { return m_head.state() == MusicFile::HeadParser::State::Complete; }
 
@@ -78,7 +83,8 @@ private:
     std::vector<int> m_beats;      // the beat times from the music file's head, in file order
 
     State m_state = State::Waiting;
-    double m_timerStart = 0.0;     // the show timer: since the start or the last Return; ends the show
+    bool m_timerStarted = false;   // the show timer holds at 0 until the music starts
+    double m_timerStart = 0.0;     // the show timer: since the music's start or the last Return; ends the show
     double m_fpsTimerStart = 0.0;  // since the last frame-rate report
     int m_frames = 0;              // frames drawn since the start
     float m_last;                  // the last beat fired; only larger ones fire after it

@@ -41,10 +41,12 @@ after(async () => {
     await server?.stop();
 });
 
-// The show's page with its clock held, started by a click.
+// The show's page with its clock held, started by a click; its show timer
+// starts with the music, at the held clock's 0.
 async function heldShow(name, options = {}) {
     const show = await openShow(browser, server.page(name, options.files, '?clock=held'), options);
     await show.page.mouse.click(5, 5);
+    await show.page.waitForFunction(() => ShowPage.music.startedAt !== null, { timeout: 60000 });
     return show;
 }
 
@@ -115,6 +117,7 @@ describe('picture', () => {
     test('the canvas is drawn at the device\'s pixels', () => framesMatchTheDesktop(
         { width: 160, height: 90, scale: 2 },
         [{ timerMs: timerFor(16.5), showTime: 16.5 }]));  // shot 4, at 320x180 pixels
+
 });
 
 describe('keys', () => {
@@ -169,6 +172,104 @@ describe('keys', () => {
 });
 
 describe('music and beats', () => {
+    // The sound is found in the audio itself: a second worklet after the
+    // player finds the context's frame of the first sample that is not
+    // silence (the music's frames are none), which the browser's output
+    // timestamp puts on the page's clock. The show timer's start is found
+    // from the frames drawn: each frame's page clock less its show time at
+    // 1250 ms a second; the earliest such is the start, as the frame reads
+    // its clock before it is reported.
+    test('the show timer starts when the music is heard', async () => {
+        const music = musicFile([], 5 * 44100);
+        const { page, errors } = await openShow(browser, server.page('together', { 'music.bmm': music }), {
+            beforeLoad: (page) => page.evaluateOnNewDocument(() => {
+                const recorder = `registerProcessor('first-sound', class extends AudioWorkletProcessor {
+                    process(inputs) {
+                        const left = inputs[0][0];
+                        for (let i = 0; !this.heard && left && i < left.length; ++i) {
+                            if (left[i] !== 0) {
+                                this.heard = true;
+                                this.port.postMessage(currentFrame + i);
+                            }
+                        }
+                        return true;
+                    }
+                });`;
+                const recorderUrl = URL.createObjectURL(new Blob([recorder], { type: 'text/javascript' }));
+                const addModule = AudioWorklet.prototype.addModule;
+                AudioWorklet.prototype.addModule = function (url, ...rest) {
+                    return addModule.call(this, recorderUrl).then(() => addModule.call(this, url, ...rest));
+                };
+                const connect = AudioNode.prototype.connect;
+                AudioNode.prototype.connect = function (destination, ...rest) {
+                    if (this instanceof AudioWorkletNode && destination instanceof AudioDestinationNode) {
+                        const tap = new AudioWorkletNode(this.context, 'first-sound');
+                        tap.port.onmessage = (event) => {
+                            const { contextTime, performanceTime } = this.context.getOutputTimestamp();
+                            window.firstSoundAt = performanceTime
+                                + (event.data / this.context.sampleRate - contextTime) * 1000;
+                        };
+                        connect.call(this, tap);
+                        connect.call(tap, destination); // silent: it writes no output
+                    }
+                    return connect.call(this, destination, ...rest);
+                };
+            }),
+        });
+        await page.evaluate(() => {
+            window.frames = [];
+            const frameDrawn = ShowPage.frameDrawn.bind(ShowPage);
+            ShowPage.frameDrawn = (frame, showTime, pictured) => {
+                window.frames.push([performance.now(), showTime]);
+                frameDrawn(frame, showTime, pictured);
+            };
+        });
+        const clickAt = await page.evaluate(() => performance.now());
+        await page.mouse.click(5, 5);
+        await page.waitForFunction(() => window.firstSoundAt !== undefined && ShowPage.lastFrame.showTime > 0.5,
+                                   { timeout: 60000 });
+        const { firstSoundAt, frames } = await page.evaluate(() => ({ firstSoundAt, frames: window.frames }));
+        await page.close();
+        const timerStart = Math.min(...frames.filter(([, t]) => t > 0).map(([at, t]) => at - t * 1250));
+        // Before the music, the picture held at 0.
+        assert.ok(frames.filter(([at]) => at < firstSoundAt - 20).every(([, t]) => t === 0));
+        const apart = timerStart - firstSoundAt;
+        console.log(`the show timer starts ${apart.toFixed(1)} ms after the first sound heard, `
+                    + `which came ${(firstSoundAt - clickAt).toFixed(1)} ms after the click`);
+        // A frame (16.7 ms at 60 a second) of room for where frames fall.
+        assert.ok(Math.abs(apart) < 20, `the show timer starts ${apart} ms after the music`);
+        assert.deepEqual(errors, []);
+    });
+
+    test('a sound that starts after the page gave up on it takes its line away and restarts the show timer', async () => {
+        const { page, errors } = await openShow(browser, server.page('latesound', { 'music.bmm': musicFile([0, 50], 44100) }), {
+            beforeLoad: (page) => page.evaluateOnNewDocument(() => {
+                // Suspended past the page's 5 s, then running.
+                window.AudioContext = class extends AudioContext {
+                    constructor(options) {
+                        super(options);
+                        this.suspend();
+                        setTimeout(() => super.resume(), 6500);
+                    }
+                    resume() { return Promise.resolve(); }
+                };
+            }),
+        });
+        await page.mouse.click(5, 5);
+        await page.waitForFunction(() => document.querySelector('#failures > div') !== null, { timeout: 60000 });
+        assert.match((await failureLines(page))[0], /^The browser plays no sound \(its audio is suspended\)/);
+        // The silent show runs meanwhile.
+        await page.waitForFunction(() => ShowPage.lastFrame.showTime > 0, { timeout: 60000 });
+        await page.waitForFunction(() => ShowPage.music.clock >= 100, { timeout: 60000 });
+        assert.deepEqual(await failureLines(page), []);
+        // The show timer started again with the music, more than 5 s after the click.
+        const { showTime, heard } = await page.evaluate(() => ({ showTime: ShowPage.lastFrame.showTime, heard: ShowPage.music.clock }));
+        // The clock's 500 units a second against show time's 0.8: within a second of each other.
+        assert.ok(Math.abs(showTime / 0.8 - heard / 500) < 1, `show time ${showTime}, audio clock ${heard}`);
+        assert.equal(errors.length, 1, errors.join('\n'));
+        await page.close();
+    });
+
     test('beats fire in order once the audio clock has reached them, also past the music\'s end', async () => {
         // One second of music; beats the show's rule fires (0, 50, 120, 400,
         // and 700 after the music has ended) and ones it never fires (-5,
