@@ -45,10 +45,11 @@ WebShow::WebShow()
     if (m_context <= 0) {
         Page::fail("This browser has no WebGL 2: the show cannot draw its picture");
     } else {
-        emscripten_webgl_make_context_current(m_context);
-        m_scene.emplace();
-        glGenTextures(1, &m_font);
-        Page::loadTexture(m_font, "text.png");
+        // A browser may take the GL away (a reset of the GPU, too many pages
+        // with GL); asking to get it back, the show builds its objects again.
+        emscripten_set_webglcontextlost_callback(canvas, this, EM_TRUE, onContextLost);
+        emscripten_set_webglcontextrestored_callback(canvas, this, EM_TRUE, onContextRestored);
+        buildGL();
         loadStages();
     }
 
@@ -56,6 +57,37 @@ WebShow::WebShow()
 
     emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, this, EM_TRUE, onKey);
     emscripten_set_click_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, this, EM_TRUE, onClick);
+}
+
+// The GL objects of the show, on a new context or on one given back.
+void WebShow::buildGL()
+{
+    emscripten_webgl_make_context_current(m_context);
+    m_scene.emplace();
+    glGenTextures(1, &m_font);
+    Page::loadTexture(m_font, "text.png");
+}
+
+EM_BOOL WebShow::onContextLost(int, const void *, void *show)
+{
+    WebShow *self = static_cast<WebShow *>(show);
+    self->m_contextLost = true;
+    // Gone with the context; let go of while it is lost, when the GL takes
+    // every call quietly.
+    self->m_scene.reset();
+    glDeleteTextures(1, &self->m_font);
+    self->m_font = 0;
+    // Handled (the default prevented): the browser may then give it back.
+    return EM_TRUE;
+}
+
+EM_BOOL WebShow::onContextRestored(int, const void *, void *show)
+{
+    WebShow *self = static_cast<WebShow *>(show);
+    self->m_contextLost = false;
+    self->buildGL();
+    self->buildScene();
+    return EM_TRUE;
 }
 
 void WebShow::loadStages()
@@ -81,15 +113,17 @@ void WebShow::onStageFailed(unsigned, void *data, int status, const char *status
 
 void WebShow::stageLoaded()
 {
-    if (!m_vertexStage.loaded || !m_fragmentStage.loaded)
+    buildScene();
+}
+
+void WebShow::buildScene()
+{
+    if (!m_vertexStage.loaded || !m_fragmentStage.loaded || m_contextLost)
         return;
     emscripten_webgl_make_context_current(m_context);
     const std::string error = m_scene->build(m_vertexStage.source, m_fragmentStage.source);
     if (!error.empty())
         Page::fail(error);
-    // The texts are the GL's now.
-    m_vertexStage.source = {};
-    m_fragmentStage.source = {};
 }
 
 void WebShow::musicBegins(double fileSize)
@@ -256,7 +290,7 @@ bool WebShow::frame()
     const float showTime = m_clock.frame(now);
     m_beat = BeatRule::decay(m_beat);
 
-    if (m_scene) {
+    if (m_scene && !m_contextLost) {
         // The canvas at the device's pixels, which the scene measures in.
         double cssWidth = 0.0, cssHeight = 0.0;
         emscripten_get_element_css_size(canvas, &cssWidth, &cssHeight);
@@ -270,7 +304,7 @@ bool WebShow::frame()
         }
         m_scene->draw(m_width, m_height, showTime, BeatRule::fed(m_beat), m_font);
     }
-    Page::frameDrawn(++m_frames, showTime, m_scene && m_scene->isReady());
+    Page::frameDrawn(++m_frames, showTime, m_scene && m_scene->isReady() && !m_contextLost);
 
     if (over)
         end("its 38.2 s are over");

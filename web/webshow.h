@@ -49,9 +49,13 @@ private:
     static EM_BOOL onClick(int eventType, const EmscriptenMouseEvent *event, void *show);
     static void onStageLoaded(unsigned handle, void *stage, void *bytes, unsigned length);
     static void onStageFailed(unsigned handle, void *stage, int status, const char *statusText);
+    static EM_BOOL onContextLost(int eventType, const void *reserved, void *show);
+    static EM_BOOL onContextRestored(int eventType, const void *reserved, void *show);
 
     void loadStages();
     void stageLoaded();
+    void buildGL();
+    void buildScene();
     void headDone();
     void start();
     bool frame();
@@ -67,11 +71,12 @@ private:
     {
         WebShow *show;
         const char *url;
-        std::string source;
+        std::string source; // kept, to build the program again on a restored context
         bool loaded = false;
     };
 
     EMSCRIPTEN_WEBGL_CONTEXT_HANDLE m_context = 0;
+    bool m_contextLost = false;    // the browser took the GL away; it may give it back
     std::optional<SceneProgram> m_scene;
     GLuint m_font = 0;
     Stage m_vertexStage{this, "shader.vert", {}};

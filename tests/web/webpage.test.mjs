@@ -74,10 +74,12 @@ async function frameAsPng(page, showTime) {
 describe('picture', () => {
     // Each frame is saved as SHOWTIME.png and held against the desktop's
     // offscreen scene at that show time and size, within the scene tests'
-    // limits, by the desktop's own comparison.
-    async function framesMatchTheDesktop(options, moments) {
+    // limits, by the desktop's own comparison. prepare(page) runs before the
+    // first.
+    async function framesMatchTheDesktop(options, moments, prepare) {
         const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'webframes-'));
         const { page, errors } = await heldShow('picture', options);
+        await prepare?.(page);
         for (const { timerMs, keys = [], showTime } of moments) {
             await page.evaluate((ms) => ShowPage.setClock(ms), timerMs);
             for (const key of keys)
@@ -118,6 +120,27 @@ describe('picture', () => {
         { width: 160, height: 90, scale: 2 },
         [{ timerMs: timerFor(16.5), showTime: 16.5 }]));  // shot 4, at 320x180 pixels
 
+    test('a lost WebGL context comes back with the picture', () => framesMatchTheDesktop(
+        { width: 320, height: 180 },
+        [{ timerMs: timerFor(24), showTime: 24 }],
+        async (page) => {
+            await page.evaluate((ms) => ShowPage.setClock(ms), timerFor(2.5));
+            await frameAt(page, 2.5);
+            // As a browser takes the GL away (a GPU reset): frames go on
+            // without a picture until it gives it back.
+            await page.evaluate(() => {
+                window.loseContext = GLctx.getExtension('WEBGL_lose_context');
+                window.loseContext.loseContext();
+            });
+            await page.waitForFunction(() => GLctx.isContextLost() && !ShowPage.lastFrame.pictured);
+            const drawn = await framesDrawn(page);
+            await page.waitForFunction((n) => ShowPage.lastFrame.frame > n + 2, { timeout: 60000 }, drawn);
+            await page.evaluate(() => window.loseContext.restoreContext());
+            await page.waitForFunction(() => !GLctx.isContextLost() && ShowPage.lastFrame.pictured,
+                                       { timeout: 60000 });
+            // The font image comes again from the browser's cache.
+            await sleep(300);
+        }));
 });
 
 describe('keys', () => {
