@@ -1,8 +1,7 @@
 #include "webshow.h"
-#include "beatrule.h"
+#include "keymap.h"
 #include "musiclayout.h"
 #include "page.h"
-#include "showtime.h"
 
 #include <emscripten/wget.h>
 
@@ -13,7 +12,6 @@
 namespace {
 
 const char *const canvas = "#canvas";
-constexpr double fpsReportMs = 1000.0;
 const char *const silent = "; the show runs silent and its beats do not fire";
 
 // A float as the desktop's debug log prints it (six significant digits).
@@ -27,7 +25,6 @@ std::string number(double value)
 } // namespace
 
 WebShow::WebShow()
-    : m_last(BeatRule::noneFired)
 {
     EmscriptenWebGLContextAttributes attributes;
     emscripten_webgl_init_context_attributes(&attributes);
@@ -209,11 +206,12 @@ void WebShow::start()
     emscripten_request_animation_frame_loop(onFrame, this);
 }
 
-bool WebShow::key(const std::string &code)
+bool WebShow::key(const char *code)
 {
+    const KeyMap::Binding binding = KeyMap::forDomCode(code);
     if (m_state == State::Waiting) {
         // Any key but Escape (with which a browser leaves things) starts the show.
-        if (code == "Escape")
+        if (binding.action == KeyMap::Action::Quit)
             return false;
         start();
         return true;
@@ -221,27 +219,14 @@ bool WebShow::key(const std::string &code)
     if (m_state == State::Ended)
         return false;
 
-    // The physical keys, as the desktop's: the keypad's Enter is not Return.
-    if (code == "ArrowUp") {
-        m_clock.seek(ShowTime::bigStep);
-    } else if (code == "ArrowDown") {
-        m_clock.seek(-ShowTime::bigStep);
-    } else if (code == "ArrowRight") {
-        m_clock.seek(ShowTime::smallStep);
-    } else if (code == "ArrowLeft") {
-        m_clock.seek(-ShowTime::smallStep);
-    } else if (code == "Space") {
-        m_clock.toggleHold(showTimerMs());
-    } else if (code == "Enter") {
-        m_clock.restart();
+    const ShowHost::KeyOutcome outcome = ShowHost::act(m_show, binding, showTimerMs());
+    if (outcome.restartTimer) {
         m_timerStart = Page::now();
         m_timerStarted = true;
-    } else if (code == "Escape") {
-        end("Escape");
-    } else {
-        return false;
     }
-    return true;
+    if (outcome.quit)
+        end("Escape");
+    return outcome.handled;
 }
 
 // Held at 0 until the music starts, and until its start is heard (the
@@ -267,28 +252,18 @@ bool WebShow::frame()
     if (m_state != State::Running)
         return false;
 
-    // One reading of the show timer serves the whole frame.
-    const std::int64_t now = showTimerMs();
-
-    m_fps += 1.0f;
-    const bool over = ShowTime::isOver(now);
-
-    if (double(fpsTimerMs()) >= fpsReportMs) {
-        Page::log(number(m_fps));
-        m_fpsTimerStart = Page::now();
-        m_fps = 0.0f;
-        Page::log(number(float(now) / 1000.0f));
-    }
-
-    // The page's one thread also moves the audio clock, between frames.
+    // The page's one thread also moves the audio clock, between frames: one
+    // reading serves the whole frame.
     const float clock = Page::audioClock();
-    BeatRule::fireReached(m_beats, m_last, [clock] { return clock; }, [this, clock](int beat) {
-        Page::log(std::to_string(beat) + " " + number(clock));
-        m_beat = BeatRule::pulseOnBeat;
-    });
-
-    const float showTime = m_clock.frame(now);
-    m_beat = BeatRule::decay(m_beat);
+    const ShowHost::Frame frame = ShowHost::frame(m_show, m_beats, showTimerMs(), fpsTimerMs(), [clock] { return clock; });
+    if (frame.report) {
+        Page::log(number(frame.reportedFrames));
+        m_fpsTimerStart = Page::now();
+        Page::log(number(frame.reportedSeconds));
+    }
+    for (const ShowHost::FiredBeat &fired : frame.fired)
+        Page::log(std::to_string(fired.beat) + " " + number(fired.clock));
+    const float showTime = frame.uniforms.showTime;
 
     if (m_scene && !m_contextLost) {
         // The canvas at the device's pixels, which the scene measures in.
@@ -302,11 +277,11 @@ bool WebShow::frame()
             m_width = width;
             m_height = height;
         }
-        m_scene->draw(m_width, m_height, showTime, BeatRule::fed(m_beat), m_font);
+        m_scene->draw(m_width, m_height, showTime, frame.uniforms.beat, m_font);
     }
     Page::frameDrawn(++m_frames, showTime, m_scene && m_scene->isReady() && !m_contextLost);
 
-    if (over)
+    if (frame.over)
         end("its 38.2 s are over");
     return m_state == State::Running;
 }

@@ -3,7 +3,7 @@
 
 #include "musichead.h"
 #include "sceneprogram.h"
-#include "showclock.h"
+#include "showhost.h"
 
 #include <emscripten/html5.h>
 
@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-// The show in a web page: the desktop window's frame loop, beat check and
-// keys, on the page's canvas with WebGL 2, its clock and its music (page.js).
+// The show in a web page: a shell over the show's host (showhost.h) and its
+// key map, on the page's canvas with WebGL 2, its clock and its music (page.js).
 // The show waits for a first click or key, which browsers require before
 // they play sound, and then runs as on the desktop.
 class WebShow
@@ -59,7 +59,7 @@ private:
     void headDone();
     void start();
     bool frame();
-    bool key(const std::string &code);
+    bool key(const char *code);
     void end(const char *why);
 
     // The show timer and the frame-rate report's timer, in whole
@@ -92,10 +92,7 @@ private:
     double m_timerStart = 0.0;     // the show timer: since the music's start or the last Return; ends the show
     double m_fpsTimerStart = 0.0;  // since the last frame-rate report
     int m_frames = 0;              // frames drawn since the start
-    float m_last;                  // the last beat fired; only larger ones fire after it
-    float m_beat = 0.0f;           // the beat pulse: 1 when a beat fires, 0.1 less every frame, unclamped
-    float m_fps = 0.0f;            // frames since the last frame-rate report
-    ShowClock::State m_clock;      // the show time as the keys move it, on the show timer
+    ShowHost::State m_show;        // the beats fired, the pulse, the frame count, the show time's adjustments
 };
 
 #endif // WEBSHOW_H
