@@ -25,14 +25,14 @@ public:
     qint64 now() const { return m_now; }
     void advance(qint64 ms) { m_now += ms; }
 
-protected:
     qint64 readClock() const override { return m_now; }
 
 private:
     qint64 m_now = 0;
 };
 
-// The tests' view into the studio window: its state, and what it drew.
+// The tests' hands on the studio window: its pieces, through their own
+// interfaces, and what it drew.
 struct StudioProbe
 {
     explicit StudioProbe(StudioWindow &window) : window(window) {}
@@ -67,7 +67,7 @@ struct StudioProbe
     {
         window.start();
         return QTest::qWaitForWindowExposed(&window)
-                && QTest::qWaitFor([this] { return builds() > 0 && !window.m_sceneDirty; }, 60000);
+                && QTest::qWaitFor([this] { return builds() > 0 && window.view().isDrawn(); }, 60000);
     }
 
     // A window started, its first build drawn; without the timeline strip
@@ -99,28 +99,28 @@ struct StudioProbe
     }
 
     // Programs linked, and builds that failed, so far.
-    int programs() const { return window.m_supervisor.programs(); }
-    int builds() const { return window.m_supervisor.programs() + window.m_supervisor.failedBuilds(); }
-    int drawnProgram() const { return window.m_drawnProgram; }
-    int slowBuilds() const { return window.m_supervisor.slowBuilds(); }
+    int programs() const { return window.programs().supervisor().programs(); }
+    int builds() const { return programs() + window.programs().supervisor().failedBuilds(); }
+    int drawnProgram() const { return window.view().drawnProgram(); }
+    int slowBuilds() const { return window.programs().supervisor().slowBuilds(); }
     // How long a new program's first frame may take before it is turned away.
-    void setSlowFrameMs(qint64 ms) { window.m_supervisor.setSlowFrameMs(ms); }
-    int sceneDraws() const { return window.m_sceneDraws; }
-    int framesFollowed() const { return window.m_framesFollowed; }
-    QStringList messages() const { return window.m_messages; }
-    QString stageInError() const { return window.m_stageInError; }
-    QRect messagesBox() const { return window.m_headsUp.messagesBox(); }
-    bool headsUpOn() const { return window.m_headsUp.isOn(); }
-    double scale() const { return window.m_scale; }
-    QSize drawnSize() const { return window.m_scene ? window.m_scene->size() : QSize(); }
-    Transport &transport() { return window.m_transport; }
-    ProgramBuilder *builder() { return window.m_builder.get(); }
-    MusicPlayer &player() { return window.m_player; }
+    void setSlowFrameMs(qint64 ms) { window.programs().setSlowFrameMs(ms); }
+    int sceneDraws() const { return window.view().draws(); }
+    int framesFollowed() const { return window.pace().followed(); }
+    QStringList messages() const { return window.programs().messages(); }
+    QString stageInError() const { return window.programs().stageInError(); }
+    QRect messagesBox() const { return window.headsUp().messagesBox(); }
+    bool headsUpOn() const { return window.headsUp().isOn(); }
+    double scale() const { return window.view().scale(); }
+    QSize drawnSize() const { return window.view().size(); }
+    Transport &transport() { return window.transport(); }
+    ProgramBuilder *builder() { return window.programs().builder(); }
+    MusicPlayer &player() { return window.player(); }
     qint64 now() const { return window.readClock(); }
-    const BeatEdits &edits() const { return window.m_edits; }
-    const TimelineStrip &strip() const { return window.m_strip; }
+    const BeatEdits &edits() const { return window.beats().edits(); }
+    const TimelineStrip &strip() const { return window.strip().strip(); }
     // What the heads-up line says of the last key, for a moment.
-    QString note() const { return window.m_note; }
+    QString note() const { return window.notes().current(); }
     QString headsUpLine() const { return HeadsUp::line(window.headsUpStatus(0.0)); }
 
     // The scene as last drawn, at the size drawn, and the whole window as
@@ -132,7 +132,7 @@ struct StudioProbe
     QVector<float> uniform(const char *name, int components)
     {
         window.makeCurrent();
-        QOpenGLShaderProgram *program = window.m_renderer ? window.m_renderer->program() : nullptr;
+        QOpenGLShaderProgram *program = window.view().program();
         return program ? GLReadBack::uniform(*program, name, components) : QVector<float>();
     }
 
