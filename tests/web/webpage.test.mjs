@@ -166,6 +166,21 @@ describe('keys', () => {
         await page.close();
     });
 
+    // The program takes numbers from the page's JavaScript: one that is no
+    // number must not reach an integer (in WebAssembly that traps).
+    test('a page clock or music start that is no number leaves the show time as it was', async () => {
+        const { page, errors } = await heldShow('nonumber');
+        assert.equal(await showTimeAfter(page, 2500), 2);
+        for (const reading of [NaN, Infinity, -Infinity])
+            assert.equal(await showTimeAfter(page, reading), 2);
+        assert.equal(await showTimeAfter(page, 3750), 3);
+        // A music start that is no number is taken as now: the timer starts at 3750.
+        await page.evaluate(() => Module._show_musicStarts(NaN));
+        assert.equal(await showTimeAfter(page, 5000), 1);
+        assert.deepEqual(errors, []);
+        await page.close();
+    });
+
     test('Escape ends the show: the music stops, full screen is left, no frame follows', async () => {
         const { page, lines, errors } = await heldShow('escape');
         await showTimeAfter(page, 1000);
