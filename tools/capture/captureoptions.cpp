@@ -67,9 +67,9 @@ struct Parser
                 "parts that are missing, doubled, overlapping, unfinished or made differently. "
                 "--slurm N does all of it on the Slurm cluster of this machine: it submits the N parts "
                 "as one job array and the join as a job that runs once all of them have finished well, "
-                "and keeps the parts and the logs in the folder OUT's name without its extension plus "
-                "'.parts', beside OUT. Should a part fail, Slurm cancels the join; the same command "
-                "again renders only the parts that are missing, then joins them."));
+                "and keeps the parts and the logs beside OUT in a folder named after it (show.parts "
+                "for show.mp4). Should a part fail, Slurm cancels the join; the same command again "
+                "draws only the parts that are missing, then joins them."));
         parser.addOptions({help, size, fps, from, to, supersample, shutter, subframes, png, codec, crf, preset,
                            music, stallLimit, part, join, slurm, partition, time, cpusPerTask, account});
         parser.addPositionalArgument(QStringLiteral("OUT"),
