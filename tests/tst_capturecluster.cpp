@@ -92,6 +92,11 @@ void CaptureClusterTest::clusterCaptureIsTheOneMachineCapture()
     QCOMPARE(SlurmJobs::field(partsJob, QStringLiteral("Partition")), QStringLiteral("local"));
     QCOMPARE(SlurmJobs::field(partsJob, QStringLiteral("TimeLimit")), QStringLiteral("00:20:00"));
     QCOMPARE(SlurmJobs::field(partsJob, QStringLiteral("Account")), QStringLiteral("shows"));
+    // While they run, the same command submits nothing twice.
+    const Run twice = submit(folder.path());
+    QCOMPARE(twice.exitCode, 1);
+    QVERIFY2(twice.errors.contains(QStringLiteral("the jobs %1 submitted earlier").arg(jobs))
+             && twice.errors.contains(QLatin1String("still queued or running")), qPrintable(twice.errors));
     QVERIFY(SlurmJobs::waitForEnd(jobs, jobsEndWithinMs));
 
     checkIsTheWhole(folder.filePath(QStringLiteral("show.mkv")));
@@ -100,6 +105,13 @@ void CaptureClusterTest::clusterCaptureIsTheOneMachineCapture()
     for (const char *name : {"part-1.mkv", "part-2.mkv", "part-3.mkv", "part-1.log", "part-3.log", "join.log",
                              "part.sh", "join.sh"})
         QVERIFY2(kept.contains(name), qPrintable(kept.join(' ')));
+
+    // Parts of this capture are not taken for another's, nor replaced.
+    const Run other = submit(folder.path(), {"--supersample", "2"});
+    QCOMPARE(other.exitCode, 1);
+    QVERIFY2(other.errors.contains(QLatin1String("show.parts/part-1.mkv belongs to another capture: it was made "
+                                                 "with --supersample 1, not 2")), qPrintable(other.errors));
+    QVERIFY(SlurmJobs::submitted(other.errors).isEmpty());
 }
 
 void CaptureClusterTest::failedPartIsNamedAndDrawnAgain()
