@@ -20,7 +20,7 @@ namespace {
 // 0, so no beat after 0 fires. The log says why, once.
 void warnSilent(const char *step, const std::string &why)
 {
-    qWarning("%s: %s; the show runs silent and its beats do not fire", step, why.c_str());
+    qWarning("%s: %s; %s", step, why.c_str(), ShowFiles::silentShow);
 }
 
 } // namespace
@@ -77,7 +77,7 @@ void Window::initializeGL()
             warnSilent("cannot open the audio device", why);
     }
 
-    const QImage image(QStringLiteral("text.png"));
+    const QImage image(QString::fromLatin1(ShowFiles::font));
 
     m_timer.start();
     m_fpsTimer.start();

@@ -1,6 +1,7 @@
 #ifndef WINDOW_H
 #define WINDOW_H
 
+#include "showfiles.h"
 #include "showhost.h"
 
 #include <QElapsedTimer>
@@ -55,7 +56,7 @@ private:
     QElapsedTimer m_timer;          // the show timer: since the start or the last Return; ends the show
     QElapsedTimer m_fpsTimer;       // since the last frame-rate report
     QList<int> m_beats;             // the beat times from the music file's head, in file order
-    QFile m_file{QStringLiteral("music.bmm")}; // the music file, open at the audio still to play
+    QFile m_file{QString::fromLatin1(ShowFiles::music)}; // the music file, open at the audio still to play
     float m_last = -1.0f;           // the last beat fired; only larger ones fire after it
     // The audio clock: 10 more every audio callback. Written by the audio
     // thread, read by the frame loop: only whole values cross.

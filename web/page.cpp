@@ -1,5 +1,6 @@
 #include "page.h"
 #include "musiclayout.h"
+#include "showfiles.h"
 
 #include <emscripten/emscripten.h>
 
@@ -16,8 +17,10 @@ EM_JS(void, pageFrameDrawn, (int frame, float showTime, int pictured), {
 });
 // The music's layout and pace come from the show's rules, so that the page
 // and its audio worklet type none of them again.
-EM_JS(void, pageOpenMusic, (int sampleRate, int bytesPerFrame, int framesPerCallback, float clockPerCallback), {
-    ShowPage.music.open({ sampleRate, bytesPerFrame, framesPerCallback, clockPerCallback });
+EM_JS(void, pageOpenMusic, (const char *fileName, const char *silentShow, int sampleRate, int bytesPerFrame,
+                            int framesPerCallback, float clockPerCallback), {
+    ShowPage.music.open({ fileName: UTF8ToString(fileName), silentShow: '; ' + UTF8ToString(silentShow),
+                          sampleRate, bytesPerFrame, framesPerCallback, clockPerCallback });
 });
 EM_JS(void, pageStart, (), { ShowPage.start(); });
 EM_JS(void, pageEnd, (), { ShowPage.end(); });
@@ -45,7 +48,7 @@ void fail(const std::string &line) { pageFail(line.c_str()); }
 void frameDrawn(int frame, float showTime, bool pictured) { pageFrameDrawn(frame, showTime, pictured ? 1 : 0); }
 void openMusic()
 {
-    pageOpenMusic(MusicFile::sampleRate, MusicFile::bytesPerFrame, MusicFile::framesPerCallback,
+    pageOpenMusic(ShowFiles::music, ShowFiles::silentShow, MusicFile::sampleRate, MusicFile::bytesPerFrame, MusicFile::framesPerCallback,
                   MusicFile::clockPerCallback);
 }
 void start() { pageStart(); }

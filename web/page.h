@@ -24,9 +24,9 @@ void fail(const std::string &line);
 // been built), for the page's tests and benchmark.
 void frameDrawn(int frame, float showTime, bool pictured);
 
-// Starts fetching the music file's head, handing the page the music's
-// layout and pace; its bytes come back through the show's exported music
-// calls.
+// Starts fetching the music file's head, handing the page the file's name,
+// the music's layout and pace and the silent show's words; its bytes come
+// back through the show's exported music calls.
 void openMusic();
 // Inside a click or key: full screen, and the music from its first sample.
 void start();

@@ -10,7 +10,6 @@
 const musicAheadSeconds = 2;
 // Fewer frames of room than this are not worth a message to the player.
 const musicLeastFrames = 4096;
-const silentShow = '; the show runs silent and its beats do not fire';
 // A browser that has not started its sound this long after the click plays
 // none: the show runs silent from then on, until the sound starts after all.
 const soundStartsWithinMs = 5000;
@@ -37,12 +36,14 @@ class MusicStream {
         this.silentLine = null;  // the failure line of a sound still suspended
     }
 
-    // layout: the program's sampleRate, bytesPerFrame, framesPerCallback and clockPerCallback.
+    // layout: the program's fileName and silentShow (the words of a show without
+    // its music), and the music's sampleRate, bytesPerFrame, framesPerCallback
+    // and clockPerCallback.
     open(layout) {
         this.layout = layout;
         this.aheadFrames = musicAheadSeconds * layout.sampleRate;
         this.headRead = this.readHead().catch((error) => {
-            this.page.fail(`Cannot read music.bmm (${error.message})${silentShow}`);
+            this.page.fail(`Cannot read ${this.layout.fileName} (${error.message})${this.layout.silentShow}`);
             return false;
         });
     }
@@ -52,13 +53,13 @@ class MusicStream {
         try {
             // Past the HTTP cache: a copy of a long music file on disk serves
             // nobody, the page reads it as it plays.
-            response = await fetch('music.bmm', { cache: 'no-store' });
+            response = await fetch(this.layout.fileName, { cache: 'no-store' });
         } catch (error) {
-            this.page.fail(`Cannot load music.bmm (${error.message})${silentShow}`);
+            this.page.fail(`Cannot load ${this.layout.fileName} (${error.message})${this.layout.silentShow}`);
             return false;
         }
         if (!response.ok) {
-            this.page.fail(`Cannot load music.bmm (HTTP ${response.status} ${response.statusText})${silentShow}`);
+            this.page.fail(`Cannot load ${this.layout.fileName} (HTTP ${response.status} ${response.statusText})${this.layout.silentShow}`);
             return false;
         }
         // A size given for compressed bytes is not the file's.
@@ -112,7 +113,7 @@ class MusicStream {
                 if (this.stopped || this.context.state === 'running')
                     return;
                 this.silentLine = this.page.fail(
-                    `The browser plays no sound (its audio is ${this.context.state})${silentShow}`);
+                    `The browser plays no sound (its audio is ${this.context.state})${this.layout.silentShow}`);
                 this.startShowTimer(this.page.now());
             }, soundStartsWithinMs);
             this.context.addEventListener('statechange', () => {
@@ -139,7 +140,7 @@ class MusicStream {
                 return this.pump();
             });
         }).catch((error) => {
-            this.page.fail(`Cannot play music.bmm (${error.message})${silentShow}`);
+            this.page.fail(`Cannot play ${this.layout.fileName} (${error.message})${this.layout.silentShow}`);
             this.startShowTimer(this.page.now());
         });
     }
@@ -200,7 +201,7 @@ class MusicStream {
                     // The music ends where the network left it; its clock runs
                     // on, as the desktop's does after the music.
                     if (!this.stopped) {
-                        this.page.fail(`The music stopped: music.bmm could not be read on (${error.message})`);
+                        this.page.fail(`The music stopped: ${this.layout.fileName} could not be read on (${error.message})`);
                         this.node.port.postMessage({ end: true });
                     }
                     return;

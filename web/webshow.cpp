@@ -2,6 +2,7 @@
 #include "keymap.h"
 #include "musiclayout.h"
 #include "page.h"
+#include "showfiles.h"
 
 #include <emscripten/wget.h>
 
@@ -12,7 +13,6 @@
 namespace {
 
 const char *const canvas = "#canvas";
-const char *const silent = "; the show runs silent and its beats do not fire";
 
 // A float as the desktop's debug log prints it (six significant digits).
 std::string number(double value)
@@ -62,7 +62,7 @@ void WebShow::buildGL()
     emscripten_webgl_make_context_current(m_context);
     m_scene.emplace();
     glGenTextures(1, &m_font);
-    Page::loadTexture(m_font, "text.png");
+    Page::loadTexture(m_font, ShowFiles::font);
 }
 
 EM_BOOL WebShow::onContextLost(int, const void *, void *show)
@@ -179,7 +179,7 @@ void WebShow::headDone()
         why = "the file is too short for a beat count";
         break;
     }
-    Page::fail("music.bmm is broken: " + why + silent);
+    Page::fail(std::string(ShowFiles::music) + " is broken: " + why + "; " + ShowFiles::silentShow);
 }
 
 EM_BOOL WebShow::onClick(int, const EmscriptenMouseEvent *, void *show)
