@@ -3,7 +3,7 @@
 #include "inputfile.h"
 #include "musicfile.h"
 #include "musicstream.h"
-#include "scenerenderer.h"
+#include "sceneprogram.h"
 #include "showgl.h"
 
 #include <QCoreApplication>
@@ -97,7 +97,8 @@ void Window::initializeGL()
 
     m_shader.addShaderFromSourceFile(QOpenGLShader::Vertex, ShowGL::vertexShader());
     m_shader.addShaderFromSourceFile(QOpenGLShader::Fragment, ShowGL::fragmentShader());
-    m_shader.link();
+    if (m_shader.link())
+        m_scene.lookUp(m_shader.programId());
 }
 
 void Window::resizeGL(int w, int h)
@@ -132,16 +133,11 @@ void Window::paintGL()
     m_vbo.bind();
     m_font.bind();
 
-    m_shader.setAttributeBuffer("vertex", GL_FLOAT, 0, 2);
-    m_shader.enableAttributeArray("vertex");
+    // The quad, fed iBeat, iFont, iResolution and iGlobalTime. The resolution
+    // is in framebuffer pixels, which the fragment stage measures in.
+    const QSizeF resolution = QSizeF(size()) * devicePixelRatio();
+    m_scene.draw(frame.uniforms, float(resolution.width()), float(resolution.height()));
 
-    // The resolution is in framebuffer pixels, which the fragment stage measures in.
-    SceneRenderer::setUniforms(m_shader, frame.uniforms.beat, QSizeF(size()) * devicePixelRatio(),
-                               frame.uniforms.showTime);
-
-    glDrawArrays(GL_TRIANGLES, 0, ShowGL::quadVertices);
-
-    m_shader.disableAttributeArray("vertex");
     m_font.release();
     m_vbo.release();
     m_vao.release();

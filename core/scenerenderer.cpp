@@ -84,6 +84,7 @@ bool SceneRenderer::use(Build build)
     }
     m_failure = Failure::None;
     m_program = std::move(build.program);
+    m_scene.lookUp(m_program->programId());
     return true;
 }
 
@@ -107,22 +108,17 @@ void SceneRenderer::draw(const QSize &size, float showTime, float beatPulse)
         return;
     QOpenGLContext::currentContext()->functions()->glViewport(0, 0, size.width(), size.height());
     m_program->bind();
-    setUniforms(*m_program, beatPulse, QSizeF(size), showTime);
-    drawQuad();
+    drawQuad({beatPulse, showTime}, QSizeF(size));
     m_program->release();
 }
 
-void SceneRenderer::drawQuad()
+void SceneRenderer::drawQuad(const SceneUniforms &uniforms, const QSizeF &resolution)
 {
     if (!m_program)
         return;
-    // The attribute is described at each draw, as the show window does it.
     m_vao.bind();
     m_vbo.bind();
-    m_program->setAttributeBuffer("vertex", GL_FLOAT, 0, 2);
-    m_program->enableAttributeArray("vertex");
-    QOpenGLContext::currentContext()->functions()->glDrawArrays(GL_TRIANGLES, 0, ShowGL::quadVertices);
-    m_program->disableAttributeArray("vertex");
+    m_scene.draw(uniforms, float(resolution.width()), float(resolution.height()));
     m_vbo.release();
     m_vao.release();
 }
@@ -130,10 +126,7 @@ void SceneRenderer::drawQuad()
 void SceneRenderer::setUniforms(QOpenGLShaderProgram &program, float beatPulse, const QSizeF &resolution,
                                 float showTime)
 {
-    // The scene reads only the resolution and the show time today; the beat
-    // pulse and the font unit are fed all the same, for scenes that use them.
-    program.setUniformValue("iBeat", beatPulse);
-    program.setUniformValue("iFont", 0);
-    program.setUniformValue("iResolution", resolution);
-    program.setUniformValue("iGlobalTime", showTime);
+    SceneProgram scene;
+    scene.lookUp(program.programId());
+    scene.feed({beatPulse, showTime}, float(resolution.width()), float(resolution.height()));
 }

@@ -1,6 +1,8 @@
 #ifndef SCENERENDERER_H
 #define SCENERENDERER_H
 
+#include "sceneprogram.h"
+
 #include <QByteArray>
 #include <QOpenGLBuffer>
 #include <QOpenGLShaderProgram>
@@ -11,8 +13,8 @@
 #include <memory>
 
 // Draws the show's scene in whatever GL context is current, into whatever
-// framebuffer is bound: the full-screen quad with the scene program, fed the
-// show window's uniforms. The program is built from the compiled-in stages
+// framebuffer is bound: the full-screen quad with the scene program
+// (SceneProgram), fed the show window's uniforms. The program is built from the compiled-in stages
 // or from stage source text; a build that fails keeps the program that
 // linked before (if any) and leaves the compiler's messages in log().
 //
@@ -63,13 +65,13 @@ public:
     void draw(const QSize &size, float showTime, float beatPulse = 0.0f);
 
     // For callers that feed uniforms of their own: the program that draws
-    // (null before one has linked), and the quad drawn with it once it is
-    // bound and fed.
+    // (null before one has linked), and the quad drawn with it, fed the
+    // scene's uniforms, once the caller has bound it.
     QOpenGLShaderProgram *program() { return m_program.get(); }
-    void drawQuad();
+    void drawQuad(const SceneUniforms &uniforms, const QSizeF &resolution);
 
-    // The scene's four uniforms, in the order the show window sets them each
-    // frame; resolution is in framebuffer pixels.
+    // The scene's four uniforms fed to a program bound for one draw of its
+    // own (its locations looked up for it); resolution is in framebuffer pixels.
     static void setUniforms(QOpenGLShaderProgram &program, float beatPulse, const QSizeF &resolution,
                             float showTime);
 
@@ -77,6 +79,7 @@ private:
     bool makeQuad();
 
     std::unique_ptr<QOpenGLShaderProgram> m_program;
+    SceneProgram m_scene; // m_program's locations
     QOpenGLVertexArrayObject m_vao;
     QOpenGLBuffer m_vbo;
     QString m_log;

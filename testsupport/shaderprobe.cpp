@@ -129,8 +129,7 @@ QVector<QVector4D> ShaderProbe::grid(const QString &name, const QSize &size, con
     program.setUniformValue("probeStepX", stepX);
     program.setUniformValue("probeStepY", stepY);
     program.setUniformValue("probeB", b);
-    SceneRenderer::setUniforms(program, 0.0f, uniforms.resolution, uniforms.showTime);
-    m_renderer->drawQuad();
+    m_renderer->drawQuad({0.0f, uniforms.showTime}, uniforms.resolution);
     program.release();
 
     const QVector<QVector4D> values = GLReadBack::values(size);

@@ -14,6 +14,7 @@
 #include "benchrows.h"
 #include "pixelsize.h"
 #include "referencestage.h"
+#include "sceneprogram.h"
 #include "showgl.h"
 
 #include <EGL/egl.h>
@@ -130,16 +131,16 @@ public:
         glGenBuffers(1, &m_vbo);
         glBindBuffer(GL_ARRAY_BUFFER, m_vbo);
         glBufferData(GL_ARRAY_BUFFER, sizeof(ShowGL::quad), ShowGL::quad, GL_STATIC_DRAW);
-        const GLint vertexAttribute = glGetAttribLocation(m_program, "vertex");
+        const GLint vertexAttribute = glGetAttribLocation(m_program, SceneProgram::vertexAttribute);
         glVertexAttribPointer(GLuint(vertexAttribute), 2, GL_FLOAT, GL_FALSE, 0, nullptr);
         glEnableVertexAttribArray(GLuint(vertexAttribute));
 
         glUseProgram(m_program);
         glViewport(0, 0, width, height);
-        m_time = glGetUniformLocation(m_program, "iGlobalTime");
-        glUniform2f(glGetUniformLocation(m_program, "iResolution"), GLfloat(width), GLfloat(height));
-        glUniform1f(glGetUniformLocation(m_program, "iBeat"), 0.0f);
-        glUniform1i(glGetUniformLocation(m_program, "iFont"), 0);
+        m_time = glGetUniformLocation(m_program, SceneProgram::timeUniform);
+        glUniform2f(glGetUniformLocation(m_program, SceneProgram::resolutionUniform), GLfloat(width), GLfloat(height));
+        glUniform1f(glGetUniformLocation(m_program, SceneProgram::beatUniform), 0.0f);
+        glUniform1i(glGetUniformLocation(m_program, SceneProgram::fontUniform), SceneProgram::fontUnit);
     }
     ~BareScene()
     {
