@@ -3,13 +3,15 @@
 // framebuffer, the quad and the uniforms, each frame timed from the draw call
 // to the end of glFinish.
 //
-// barebench [--reference] [--stage FILE] WxH [TIMES]: draws every show time
-// listed in the file TIMES (one a line), or evenly spaced show times, five
-// per camera shot (nine with --reference). With --reference it draws each
-// show time twice, in turns, with the scene's fragment stage as first written
-// (kept in testsupport/reference) and with the show's own, and prints the
-// frame times of both and how many times faster the show's is. --stage draws
-// the fragment stage in FILE in place of the show's: a variant being tried.
+// barebench [--stage FILE] WxH [TIMES]: draws every show time listed in the
+// file TIMES (one a line), or evenly spaced show times, five per camera shot.
+// barebench --reference [--runs N] [--stage FILE] WxH... [TIMES]: draws nine
+// show times per shot, each twice at every size given, in turns, with the
+// scene's fragment stage as first written (kept in testsupport/reference) and
+// with the show's own, all that N times over (3 by default), and prints the
+// frame times of both, how many times faster the show's is, and the lowest
+// and highest of the runs' figures. --stage draws the fragment stage in FILE
+// in place of the show's: a variant being tried.
 
 #include "benchrows.h"
 #include "pixelsize.h"
@@ -24,11 +26,15 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QList>
+#include <QSize>
 #include <QStringList>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <ctime>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -271,81 +277,148 @@ int drawShowStage(int width, int height, const std::vector<float> &times, const 
     return 0;
 }
 
-// The reference stage and the show's, each show time drawn by both in turns
-// (which one first alternates). The ratio is the median of the two frame
-// times' ratios at each show time: a change in the machine's load meets both
-// draws of a pair alike.
-int drawAgainstReference(int width, int height, const std::vector<float> &times, const QByteArray &stage)
+// The reference stage and the show's at one size.
+struct StagePair
 {
-    BareScene reference(width, height, ShowGL::stageSource(ReferenceStage::resourceName()));
-    BareScene show(width, height, stage);
-    if (!reference.isValid() || !show.isValid())
-        return fail("no scene program or framebuffer");
-    reference.draw(times.front());
-    show.draw(times.front());
-
-    ShotFigures referenceMs, showMs, ratios, cpuRatios;
-    for (size_t i = 0; i < times.size(); ++i) {
-        const float t = times[i];
-        BareScene::Cost referenceCost{}, showCost{};
-        if (i % 2 == 0) {
-            referenceCost = reference.draw(t);
-            showCost = show.draw(t);
-        } else {
-            showCost = show.draw(t);
-            referenceCost = reference.draw(t);
-        }
-        referenceMs.add(t, referenceCost.ms);
-        showMs.add(t, showCost.ms);
-        ratios.add(t, referenceCost.ms / showCost.ms);
-        cpuRatios.add(t, referenceCost.cpuMs / showCost.cpuMs);
+    StagePair(const QSize &size, const QByteArray &stage)
+        : reference(size.width(), size.height(), ShowGL::stageSource(ReferenceStage::resourceName())),
+          show(size.width(), size.height(), stage),
+          sizeText(BenchRows::sizeText(size.width(), size.height()))
+    {
     }
 
-    const QString sizeText = BenchRows::sizeText(width, height);
-    printRows(QStringLiteral("reference stage"), sizeText, referenceMs);
-    printRows(QStringLiteral("show's stage"), sizeText, showMs);
-    for (const auto &[measure, figures] : {std::pair{QStringLiteral("reference / show's stage, median"), &ratios},
-                                           std::pair{QStringLiteral("reference / show's stage, CPU, median"), &cpuRatios}}) {
-        for (int s = 0; s <= ShowTime::shots; ++s)
-            BenchRows::printOne(measure, sizeText, shotText(s), figures->of(s).median);
+    BareScene reference;
+    BareScene show;
+    QString sizeText;
+    ShotFigures referenceMs, showMs, ratios, cpuRatios;
+    std::vector<ShotFigures> cpuRatiosByRun;
+};
+
+// The reference stage and the show's, each show time drawn by both in turns
+// (which one first alternates) at every size, the whole walk over the show
+// times done `runs` times. A ratio is the median of the two frame times'
+// ratios at each show time: a change in the machine's load meets both draws
+// of a pair alike. Each run's median CPU ratio per shot is kept, to show the
+// spread over the runs.
+int drawAgainstReference(const QList<QSize> &sizes, int runs, const std::vector<float> &times,
+                         const QByteArray &stage)
+{
+    std::vector<std::unique_ptr<StagePair>> pairs;
+    for (const QSize &size : sizes) {
+        pairs.push_back(std::make_unique<StagePair>(size, stage));
+        StagePair &pair = *pairs.back();
+        if (!pair.reference.isValid() || !pair.show.isValid())
+            return fail("no scene program or framebuffer");
+        // The first draw builds the driver's code for the program.
+        pair.reference.draw(times.front());
+        pair.show.draw(times.front());
+    }
+
+    for (int run = 0; run < runs; ++run) {
+        std::fprintf(stderr, "barebench: run %d of %d\n", run + 1, runs);
+        for (auto &pair : pairs)
+            pair->cpuRatiosByRun.emplace_back();
+        for (size_t i = 0; i < times.size(); ++i) {
+            const float t = times[i];
+            for (auto &pair : pairs) {
+                BareScene::Cost referenceCost{}, showCost{};
+                if ((i + size_t(run)) % 2 == 0) {
+                    referenceCost = pair->reference.draw(t);
+                    showCost = pair->show.draw(t);
+                } else {
+                    showCost = pair->show.draw(t);
+                    referenceCost = pair->reference.draw(t);
+                }
+                pair->referenceMs.add(t, referenceCost.ms);
+                pair->showMs.add(t, showCost.ms);
+                pair->ratios.add(t, referenceCost.ms / showCost.ms);
+                pair->cpuRatios.add(t, referenceCost.cpuMs / showCost.cpuMs);
+                pair->cpuRatiosByRun.back().add(t, referenceCost.cpuMs / showCost.cpuMs);
+            }
+        }
+    }
+
+    for (const auto &pair : pairs) {
+        const QString &sizeText = pair->sizeText;
+        printRows(QStringLiteral("reference stage"), sizeText, pair->referenceMs);
+        printRows(QStringLiteral("show's stage"), sizeText, pair->showMs);
+        for (const auto &[measure, figures] : {std::pair{QStringLiteral("reference / show's stage, median"), &pair->ratios},
+                                               std::pair{QStringLiteral("reference / show's stage, CPU, median"), &pair->cpuRatios}}) {
+            for (int s = 0; s <= ShowTime::shots; ++s)
+                BenchRows::printOne(measure, sizeText, shotText(s), figures->of(s).median);
+        }
+        // The lowest and the highest of the runs' medians.
+        for (int s = 0; s <= ShowTime::shots; ++s) {
+            std::vector<double> medians;
+            for (const ShotFigures &run : pair->cpuRatiosByRun)
+                medians.push_back(run.of(s).median);
+            std::sort(medians.begin(), medians.end());
+            BenchRows::printOne(QStringLiteral("reference / show's stage, CPU, lowest of %1 runs").arg(runs), sizeText,
+                                shotText(s), medians.front());
+            BenchRows::printOne(QStringLiteral("reference / show's stage, CPU, highest of %1 runs").arg(runs), sizeText,
+                                shotText(s), medians.back());
+        }
     }
     return 0;
 }
 
 } // namespace
 
+int usage(FILE *to = stderr)
+{
+    std::fprintf(to, "usage: barebench [--stage FILE] WxH [TIMES]\n"
+                         "       barebench --reference [--runs N] [--stage FILE] WxH... [TIMES]\n");
+    return 2;
+}
+
 int main(int argc, char *argv[])
 {
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
-    const bool againstReference = !arguments.isEmpty() && arguments.first() == QStringLiteral("--reference");
-    if (againstReference)
-        arguments.removeFirst();
-    QByteArray stage = ShowGL::stageSource(ShowGL::fragmentShader());
-    if (arguments.size() >= 2 && arguments.first() == QStringLiteral("--stage")) {
-        QFile file(arguments.at(1));
-        if (!file.open(QIODevice::ReadOnly))
-            return fail(qPrintable(QStringLiteral("cannot read %1: %2").arg(arguments.at(1), file.errorString())));
-        stage = file.readAll();
-        arguments.removeFirst();
-        arguments.removeFirst();
+    if (arguments.contains(QStringLiteral("--help")) || arguments.contains(QStringLiteral("-h"))) {
+        usage(stdout);
+        return 0;
     }
 
-    const QSize size = PixelSize::parse(arguments.value(0));
-    if (!size.isValid() || arguments.size() > 2) {
-        std::fprintf(stderr, "usage: barebench [--reference] [--stage FILE] WxH [TIMES]\n");
-        return 2;
+    bool againstReference = false;
+    int runs = 3;
+    QByteArray stage = ShowGL::stageSource(ShowGL::fragmentShader());
+    while (!arguments.isEmpty() && arguments.first().startsWith(QStringLiteral("--"))) {
+        const QString option = arguments.takeFirst();
+        if (option == QStringLiteral("--reference")) {
+            againstReference = true;
+        } else if (option == QStringLiteral("--runs") && !arguments.isEmpty()) {
+            bool ok = false;
+            runs = arguments.takeFirst().toInt(&ok);
+            if (!ok || runs < 1)
+                return usage();
+        } else if (option == QStringLiteral("--stage") && !arguments.isEmpty()) {
+            const QString path = arguments.takeFirst();
+            QFile file(path);
+            if (!file.open(QIODevice::ReadOnly))
+                return fail(qPrintable(QStringLiteral("cannot read %1: %2").arg(path, file.errorString())));
+            stage = file.readAll();
+        } else {
+            return usage();
+        }
     }
-    const int width = size.width();
-    const int height = size.height();
+
+    // The sizes, then perhaps a file of show times.
+    QList<QSize> sizes;
+    while (!arguments.isEmpty() && PixelSize::parse(arguments.first()).isValid())
+        sizes << PixelSize::parse(arguments.takeFirst());
+    if (sizes.isEmpty() || arguments.size() > 1 || (!againstReference && sizes.size() > 1))
+        return usage();
     // The ratio of two stages wants more frames for a steady median.
-    const std::vector<float> times = showTimes(arguments.value(1), againstReference ? 9 : 5);
+    const std::vector<float> times = showTimes(arguments.value(0), againstReference ? 9 : 5);
     if (times.empty())
         return fail("no show times to draw");
 
     SurfacelessContext context;
     if (!context.isCurrent())
         return fail("no OpenGL 4.1 core context on EGL's surfaceless platform");
-    return againstReference ? drawAgainstReference(width, height, times, stage) : drawShowStage(width, height, times, stage);
+    if (againstReference)
+        return drawAgainstReference(sizes, runs, times, stage);
+    return drawShowStage(sizes.first().width(), sizes.first().height(), times, stage);
 }
