@@ -62,9 +62,10 @@ float wallHeight()
 
 // The nine walls, clipped by the bounding box: (distance, material, and a
 // lower bound of the distance that changes no faster than its point moves).
-// The distance itself changes up to twice as fast: walls 2 and 5 grow their
-// ends' distance twice as fast as the way to them. Half theirs is a bound
-// that does not, and keeps the other walls' own.
+// The distance itself may change faster where wall 5 is the nearest: beyond
+// its end its distance grows twice as fast as the way to it (up to 7). The
+// bound takes the way to that end instead. Wall 2 does the same beyond its
+// end, but there wall 1, which it ends on, is always nearer.
 vec3 mapWallsAndBound(vec3 pos)
 {
     float h = wallHeight();
@@ -87,6 +88,10 @@ vec3 mapWallsAndBound(vec3 pos)
     float wall3 = sdBox(qMinus50 - vec3( 1.0,  0.0,  3.25), vec3(HALF_THICK, h, 2.5));                       // 3   -50
     float wall4 = sdBox(q40      - vec3( 0.95, 0.0, -3.0),  vec3(HALF_THICK, h, 2.0));                       // 4    40
     float wall5 = sdBox(q90      - vec3(-2.8,  0.0, -7.0),  vec3(HALF_THICK, h, abs(q90.z)));                // 5    90
+    // Wall 5 ends at q90.z = -3.5.
+    vec3 end5 = abs(q90 - vec3(-2.8, 0.0, -7.0)) - vec3(HALF_THICK, h, abs(q90.z));
+    end5.z = min(end5.z, q90.z + 3.5);
+    float steady5 = min(max(end5.x, max(end5.y, end5.z)), 0.0) + length(max(end5, 0.0));
     float wall6 = sdBox(q180     - vec3(-5.2,  0.0, -2.0),  vec3(HALF_THICK, h, 4.0));                       // 6   180
     float wall7 = sdBox(q90      - vec3(-1.8,  0.0, -7.0),  vec3(HALF_THICK, h, 3.0));                       // 7    90
     float wall8 = sdBox(q40      - vec3( 1.98, 0.0, -3.0),  vec3(HALF_THICK, h, 1.1));                       // 8    40
@@ -105,8 +110,8 @@ vec3 mapWallsAndBound(vec3 pos)
     res = opU(res, vec2(wall7, WALL_MAT));
     res = opU(res, vec2(wall8, WALL_MAT));
     res = opU(res, vec2(wall9, WALL_MAT));
-    float steady = min(min(min(wall1, 0.5 * wall2), min(wall3, wall4)),
-                       min(min(0.5 * wall5, wall6), min(min(wall7, wall8), wall9)));
+    float steady = min(min(min(wall1, wall2), min(wall3, wall4)),
+                       min(min(steady5, wall6), min(min(wall7, wall8), wall9)));
 
     // The clip, at running angle 90, takes the material along with the distance.
     float bounds = sdBox(q90, BOUNDS);

@@ -31,6 +31,8 @@ private slots:
     void noWallStandsAtNegativeShowTime_data();
     void noWallStandsAtNegativeShowTime();
     void everyWallShowsOnceRisen();
+    void wallsBoundStaysBelowTheWallsAndChangesNoFasterThanItsPoint_data();
+    void wallsBoundStaysBelowTheWallsAndChangesNoFasterThanItsPoint();
     void noWallShowsInThePictureAtNegativeShowTime_data();
     void noWallShowsInThePictureAtNegativeShowTime();
     void wallsShowInThePictureOnceRisen();
@@ -178,6 +180,59 @@ void SceneFieldTest::everyWallShowsOnceRisen()
     // cells), the other seven about 19 where they do not overlap (about 3000).
     QVERIFY2(cross > 1700 && cross < 2300, qPrintable(QString::number(cross)));
     QVERIFY2(walls > 2600 && walls < 3500, qPrintable(QString::number(walls)));
+}
+
+void SceneFieldTest::wallsBoundStaysBelowTheWallsAndChangesNoFasterThanItsPoint_data()
+{
+    addRows<float, float>({"height", "showTime"},
+            {{"on the ground, risen", 0.0f, 5.0f},
+             {"half way up, risen", 0.25f, 5.0f},
+             {"above the tops, risen", 0.7f, 5.0f},
+             {"half way up, rising", 0.25f, 2.5f}});
+}
+
+// The walks through the scene take the ground's height for a sample where a
+// bound of the walls' distance, carried from the last point where the walls
+// were evaluated and lowered by the way since, shows the ground nearer. That
+// holds only if the bound is at most the distance and changes no faster than
+// its point moves. Over a grid of 0.05 around the bounding box: neighbours
+// differ by at most 0.05, and where the bound is above 0 it is at most the
+// walls' distance. It gives way to the distance only beyond the ends of walls
+// 2 and 5, which grow their distance twice as fast as the way to them, and
+// there other walls are nearer: almost everywhere else outside the walls the
+// two are the same, so the bound is not idly low.
+void SceneFieldTest::wallsBoundStaysBelowTheWallsAndChangesNoFasterThanItsPoint()
+{
+    QFETCH(float, height);
+    QFETCH(float, showTime);
+
+    const QSize cells(241, 161);
+    constexpr float step = 0.05f;
+    const QVector<QVector4D> samples = probe().grid("mapWallsAndBound", cells, QVector4D(-6, height, -4, 0),
+                                                     QVector4D(step, 0, 0, 0), QVector4D(0, 0, step, 0), {},
+                                                     {showTime});
+    QCOMPARE(samples.size(), cells.width() * cells.height());
+    int outside = 0, same = 0;
+    for (int row = 0; row < cells.height(); ++row) {
+        for (int column = 0; column < cells.width(); ++column) {
+            const QVector4D &here = samples[row * cells.width() + column];
+            const QString where = QStringLiteral("at (%1, %2): walls %3, bound %4")
+                    .arg(-6 + column * step).arg(-4 + row * step).arg(here.x()).arg(here.z());
+            if (here.z() > 0.0f)
+                QVERIFY2(here.z() <= here.x() + 1e-5f, qPrintable(where));
+            if (here.x() > 0.0f) {
+                ++outside;
+                same += qAbs(here.z() - here.x()) < 1e-5f;
+            }
+            for (const int next : {column + 1 < cells.width() ? row * cells.width() + column + 1 : -1,
+                                   row + 1 < cells.height() ? (row + 1) * cells.width() + column : -1}) {
+                if (next < 0)
+                    continue;
+                QVERIFY2(qAbs(samples[next].z() - here.z()) <= step + 1e-4f, qPrintable(where));
+            }
+        }
+    }
+    QVERIFY2(outside > 0 && same > outside * 9 / 10, qPrintable(QStringLiteral("%1 of %2").arg(same).arg(outside)));
 }
 
 void SceneFieldTest::noWallShowsInThePictureAtNegativeShowTime_data()

@@ -13,6 +13,8 @@ namespace {
 const QVector<QPair<QString, QString>> probes{
     {"sdBox", "value = vec4(sdBox(a.xyz, b.xyz));"},
     {"map", "value = vec4(map(a.xyz), 0.0, 0.0);"},
+    // the walls' distance, material and the bound of it that walks carry
+    {"mapWallsAndBound", "value = vec4(mapWallsAndBound(a.xyz), 0.0);"},
     {"createRotationY", "value = vec4(a.xyz * createRotationY(b.x), 0.0);"},
     {"castRay", "value = vec4(castRay(a.xyz, b.xyz), 0.0, 0.0);"},
     // mint and tmax ride in the fourth components
