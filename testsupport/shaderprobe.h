@@ -22,7 +22,10 @@ struct ProbeUniforms
 // Runs single functions of the scene's fragment stage on the real GL. The
 // stage is taken from the compiled-in resource with its functions as they
 // are; only its main is renamed, and a probe main appended that runs one
-// named probe per pixel and writes its value into a float framebuffer.
+// named probe per pixel and writes its value into a float framebuffer. The
+// ray functions probed are the stage's own castRay(ro, rd), softshadow(ro,
+// rd, mint, tmax), calcNormal(pos) and calcAO(pos, nor): a stage without them
+// fails to build here, and every test of the probe with it.
 //
 // The probes see two inputs: a, which may step from pixel to pixel of a
 // grid (a = a0 + x * stepX + y * stepY for the pixel in column x, row y), and
