@@ -166,9 +166,9 @@ const float NORMAL_EPSILON = 0.0005;   // how far the normal's samples lie from 
 // Most samples lie where the ground is certainly nearer than any wall. There
 // map is the ground's height alone, exactly, and the samples take that
 // without evaluating the walls. The walls are evaluated only where a lower
-// bound of their distance does not settle it; the bound comes from their
-// value at the point last evaluated, from the bounding box and from their
-// height.
+// bound of their distance does not settle it; the bound comes from the one
+// mapWallsAndBound gave at the point last evaluated, from the bounding box
+// and from their height.
 
 const float WALLS_SLOPE = 1.0;      // how fast the bound of mapWallsAndBound changes at most,
                                     // as its point moves
@@ -176,7 +176,8 @@ const float UNKNOWN = -1e30;        // a walls' distance that bounds nothing
 const float ROUNDING = 0.001;       // what a bound on the walls' distance leaves for the
                                     // rounding in mapWalls
 
-// A lower bound of mapWalls(p).x, knowing its value at a point `apart` away.
+// A lower bound of mapWalls(p).x, knowing the bound of mapWallsAndBound at a
+// point `apart` away.
 float wallsAtLeast(vec3 p, float known, float apart, float height)
 {
     float fromKnown = known - WALLS_SLOPE * apart;
