@@ -30,6 +30,11 @@ constexpr int clockPerSecond = 500;
 static_assert(int(clockPerCallback) * 1000 == clockPerSecond * msPerCallback,
               "10 units a 20 ms callback are 500 a second");
 
+// The audio clock and seconds of music, each way; a beat time is the whole
+// number of units nearest.
+constexpr double secondsAtClock(double clock) { return clock / clockPerSecond; }
+constexpr double clockAtSeconds(double seconds) { return seconds * clockPerSecond; }
+
 } // namespace MusicFile
 
 #endif // MUSICLAYOUT_H

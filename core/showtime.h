@@ -21,6 +21,12 @@ inline float at(std::int64_t timerMs, float timeAdjustment = 0.0f, float pauseAd
 
 inline bool isOver(std::int64_t timerMs) { return timerMs > endMs; }
 
+// Seconds of the show timer and show time, each way, without seeks or
+// holds. The music plays beside the show timer from its start, so a second
+// of music is 0.8 s of show time too.
+constexpr double fromSeconds(double seconds) { return seconds * 1000.0 / double(msPerSecond); }
+constexpr double toSeconds(double showTime) { return showTime * double(msPerSecond) / 1000.0; }
+
 // The show time at the end of the show, without seeks or holds: 30.56.
 constexpr float endShowTime() { return float(endMs) / msPerSecond; }
 

@@ -3,6 +3,7 @@
 // clocks, and what it asks of its shell written out as the window logs it.
 
 #include "datarows.h"
+#include "musiclayout.h"
 #include "showhost.h"
 
 #include <QtTest>
@@ -101,6 +102,8 @@ private slots:
     void framesAndKeys();
     void keyMapNumbersKeysAsQtAndTheBrowserName_data();
     void keyMapNumbersKeysAsQtAndTheBrowserName();
+    void audioClockSecondsAndShowTimeConvert_data();
+    void audioClockSecondsAndShowTimeConvert();
 };
 
 // Expected show times are worked out by hand: 1250 ms of the show timer are
@@ -246,6 +249,30 @@ void ShowRulesTest::keyMapNumbersKeysAsQtAndTheBrowserName()
         QCOMPARE(QString::fromLatin1(KeyMap::forKey(key).domCode), domCode);
     }
     QCOMPARE(int(KeyMap::forDomCode(nullptr).action), int(KeyMap::Action::None));
+}
+
+void ShowRulesTest::audioClockSecondsAndShowTimeConvert_data()
+{
+    // The audio clock runs at 500 units a second of music; the show time at
+    // 0.8 s a second of the show timer, which the music plays beside.
+    addRows<double, double, double>({"clock", "seconds", "showTime"}, {
+        {"a beat at 2450: 4.9 s of music, 3.92 s of show time", 2450.0, 4.9, 3.92},
+        {"the end of the show: 38.2 s, 30.56 s of show time", 19100.0, 38.2, 30.56},
+        {"one unit: 2 ms", 1.0, 0.002, 0.0016},
+        {"before the start", -500.0, -1.0, -0.8},
+    });
+}
+
+void ShowRulesTest::audioClockSecondsAndShowTimeConvert()
+{
+    QFETCH(double, clock);
+    QFETCH(double, seconds);
+    QFETCH(double, showTime);
+
+    QCOMPARE(MusicFile::secondsAtClock(clock), seconds);
+    QCOMPARE(MusicFile::clockAtSeconds(seconds), clock);
+    QCOMPARE(ShowTime::fromSeconds(seconds), showTime);
+    QCOMPARE(ShowTime::toSeconds(showTime), seconds);
 }
 
 QTEST_GUILESS_MAIN(ShowRulesTest)

@@ -82,7 +82,7 @@ double encodeCpuMs(const std::vector<QByteArray> &frames, const QString &folder)
     options.fps = fps;
     options.video = QDir(folder).filePath(QStringLiteral("bench.mp4"));
     options.music = QDir(folder).filePath(QStringLiteral("none.bmm"));
-    const FrameSchedule schedule(fps, 0.0, double(frames.size()) * 1000.0 / fps / ShowTime::msPerSecond);
+    const FrameSchedule schedule(fps, 0.0, ShowTime::fromSeconds(double(frames.size()) / fps));
     VideoEncoder encoder(options, schedule);
     if (!encoder.open())
         return -1.0;

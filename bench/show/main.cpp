@@ -240,7 +240,7 @@ int printShots(int frames, int fps)
 {
     // The frames last frames / fps real seconds, which the show's clock
     // turns into show seconds.
-    const double span = frames > 0 ? double(frames) * 1000.0 / fps / ShowTime::msPerSecond : 0.0;
+    const double span = frames > 0 ? ShowTime::fromSeconds(double(frames) / fps) : 0.0;
     const auto seconds = [](double s) { return QString::number(s, 'f', 5); };
     QTextStream out(stdout);
     for (int shot = 1; shot <= ShowTime::shots; ++shot) {

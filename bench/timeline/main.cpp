@@ -49,7 +49,7 @@ bool writeMusic(const QString &path, int seconds, QList<int> *beats)
     if (!file.open(QIODevice::WriteOnly))
         return false;
     beats->clear();
-    for (int beat = 250; beat < seconds * MusicFile::clockPerSecond; beat += 250)
+    for (int beat = 250; beat < MusicFile::clockAtSeconds(seconds); beat += 250)
         *beats << beat;
     if (file.write(MusicFile::beatListBytes(*beats)) < 0)
         return false;

@@ -10,7 +10,7 @@
 
 std::optional<int> clockFromSeconds(double seconds)
 {
-    const double clock = std::round(seconds * MusicFile::clockPerSecond);
+    const double clock = std::round(MusicFile::clockAtSeconds(seconds));
     if (!std::isfinite(clock) || clock < std::numeric_limits<int>::min() || clock > std::numeric_limits<int>::max())
         return std::nullopt;
     return int(clock);
@@ -76,6 +76,6 @@ QString beatsText(const QList<int> &beats, const QString &source)
     QString text = QStringLiteral("# beat times in seconds, from %1\n").arg(source);
     // One clock unit is 2 ms, so three decimals give every value back exactly.
     for (const int beat : beats)
-        text += QString::number(double(beat) / MusicFile::clockPerSecond, 'f', 3) + QLatin1Char('\n');
+        text += QString::number(MusicFile::secondsAtClock(beat), 'f', 3) + QLatin1Char('\n');
     return text;
 }

@@ -19,7 +19,7 @@ QString seconds(double value)
 
 QString clockTime(int beat)
 {
-    return seconds(double(beat) / MusicFile::clockPerSecond);
+    return seconds(MusicFile::secondsAtClock(beat));
 }
 
 } // namespace

@@ -198,7 +198,7 @@ void synth(const QString &outPath)
             const double beat = barStart + b * beatSeconds;
             if (bar >= kickFrom && bar <= kickTo) {
                 kick(drums, beat, noise);
-                beats << int(std::lround(beat * MusicFile::clockPerSecond));
+                beats << int(std::lround(MusicFile::clockAtSeconds(beat)));
             }
             if (bar >= bassFrom && bar <= bassTo)
                 bass(music, beat + beatSeconds / 2, b == 2 ? chord.root + 12 : chord.root);
