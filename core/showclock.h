@@ -9,8 +9,7 @@
 // keys seek (ShowTime::bigStep and smallStep), Space holds it and lets it
 // run on from where it stood, Return starts it from 0 again. Hosts keep the
 // timer and hand its readings in (whole milliseconds). Plain C++, no Qt: the
-// show window, which keeps these values as members of its own, and the web
-// page share it.
+// show host (showhost.h) applies it for every shell.
 namespace ShowClock {
 
 // Space. Both sides of the hold are measured in show-time units, and each
@@ -40,27 +39,6 @@ inline void restart(float &timeAdjustment, float &pauseAdjustment, float &snapsh
     pauseAdjustment = 0.0f;
     snapshot = 0.0f;
 }
-
-// The four values together, for a host that keeps no members of its own for them.
-struct State
-{
-    float timeAdjustment = 0.0f;  // show seconds the arrow keys have added
-    float pauseAdjustment = 0.0f; // show seconds the holds have taken away
-    float snapshot = 0.0f;        // where this hold began: the timer in show seconds, less the holds before
-    bool paused = false;          // whether Space holds the show time
-
-    void seek(float seconds) { timeAdjustment += seconds; }
-    void toggleHold(std::int64_t timerMs) { ShowClock::toggleHold(timerMs, snapshot, pauseAdjustment, paused); }
-    void restart() { ShowClock::restart(timeAdjustment, pauseAdjustment, snapshot); }
-
-    // The show time of a frame at this timer reading; while held, it stands.
-    float frame(std::int64_t timerMs)
-    {
-        if (paused)
-            pauseAdjustment = heldAdjustment(timerMs, snapshot);
-        return ShowTime::at(timerMs, timeAdjustment, pauseAdjustment);
-    }
-};
 
 } // namespace ShowClock
 
