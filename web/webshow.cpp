@@ -277,7 +277,7 @@ bool WebShow::frame()
             m_width = width;
             m_height = height;
         }
-        m_scene->draw(m_width, m_height, showTime, frame.uniforms.beat, m_font);
+        m_scene->draw(m_width, m_height, frame.uniforms, m_font);
     }
     Page::frameDrawn(++m_frames, showTime, m_scene && m_scene->isReady() && !m_contextLost);
 

@@ -2,7 +2,7 @@
 #define WEBSHOW_H
 
 #include "musichead.h"
-#include "sceneprogram.h"
+#include "webscene.h"
 #include "showhost.h"
 
 #include <emscripten/html5.h>
@@ -77,7 +77,7 @@ private:
 
     EMSCRIPTEN_WEBGL_CONTEXT_HANDLE m_context = 0;
     bool m_contextLost = false;    // the browser took the GL away; it may give it back
-    std::optional<SceneProgram> m_scene;
+    std::optional<WebScene> m_scene;
     GLuint m_font = 0;
     Stage m_vertexStage{this, "shader.vert", {}};
     Stage m_fragmentStage{this, "shader.frag", {}};

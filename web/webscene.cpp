@@ -1,4 +1,4 @@
-#include "sceneprogram.h"
+#include "webscene.h"
 #include "showquad.h"
 
 #include <vector>
@@ -36,7 +36,7 @@ GLuint compile(GLenum type, const std::string &source, const char *name, std::st
 
 } // namespace
 
-SceneProgram::SceneProgram()
+WebScene::WebScene()
 {
     glGenVertexArrays(1, &m_vao);
     glGenBuffers(1, &m_vbo);
@@ -47,14 +47,14 @@ SceneProgram::SceneProgram()
     glBindBuffer(GL_ARRAY_BUFFER, 0);
 }
 
-SceneProgram::~SceneProgram()
+WebScene::~WebScene()
 {
     glDeleteProgram(m_program);
     glDeleteBuffers(1, &m_vbo);
     glDeleteVertexArrays(1, &m_vao);
 }
 
-std::string SceneProgram::build(const std::string &vertexSource, const std::string &fragmentSource)
+std::string WebScene::build(const std::string &vertexSource, const std::string &fragmentSource)
 {
     std::string error;
     const GLuint vertex = compile(GL_VERTEX_SHADER, vertexSource, "shader.vert", error);
@@ -82,19 +82,14 @@ std::string SceneProgram::build(const std::string &vertexSource, const std::stri
 
     glDeleteProgram(m_program);
     m_program = program;
-    // Looked up once; a uniform the compiler dropped stays at -1, which GL ignores.
-    m_vertex = glGetAttribLocation(program, "vertex");
-    m_beat = glGetUniformLocation(program, "iBeat");
-    m_font = glGetUniformLocation(program, "iFont");
-    m_resolution = glGetUniformLocation(program, "iResolution");
-    m_time = glGetUniformLocation(program, "iGlobalTime");
+    m_scene.lookUp(program);
     return {};
 }
 
-void SceneProgram::draw(int width, int height, float showTime, float beatPulse, GLuint font)
+void WebScene::draw(int width, int height, const SceneUniforms &uniforms, GLuint font)
 {
     glViewport(0, 0, width, height);
-    if (m_program == 0) {
+    if (!m_scene.isReady()) {
         glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
         glClear(GL_COLOR_BUFFER_BIT);
         return;
@@ -103,23 +98,9 @@ void SceneProgram::draw(int width, int height, float showTime, float beatPulse, 
     glUseProgram(m_program);
     glBindVertexArray(m_vao);
     glBindBuffer(GL_ARRAY_BUFFER, m_vbo);
-    glActiveTexture(GL_TEXTURE0);
+    glActiveTexture(GL_TEXTURE0 + SceneProgram::fontUnit);
     glBindTexture(GL_TEXTURE_2D, font);
-    if (m_vertex >= 0) {
-        glVertexAttribPointer(GLuint(m_vertex), 2, GL_FLOAT, GL_FALSE, 0, nullptr);
-        glEnableVertexAttribArray(GLuint(m_vertex));
-    }
-
-    // In the desktop's order: the pulse, the font's unit, the size, the time.
-    glUniform1f(m_beat, beatPulse);
-    glUniform1i(m_font, 0);
-    glUniform2f(m_resolution, float(width), float(height));
-    glUniform1f(m_time, showTime);
-
-    glDrawArrays(GL_TRIANGLES, 0, ShowGL::quadVertices);
-
-    if (m_vertex >= 0)
-        glDisableVertexAttribArray(GLuint(m_vertex));
+    m_scene.draw(uniforms, float(width), float(height));
     glBindTexture(GL_TEXTURE_2D, 0);
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     glBindVertexArray(0);
