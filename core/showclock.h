@@ -32,6 +32,15 @@ inline float heldAdjustment(std::int64_t timerMs, float snapshot)
     return float(timerMs) / ShowTime::msPerSecond - snapshot;
 }
 
+// While held, the show time itself: where the hold began, plus the seeks.
+// Taken from the snapshot rather than as timer - (timer - snapshot), whose
+// rounding moves the held time by a float step on about a third of the
+// frames, enough to flip pixels of a picture that should stand still.
+inline float heldShowTime(float snapshot, float timeAdjustment)
+{
+    return snapshot + timeAdjustment;
+}
+
 // Return, as the host restarts its timer; a hold goes on holding.
 inline void restart(float &timeAdjustment, float &pauseAdjustment, float &snapshot)
 {

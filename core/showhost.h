@@ -97,7 +97,9 @@ Frame frame(StateRef state, const Beats &beats, std::int64_t timerMs, std::int64
     if (state.paused)
         state.pauseAdjustment = ShowClock::heldAdjustment(timerMs, state.snapshot);
     state.beat = BeatRule::decay(state.beat);
-    frame.uniforms = {BeatRule::fed(state.beat), ShowTime::at(timerMs, state.timeAdjustment, state.pauseAdjustment)};
+    const float showTime = state.paused ? ShowClock::heldShowTime(state.snapshot, state.timeAdjustment)
+                                        : ShowTime::at(timerMs, state.timeAdjustment, state.pauseAdjustment);
+    frame.uniforms = {BeatRule::fed(state.beat), showTime};
     return frame;
 }
 

@@ -100,6 +100,7 @@ class ShowRulesTest : public QObject
 private slots:
     void framesAndKeys_data();
     void framesAndKeys();
+    void aHoldStandsToTheBit();
     void keyMapNumbersKeysAsQtAndTheBrowserName_data();
     void keyMapNumbersKeysAsQtAndTheBrowserName();
     void audioClockSecondsAndShowTimeConvert_data();
@@ -215,6 +216,20 @@ void ShowRulesTest::framesAndKeys()
 
     Shell shell(beats);
     QCOMPARE(shell.run(steps), trace);
+}
+
+// A held picture must not change at all: a minute of 60 Hz frames held at
+// 3000 ms of the show timer all feed 3000 / 1250 = 2.4 s, to the last bit.
+void ShowRulesTest::aHoldStandsToTheBit()
+{
+    ShowHost::State state;
+    ShowHost::press(state, Qt::Key_Space, 3000);
+    for (qint64 timerMs = 3000; timerMs < 63000; timerMs += 16) {
+        const float showTime = ShowHost::frame(state, QList<int>{}, timerMs, 0, [] { return 0.0f; }).uniforms.showTime;
+        if (showTime != 2.4f)
+            QFAIL(qPrintable(QStringLiteral("at %1 ms the held show time is %2")
+                                     .arg(timerMs).arg(double(showTime), 0, 'g', 9)));
+    }
 }
 
 void ShowRulesTest::keyMapNumbersKeysAsQtAndTheBrowserName_data()
