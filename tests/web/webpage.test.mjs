@@ -311,8 +311,10 @@ describe('music and beats', () => {
     test('beats fire in order once the audio clock has reached them, also past the music\'s end', async () => {
         // One second of music; beats the show's rule fires (0, 50, 120, 400,
         // and 700 after the music has ended) and ones it never fires (-5,
-        // the second 50, and 30 after 50).
-        const music = musicFile([-5, 0, 50, 50, 30, 120, 400, 700], 44100);
+        // the second 0, the second 50). A smaller value after a larger one is
+        // left to the host's own test: whether it fires depends on whether a
+        // frame happens to see the clock between the two.
+        const music = musicFile([-5, 0, 0, 50, 50, 120, 400, 700], 44100);
         const { page, lines, errors } = await openShow(browser, server.page('beats', { 'music.bmm': music }));
         await page.mouse.click(5, 5);
         await page.waitForFunction(() => ShowPage.music.clock >= 900, { timeout: 60000 });
