@@ -40,7 +40,7 @@ public:
         Failure failure = Failure::NoContext;
     };
 
-    // The show's own stages, compiled in from resources.qrc.
+    // The show's own stages, compiled in from resources.qrc.in.
     bool build();
     bool build(const QByteArray &vertexSource, const QByteArray &fragmentSource);
 

@@ -1,4 +1,5 @@
 #include "showgl.h"
+#include "showfiles.h"
 
 #include <QFile>
 
@@ -12,19 +13,19 @@ namespace ShowGL {
 
 namespace {
 
-QString compiledIn(const char *name)
+QString compiledIn(const char *stage)
 {
     // The library is static: calling the registration is what links the
     // stages into every program that draws the scene.
     static const bool registered = (registerStages(), true);
     Q_UNUSED(registered);
-    return QString::fromLatin1(name);
+    return QStringLiteral(":/%1/%2").arg(QLatin1String(ShowFiles::stageFolder), QLatin1String(stage));
 }
 
 } // namespace
 
-QString vertexShader() { return compiledIn(":/shaders/shader.vert"); }
-QString fragmentShader() { return compiledIn(":/shaders/shader.frag"); }
+QString vertexShader() { return compiledIn(ShowFiles::vertexStage); }
+QString fragmentShader() { return compiledIn(ShowFiles::fragmentStage); }
 
 QByteArray stageSource(const QString &resourceName)
 {

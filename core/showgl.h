@@ -19,7 +19,7 @@ inline QSurfaceFormat surfaceFormat()
 }
 
 // The scene program's two stages, compiled into this library from
-// resources.qrc: their resource names, and the stages registered with Qt's
+// resources.qrc.in: their resource names, and the stages registered with Qt's
 // resource system by the time a name is handed out.
 QString vertexShader();
 QString fragmentShader();

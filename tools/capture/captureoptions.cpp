@@ -132,8 +132,9 @@ struct Parser
     const QCommandLineOption account{QStringLiteral("account"),
             QStringLiteral("With --slurm: the account the jobs are charged to."), QStringLiteral("NAME")};
     const QCommandLineOption music{QStringLiteral("music"),
-            QStringLiteral("The show's music file, for the sound track (default music.bmm; "
-                           "without it the video is silent)."), QStringLiteral("FILE")};
+            QStringLiteral("The show's music file, for the sound track (default %1; "
+                           "without it the video is silent).").arg(QLatin1String(ShowFiles::music)),
+            QStringLiteral("FILE")};
 };
 
 } // namespace

@@ -1,6 +1,8 @@
 #ifndef CAPTUREOPTIONS_H
 #define CAPTUREOPTIONS_H
 
+#include "showfiles.h"
+
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -32,7 +34,7 @@ struct CaptureOptions
     Codec codec = Codec::H264;
     int crf = -1;   // -1: the codec's own default
     QString preset; // empty: the codec's own default
-    QString music = QStringLiteral("music.bmm");
+    QString music = QString::fromLatin1(ShowFiles::music);
     bool musicGiven = false;
     // Seconds ffmpeg may take no frame and write nothing before it counts as stalled.
     int stallSeconds = 120;

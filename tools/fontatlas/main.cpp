@@ -2,6 +2,7 @@
 // show's font image.
 
 #include "pendingoutput.h"
+#include "showfiles.h"
 
 #include <QCommandLineParser>
 #include <QFont>
@@ -50,7 +51,7 @@ int main(int argc, char *argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
             "Draws the printable ASCII characters (32 to 127) white on transparent, 16 to a row in cells "
-            "of 32 x 32 pixels, into the PNG image the show reads as its font (text.png)."));
+            "of 32 x 32 pixels, into the PNG image the show reads as its font (%1).").arg(QLatin1String(ShowFiles::font)));
     const QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help.")};
     parser.addOption(help);
     parser.addPositionalArgument(QStringLiteral("OUT.png"), QStringLiteral("The image to write."));
