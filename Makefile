@@ -48,16 +48,15 @@ run: build-run
 	@scripts/run-show $(BUILD)
 
 # The show in a web page: $(BUILD)/web/ holds everything a static server
-# serves, the show's two files included; emscripten's own build folder is
-# $(BUILD)/web-wasm. Its optimizer finds its JavaScript packages through
-# NODE_PATH.
-EMSCRIPTEN_ENV := NODE_PATH=/usr/share/nodejs
+# serves, written by the same export the installed programs run
+# (wallrise-export), from the source tree's stages and the build's music and
+# font. The build compiles the web program with emscripten into
+# $(BUILD)/web-program.
 web: deps-web
 	@$(CONFIGURE) -B $(BUILD)
-	@cmake --build $(BUILD) --target showfiles
-	@$(EMSCRIPTEN_ENV) emcmake cmake -G Ninja -S web -B $(BUILD)/web-wasm -DCMAKE_BUILD_TYPE=Release \
-		-DWEB_OUTPUT=$(CURDIR)/$(BUILD)/web -DWEB_ASSETS=$(CURDIR)/$(BUILD) >/dev/null
-	@$(EMSCRIPTEN_ENV) cmake --build $(BUILD)/web-wasm
+	@cmake --build $(BUILD) --target showfiles webexport webprogram
+	@rm -rf $(BUILD)/web
+	@$(BUILD)/tools/webexport/webexport --shaders shaders --music $(BUILD)/music.bmm --font $(BUILD)/text.png $(BUILD)/web >/dev/null
 
 # The web page's test and benchmark drive Chromium from Node through
 # puppeteer-core, installed from package-lock.json (no browser of its own:

@@ -113,6 +113,7 @@ void DocsTest::initTestCase()
         {QStringLiteral("wallrise-capture"), QStringLiteral(CAPTURE_EXECUTABLE)},
         {QStringLiteral("bmm"), QStringLiteral(BMM_EXECUTABLE)},
         {QStringLiteral("fontatlas"), QStringLiteral(FONTATLAS_EXECUTABLE)},
+        {QStringLiteral("wallrise-export"), QStringLiteral(WEBEXPORT_EXECUTABLE)},
     };
     for (const auto &[name, target] : programs)
         QVERIFY(QFile::link(target, m_bin + QLatin1Char('/') + name));

@@ -3,6 +3,7 @@
 // the show started there as its menu entry starts it, the studio starting a
 // show of one's own from it.
 
+#include "makershow.h"
 #include "musicfiles.h"
 #include "processrun.h"
 
@@ -61,6 +62,8 @@ private slots:
     void studioStartsANewShowOnlyInAnEmptyFolder_data();
     void studioStartsANewShowOnlyInAnEmptyFolder();
     void studioWorksOnTheNewShow();
+    void makersShowIsCapturedAndPublishedByTheInstalledProgramsAlone();
+    void exportIsTheFolderMakeWebBuilds();
 
 private:
     QTemporaryDir m_work;
@@ -98,6 +101,7 @@ void PackageTest::holdsTheProgramsTheirFilesAndTheirPages()
         "./usr/bin/fontatlas",
         "./usr/bin/wallrise",
         "./usr/bin/wallrise-capture",
+        "./usr/bin/wallrise-export",
         "./usr/bin/wallrise-studio",
         "./usr/share/applications/org.example.wallrise.desktop",
         "./usr/share/doc/wallrise/changelog.gz",
@@ -106,6 +110,7 @@ void PackageTest::holdsTheProgramsTheirFilesAndTheirPages()
         "./usr/share/man/man1/bmm.1.gz",
         "./usr/share/man/man1/fontatlas.1.gz",
         "./usr/share/man/man1/wallrise-capture.1.gz",
+        "./usr/share/man/man1/wallrise-export.1.gz",
         "./usr/share/man/man1/wallrise-studio.1.gz",
         "./usr/share/man/man1/wallrise.1.gz",
         "./usr/share/metainfo/org.example.wallrise.metainfo.xml",
@@ -113,6 +118,11 @@ void PackageTest::holdsTheProgramsTheirFilesAndTheirPages()
         "./usr/share/wallrise/shaders/shader.frag",
         "./usr/share/wallrise/shaders/shader.vert",
         "./usr/share/wallrise/text.png",
+        "./usr/share/wallrise/web/index.html",
+        "./usr/share/wallrise/web/musicplayer.js",
+        "./usr/share/wallrise/web/page.js",
+        "./usr/share/wallrise/web/show.js",
+        "./usr/share/wallrise/web/show.wasm",
     };
     QCOMPARE(QString::fromLocal8Bit(files.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts), expected);
 
@@ -281,6 +291,111 @@ void PackageTest::studioWorksOnTheNewShow()
     log += QString::fromLocal8Bit(studio.readAllStandardError());
     // Its music and font were found there too: no note of either missing.
     QVERIFY2(!log.contains(QLatin1String("no music")) && !log.contains(QLatin1String("no image")), qPrintable(log));
+}
+
+namespace {
+
+// Everything in a folder, hidden files included.
+QStringList everythingIn(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+} // namespace
+
+void PackageTest::makersShowIsCapturedAndPublishedByTheInstalledProgramsAlone()
+{
+    // The package's programs alone on the path: no compiler, no source tree.
+    const QString bin = m_root + QStringLiteral("/usr/bin");
+    QProcessEnvironment environment = ProcessRun::toolEnvironment();
+    environment.insert(QStringLiteral("PATH"), bin);
+    for (const char *tool : {"c++", "g++", "cc", "em++", "emcc", "cmake", "make"})
+        QVERIFY2(QStandardPaths::findExecutable(QLatin1String(tool), {bin}).isEmpty(), tool);
+    QTemporaryDir elsewhere;
+    const auto installed = [&](const QString &program, const QStringList &arguments, const QString &folder) {
+        return ProcessRun::run(bin + QLatin1Char('/') + program, arguments, {folder, environment, 240000});
+    };
+
+    // The installed show as it comes, and a maker's show changed from it:
+    // red and blue swapped in its fragment stage.
+    for (const QString &show : {QStringLiteral("installed"), QStringLiteral("mine")})
+        QCOMPARE(installed(QStringLiteral("wallrise-studio"), {"--new", show}, elsewhere.path()).exitCode, 0);
+    const QString original = elsewhere.filePath(QStringLiteral("installed"));
+    const QString mine = elsewhere.filePath(QStringLiteral("mine"));
+    const QString stage = mine + QStringLiteral("/shaders/shader.frag");
+    const QByteArray swapped = MakerShow::withRedAndBlueSwapped(MakerShow::readFile(stage));
+    QVERIFY(MakerShow::writeFile(stage, swapped));
+
+    // Captured: the maker's frame is the installed show's with red and blue
+    // swapped, to the bit. Show time 12 is the timer's 15 s: frame 30 at 2 a second.
+    const QStringList frame{"--size", "96x54", "--fps", "2", "--from", "12", "--to", "12.4", "--png", "frames"};
+    for (const QString &show : {original, mine}) {
+        const ProcessRun::Result captured = installed(QStringLiteral("wallrise-capture"), frame, show);
+        QVERIFY2(captured.ok(), captured.err.constData());
+    }
+    const QImage installedFrame = MakerShow::swappedRedAndBlue(QImage(original + QStringLiteral("/frames/frame-00030.png")));
+    const QImage minesFrame = QImage(mine + QStringLiteral("/frames/frame-00030.png")).convertToFormat(QImage::Format_RGB888);
+    QCOMPARE(installedFrame.size(), QSize(96, 54));
+    QVERIFY(minesFrame == installedFrame);
+    QVERIFY(minesFrame != MakerShow::swappedRedAndBlue(minesFrame)); // a change that shows
+
+    // Exported: the page and its program, the maker's stage as it is.
+    for (const QString &show : {original, mine}) {
+        const ProcessRun::Result exported = installed(QStringLiteral("wallrise-export"), {"site"}, show);
+        QVERIFY2(exported.ok(), exported.err.constData());
+    }
+    QCOMPARE(MakerShow::readFile(mine + QStringLiteral("/site/shader.frag")), swapped);
+
+    // Played by headless Chromium, its clock held at show time 12: the
+    // maker's picture is the installed page's with red and blue swapped.
+    const QString node = QStandardPaths::findExecutable(QStringLiteral("node"));
+    QVERIFY2(!node.isEmpty(), "node is missing (make test installs it)");
+    QImage pictures[2];
+    for (int i = 0; i < 2; ++i) {
+        const QString site = (i == 0 ? original : mine) + QStringLiteral("/site");
+        const QString png = elsewhere.filePath(QStringLiteral("page-%1.png").arg(i));
+        const ProcessRun::Result played = ProcessRun::run(node, {QStringLiteral(PAGEFRAME_SCRIPT), site, "12", png},
+                                                          {elsewhere.path(), ProcessRun::toolEnvironment(), 240000});
+        if (played.exitCode == 77)
+            QSKIP(played.err.constData());
+        QVERIFY2(played.ok(), (played.out + played.err).constData());
+        pictures[i] = QImage(png).convertToFormat(QImage::Format_RGB888);
+    }
+    QVERIFY(!pictures[0].isNull());
+    QVERIFY(pictures[1] == MakerShow::swappedRedAndBlue(pictures[0]));
+    QVERIFY(pictures[1] != pictures[0]);
+
+    // A broken stage: the capture stops and the export writes nothing.
+    QVERIFY(MakerShow::writeFile(stage, MakerShow::withMistakeAtLine(swapped, 3)));
+    const QStringList before = everythingIn(mine);
+    const ProcessRun::Result captured = installed(QStringLiteral("wallrise-capture"),
+            {"--size", "96x54", "--fps", "2", "--from", "12", "--to", "12.4", "--png", "broken-frames"}, mine);
+    QCOMPARE(captured.exitCode, 1);
+    QVERIFY2(captured.err.contains("shaders/shader.frag:3:"), captured.err.constData());
+    const ProcessRun::Result exported = installed(QStringLiteral("wallrise-export"), {"broken-site"}, mine);
+    QCOMPARE(exported.exitCode, 1);
+    QVERIFY2(exported.err.contains("nothing written") && exported.err.contains("shaders/shader.frag:3:"),
+             exported.err.constData());
+    QCOMPARE(everythingIn(mine), before);
+}
+
+void PackageTest::exportIsTheFolderMakeWebBuilds()
+{
+    // make web writes build/web with the build's export from the source
+    // tree's stages and the build's music and font: the installed export of
+    // the installed show (the same files) writes the same folder.
+    const QString madeByMakeWeb = QStringLiteral(BUILD_DIR "/web");
+    if (!QFileInfo::exists(madeByMakeWeb + QStringLiteral("/show.wasm")))
+        QSKIP("no build/web here: make web builds it (make test does)");
+    QTemporaryDir elsewhere;
+    QCOMPARE(run(m_root + QStringLiteral("/usr/bin/wallrise-studio"), {"--new", "show"}, elsewhere.path()).exitCode, 0);
+    const QString show = elsewhere.filePath(QStringLiteral("show"));
+    const ProcessRun::Result exported = run(m_root + QStringLiteral("/usr/bin/wallrise-export"), {"site"}, show);
+    QVERIFY2(exported.exitCode == 0, exported.err.constData());
+    const QString site = show + QStringLiteral("/site");
+    QCOMPARE(everythingIn(site), everythingIn(madeByMakeWeb));
+    for (const QString &file : everythingIn(site))
+        QVERIFY2(contents(site + QLatin1Char('/') + file) == contents(madeByMakeWeb + QLatin1Char('/') + file), qPrintable(file));
 }
 
 QTEST_MAIN(PackageTest)

@@ -1,5 +1,7 @@
 #include "webscene.h"
+#include "glsles.h"
 #include "showquad.h"
+#include "stagelog.h"
 
 #include <vector>
 
@@ -18,10 +20,24 @@ std::string infoLog(GLuint object, bool isProgram)
     return log;
 }
 
-// A compiled stage, or 0 with the compiler's message in `error`.
-GLuint compile(GLenum type, const std::string &source, const char *name, std::string &error)
+// The compiler's first message about a stage, named by the maker's file
+// and line, as the one line the page shows; how many more there are after it.
+std::string firstMessage(const std::string &log, const std::string &name)
+{
+    const std::vector<std::string> messages = StageLog::messages(log, name);
+    if (messages.empty())
+        return name + ": " + log;
+    if (messages.size() == 1)
+        return messages.front();
+    return messages.front() + " (and " + std::to_string(messages.size() - 1) + " more)";
+}
+
+// A compiled stage, or 0 with the compiler's message in `error`. The stage
+// is the maker's desktop GLSL, made GLSL ES here.
+GLuint compile(GLenum type, const std::string &desktopSource, const char *name, std::string &error)
 {
     const GLuint shader = glCreateShader(type);
+    const std::string source = GlslEs::fromDesktop(desktopSource);
     const char *text = source.c_str();
     glShaderSource(shader, 1, &text, nullptr);
     glCompileShader(shader);
@@ -29,7 +45,7 @@ GLuint compile(GLenum type, const std::string &source, const char *name, std::st
     glGetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
     if (compiled == GL_TRUE)
         return shader;
-    error = std::string(name) + " does not compile: " + infoLog(shader, false);
+    error = firstMessage(infoLog(shader, false), name);
     glDeleteShader(shader);
     return 0;
 }

@@ -1,6 +1,7 @@
 #include "captureoptions.h"
 
 #include "pixelsize.h"
+#include "showstages.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
@@ -71,7 +72,8 @@ struct Parser
                 "for show.mp4). Should a part fail, Slurm cancels the join; the same command again "
                 "draws only the parts that are missing, then joins them."));
         parser.addOptions({help, size, fps, from, to, supersample, shutter, subframes, png, codec, crf, preset,
-                           music, stallLimit, part, join, slurm, partition, time, cpusPerTask, account});
+                           music, shaders, stallLimit, part, join, slurm, partition, time, cpusPerTask,
+                           account});
         parser.addPositionalArgument(QStringLiteral("OUT"),
                 QStringLiteral("The video to write: .mp4, .mov or .mkv; a part, .mkv. With --join, the parts "
                                "to join, in any order."),
@@ -131,6 +133,7 @@ struct Parser
             QStringLiteral("N")};
     const QCommandLineOption account{QStringLiteral("account"),
             QStringLiteral("With --slurm: the account the jobs are charged to."), QStringLiteral("NAME")};
+    const QCommandLineOption shaders = ShowStages::folderOption();
     const QCommandLineOption music{QStringLiteral("music"),
             QStringLiteral("The show's music file, for the sound track (default %1; "
                            "without it the video is silent).").arg(QLatin1String(ShowFiles::music)),
@@ -198,6 +201,12 @@ QString CaptureOptions::parse(const QStringList &arguments)
                     .arg(maxSubframes).arg(parser.value(options.subframes));
         if (!parser.isSet(options.shutter))
             return QStringLiteral("--subframes is for motion blur: give --shutter too");
+    }
+
+    if (parser.isSet(options.shaders)) {
+        shaders = parser.value(options.shaders);
+        if (shaders.isEmpty())
+            return QStringLiteral("--shaders wants a folder");
     }
 
     const QStringList positional = parser.positionalArguments();
@@ -314,6 +323,10 @@ QStringList CaptureOptions::pictureArguments() const
     // Without a music file here, none on the node either, unless one was asked for.
     if (musicGiven || QFileInfo(music).isFile())
         arguments << QStringLiteral("--music") << QFileInfo(music).absoluteFilePath();
+    // The same stages on every node: the folder chosen here, by its full path.
+    const QString stagesFolder = ShowStages::choose(shaders).folder;
+    if (!stagesFolder.isEmpty())
+        arguments << QStringLiteral("--shaders") << QFileInfo(stagesFolder).absoluteFilePath();
     arguments << QStringLiteral("--stall-limit") << QString::number(stallSeconds);
     return arguments;
 }

@@ -36,6 +36,9 @@ struct CaptureOptions
     QString preset; // empty: the codec's own default
     QString music = QString::fromLatin1(ShowFiles::music);
     bool musicGiven = false;
+    // The folder of the show's two stages; empty: shaders/ when it holds
+    // both, else the compiled-in stages.
+    QString shaders;
     // Seconds ffmpeg may take no frame and write nothing before it counts as stalled.
     int stallSeconds = 120;
 

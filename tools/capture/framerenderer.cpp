@@ -40,7 +40,8 @@ constexpr int sumsUnit = 1;
 
 } // namespace
 
-FrameRenderer::FrameRenderer(const QSize &size, int supersample, int maxSubframes)
+FrameRenderer::FrameRenderer(const QSize &size, int supersample, int maxSubframes, const QByteArray &vertexStage,
+                             const QByteArray &fragmentStage)
     : m_size(size)
     , m_supersample(supersample)
     , m_averages(supersample > 1 || maxSubframes > 1)
@@ -52,7 +53,7 @@ FrameRenderer::FrameRenderer(const QSize &size, int supersample, int maxSubframe
         return;
     }
     m_gl = QOpenGLContext::currentContext()->extraFunctions();
-    if (!build())
+    if (!build(vertexStage, fragmentStage))
         return;
     m_frameBytes = size.width() * size.height() * 4;
 }
@@ -73,7 +74,7 @@ FrameRenderer::~FrameRenderer()
     m_scene.reset();
 }
 
-bool FrameRenderer::build()
+bool FrameRenderer::build(const QByteArray &vertexStage, const QByteArray &fragmentStage)
 {
     const QSize sceneSize = m_size * m_supersample;
     GLint largest = 0;
@@ -85,7 +86,10 @@ bool FrameRenderer::build()
     }
 
     m_scene.emplace();
-    if (!m_scene->build()) {
+    const bool compiledIn = vertexStage.isEmpty() && fragmentStage.isEmpty();
+    if (!(compiledIn ? m_scene->build() : m_scene->build(vertexStage, fragmentStage))) {
+        m_stageFailure = m_scene->failure();
+        m_stageLog = m_scene->log();
         m_error = QStringLiteral("the scene program did not build: %1").arg(m_scene->log());
         return false;
     }

@@ -37,7 +37,10 @@ class FrameRenderer
 {
 public:
     // The frame's size; maxSubframes is the most sub-frames a frame will have.
-    FrameRenderer(const QSize &size, int supersample, int maxSubframes);
+    // The scene's stages are the given text, or the compiled-in ones where
+    // both are empty.
+    FrameRenderer(const QSize &size, int supersample, int maxSubframes, const QByteArray &vertexStage = {},
+                  const QByteArray &fragmentStage = {});
     ~FrameRenderer();
     FrameRenderer(const FrameRenderer &) = delete;
     FrameRenderer &operator=(const FrameRenderer &) = delete;
@@ -45,6 +48,10 @@ public:
     // Empty when it can draw; else one line saying why it cannot.
     QString error() const { return m_error; }
     const OffscreenContext &context() const { return m_context; }
+    // Where the scene's stages failed to build, and what the compiler said
+    // (None with an empty log when they built, or were never tried).
+    SceneRenderer::Failure stageFailure() const { return m_stageFailure; }
+    QString stageLog() const { return m_stageLog; }
 
     // Begins a frame from the show times of its sub-frames; drawNext() then
     // draws it a sub-frame at a time, each call returning while the GL works
@@ -78,7 +85,7 @@ private:
         QSize size;
     };
 
-    bool build();
+    bool build(const QByteArray &vertexStage, const QByteArray &fragmentStage);
     bool makeTarget(Target &target, const QSize &size, GLenum internalFormat, GLenum format, GLenum type);
     void deleteTarget(Target &target);
     std::unique_ptr<QOpenGLShaderProgram> makePass(const QString &fragmentStage);
@@ -94,6 +101,8 @@ private:
     bool m_averages;
     int m_frameBytes = 0;
     QString m_error;
+    SceneRenderer::Failure m_stageFailure = SceneRenderer::Failure::None;
+    QString m_stageLog;
 
     OffscreenContext m_context;
     QOpenGLExtraFunctions *m_gl = nullptr;

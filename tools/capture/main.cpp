@@ -13,6 +13,8 @@
 #include "pngsequence.h"
 #include "quitonsignals.h"
 #include "showgl.h"
+#include "showstages.h"
+#include "stagemessages.h"
 #include "slurmsubmission.h"
 #include "surfacelessplatform.h"
 #include "videoencoder.h"
@@ -28,6 +30,16 @@
 Q_IMPORT_PLUGIN(SurfacelessPlugin)
 
 namespace {
+
+QtMessageHandler qtHandler = nullptr;
+
+// The capture reports the compiler's messages about a show's stage itself,
+// each named by file and line.
+void withoutQtsShaderReports(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (!isQtShaderReport(type, message) && qtHandler)
+        qtHandler(type, context, message);
+}
 
 int failWith(const QString &message, int code)
 {
@@ -102,6 +114,16 @@ int submit(int argc, char *argv[], const CaptureOptions &options, const FrameSch
     return 0;
 }
 
+// The compiler's messages about a show's stage that did not build, each
+// named by the stage's file and line as an editor counts them.
+QString stageFailure(const FrameRenderer &renderer, const ShowStages::Texts &stages)
+{
+    const QString file = renderer.stageFailure() == SceneRenderer::Failure::Vertex ? stages.vertexPath
+            : renderer.stageFailure() == SceneRenderer::Failure::Fragment ? stages.fragmentPath
+            : stages.vertexPath + QStringLiteral(" + ") + stages.fragmentPath;
+    return stagesDoNotBuild(renderer.stageLog(), file, renderer.stageFailure() == SceneRenderer::Failure::Link);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -131,13 +153,25 @@ int main(int argc, char *argv[])
     if (parts > whole.count())
         return failWith(QStringLiteral("%1 parts of %2 frames would leave some without a frame: at most %2 parts")
                         .arg(parts).arg(whole.count()), 2);
+    // The show's stages: read before anything is drawn, written or submitted.
+    const ShowStages::Choice stageFolder = ShowStages::choose(options.shaders);
+    if (!stageFolder.error.isEmpty())
+        return failWith(stageFolder.error, 1);
     if (options.slurmParts > 0)
         return submit(argc, argv, options, whole);
     const FrameSchedule schedule = options.parts > 0 ? whole.part(options.part, options.parts) : whole;
 
+    ShowStages::Texts stages;
+    if (!stageFolder.folder.isEmpty()) {
+        stages = ShowStages::read(stageFolder.folder);
+        if (!stages.error.isEmpty())
+            return failWith(stages.error, 1);
+    }
+
     // Without a display server the GL comes from EGL alone.
     SurfacelessPlatform::offer();
     QGuiApplication app(argc, argv);
+    qtHandler = qInstallMessageHandler(withoutQtsShaderReports);
     // From here on Ctrl-C and SIGTERM end the event loop, at once or as soon
     // as it runs, between two frames; the sink then takes its partial output
     // away.
@@ -156,11 +190,15 @@ int main(int argc, char *argv[])
     }
 
     const int subframes = options.shutter > 0.0 ? options.subframes : 1;
-    FrameRenderer renderer(options.size, options.supersample, subframes);
+    FrameRenderer renderer(options.size, options.supersample, subframes, stages.vertex, stages.fragment);
     if (!renderer.context().isValid())
         return failWith(noOpenGL(renderer.context()), 1);
+    if (renderer.stageFailure() != SceneRenderer::Failure::None && !stageFolder.folder.isEmpty())
+        return failWith(stageFailure(renderer, stages), 1);
     if (!renderer.error().isEmpty())
         return failWith(renderer.error(), 1);
+    if (stageFolder.folder.isEmpty())
+        QTextStream(stderr) << "capture: " << ShowStages::compiledInNote() << '\n';
 
     if (!sink->open())
         return failWith(sink->error(), 1);

@@ -3,6 +3,7 @@
 
 #include "newshow.h"
 #include "quitonsignals.h"
+#include "stagemessages.h"
 #include "studiooptions.h"
 #include "studiowindow.h"
 
@@ -18,14 +19,10 @@ namespace {
 QtMessageHandler qtHandler = nullptr;
 
 // The studio reports the compiler's messages itself, each named by file and
-// line; Qt's own report of a failed stage, with the whole source after it,
-// would bury them.
+// line.
 void withoutQtsShaderReports(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
-    if (type == QtWarningMsg
-        && (message.startsWith(QLatin1String("QOpenGLShader::compile("))
-            || message.startsWith(QLatin1String("QOpenGLShader::link"))
-            || message.startsWith(QLatin1String("*** Problematic "))))
+    if (isQtShaderReport(type, message))
         return;
     if (qtHandler)
         qtHandler(type, context, message);

@@ -1,21 +1,16 @@
 #include "stagewatcher.h"
 #include "inputfile.h"
+#include "showstages.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
-bool StageWatcher::holdsStages(const QString &folder)
-{
-    const QDir dir(folder);
-    return QFileInfo(dir.filePath(vertexName())).isFile() && QFileInfo(dir.filePath(fragmentName())).isFile();
-}
-
 StageWatcher::StageWatcher(const QString &folder, QObject *parent)
     : QObject(parent)
     , m_folder(folder)
-    , m_vertexPath(QDir(folder).filePath(vertexName()))
-    , m_fragmentPath(QDir(folder).filePath(fragmentName()))
+    , m_vertexPath(QDir(folder).filePath(ShowStages::vertexName()))
+    , m_fragmentPath(QDir(folder).filePath(ShowStages::fragmentName()))
 {
     m_quiet.setSingleShot(true);
     m_quiet.setInterval(quietMs);

@@ -19,11 +19,6 @@ class StageWatcher : public QObject
     Q_OBJECT
 
 public:
-    static QString vertexName() { return QStringLiteral("shader.vert"); }
-    static QString fragmentName() { return QStringLiteral("shader.frag"); }
-    // Whether a folder holds both stages.
-    static bool holdsStages(const QString &folder);
-
     explicit StageWatcher(const QString &folder, QObject *parent = nullptr);
 
     // How long changes must be quiet before the stages are read.

@@ -1,17 +1,15 @@
 #include "studioinputs.h"
 #include "musicplayer.h"
-#include "stagewatcher.h"
+#include "showstages.h"
 #include "studiooptions.h"
 #include "studioreport.h"
 
 QString StudioInputs::open(const StudioOptions &options, MusicPlayer &player)
 {
-    QString folder = options.shaders;
-    if (folder.isEmpty() && StageWatcher::holdsStages(QStringLiteral("shaders")))
-        folder = QStringLiteral("shaders");
-    if (!folder.isEmpty() && !StageWatcher::holdsStages(folder))
-        return QStringLiteral("%1: no %2 and %3 in that folder")
-                .arg(folder, StageWatcher::vertexName(), StageWatcher::fragmentName());
+    const ShowStages::Choice stages = ShowStages::choose(options.shaders);
+    if (!stages.error.isEmpty())
+        return stages.error;
+    const QString folder = stages.folder;
     const QString musicProblem = player.open(options.music);
     if (!musicProblem.isEmpty() && options.musicGiven)
         return musicProblem;
@@ -22,9 +20,7 @@ QString StudioInputs::open(const StudioOptions &options, MusicPlayer &player)
 
     m_stagesFolder = folder;
     if (folder.isEmpty())
-        report(QStringLiteral("studio: no shaders/%1 and shaders/%2 here: drawing the compiled-in stages, "
-                              "with nothing to watch")
-               .arg(StageWatcher::vertexName(), StageWatcher::fragmentName()));
+        report(QStringLiteral("studio: %1, with nothing to watch").arg(ShowStages::compiledInNote()));
     m_hasMusic = musicProblem.isEmpty();
     if (!m_hasMusic)
         report(QStringLiteral("studio: %1: no music").arg(musicProblem));

@@ -1,5 +1,6 @@
 #include "studiowindow.h"
 #include "showgl.h"
+#include "showstages.h"
 #include "showtime.h"
 #include "stagewatcher.h"
 #include "studioinputs.h"
@@ -54,8 +55,8 @@ void StudioWindow::openInputs(const StudioOptions &options)
         return;
     m_fontImage = inputs.font();
     if (inputs.stagesFolder().isEmpty()) {
-        m_programs.setStageNames(StageWatcher::vertexName() + QStringLiteral(" (compiled in)"),
-                                 StageWatcher::fragmentName() + QStringLiteral(" (compiled in)"));
+        m_programs.setStageNames(ShowStages::vertexName() + QStringLiteral(" (compiled in)"),
+                                 ShowStages::fragmentName() + QStringLiteral(" (compiled in)"));
     } else {
         m_watcher = std::make_unique<StageWatcher>(inputs.stagesFolder());
         m_programs.setStageNames(m_watcher->vertexPath(), m_watcher->fragmentPath());

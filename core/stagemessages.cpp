@@ -1,0 +1,24 @@
+#include "stagemessages.h"
+#include "stagelog.h"
+
+bool isQtShaderReport(QtMsgType type, const QString &message)
+{
+    return type == QtWarningMsg
+            && (message.startsWith(QLatin1String("QOpenGLShader::compile("))
+                || message.startsWith(QLatin1String("QOpenGLShader::link"))
+                || message.startsWith(QLatin1String("*** Problematic ")));
+}
+
+QString stagesDoNotBuild(const QString &log, const QString &file, bool linking)
+{
+    const QString what = linking ? QStringLiteral("the show's stages do not link") : file + QStringLiteral(" does not compile");
+    return QStringLiteral("%1; nothing written:\n%2").arg(what, stageMessages(log, file).join(QLatin1Char('\n')));
+}
+
+QStringList stageMessages(const QString &log, const QString &file)
+{
+    QStringList messages;
+    for (const std::string &message : StageLog::messages(log.toStdString(), file.toStdString()))
+        messages << QString::fromStdString(message);
+    return messages;
+}

@@ -1,0 +1,149 @@
+// Writes a show as a web page: the folder any static file server serves,
+// from the installed programs alone (the compiled web program comes with
+// them), the show's stages, music and font taken as the maker has them.
+
+#include "offscreencontext.h"
+#include "scenerenderer.h"
+#include "showgl.h"
+#include "showstages.h"
+#include "stagemessages.h"
+#include "surfacelessplatform.h"
+#include "webexport.h"
+
+#include <QCommandLineParser>
+#include <QGuiApplication>
+#include <QImageReader>
+#include <QTextStream>
+#include <QtPlugin>
+
+Q_IMPORT_PLUGIN(SurfacelessPlugin)
+
+namespace {
+
+const char *const name = "webexport";
+
+int failWith(const QString &message, int code)
+{
+    QTextStream(stderr) << name << ": " << message << '\n';
+    return code;
+}
+
+QtMessageHandler qtHandler = nullptr;
+
+// The export reports the compiler's messages itself, named by file and line.
+void withoutQtsShaderReports(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (!isQtShaderReport(type, message) && qtHandler)
+        qtHandler(type, context, message);
+}
+
+struct Options
+{
+    QCommandLineParser parser;
+    const QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help.")};
+    const QCommandLineOption shaders = ShowStages::folderOption();
+    const QCommandLineOption music{QStringLiteral("music"),
+            QStringLiteral("The show's music file (default music.bmm)."), QStringLiteral("FILE")};
+    const QCommandLineOption font{QStringLiteral("font"),
+            QStringLiteral("The image for the font texture (default text.png)."), QStringLiteral("FILE")};
+
+    Options()
+    {
+        parser.setApplicationDescription(QStringLiteral(
+                "Writes the show in the working folder as a web page into the new folder OUT, which any static "
+                "file server serves: the page and its compiled program, the show's two stages as they are, its "
+                "music.bmm and text.png. The stages must build; OUT must not exist or be empty, and is made "
+                "whole or not at all."));
+        parser.addOptions({help, shaders, music, font});
+        parser.addPositionalArgument(QStringLiteral("OUT"), QStringLiteral("The folder to write the page into."));
+    }
+};
+
+// One line and more on why the stages do not build: the compiler's
+// messages, each named by the maker's file and line.
+QString buildFailure(const SceneRenderer::Build &build, const ShowStages::Texts &stages)
+{
+    const QString file = build.failure == SceneRenderer::Failure::Vertex ? stages.vertexPath
+            : build.failure == SceneRenderer::Failure::Fragment ? stages.fragmentPath
+            : stages.vertexPath + QStringLiteral(" + ") + stages.fragmentPath;
+    return stagesDoNotBuild(build.log, file, build.failure == SceneRenderer::Failure::Link);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    // The options are read before anything needs a display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    QString out;
+    QString shaders;
+    QString music = QStringLiteral("music.bmm");
+    QString font = QStringLiteral("text.png");
+    {
+        const QCoreApplication app(argc, argv);
+        Options options;
+        if (!options.parser.parse(arguments))
+            return failWith(options.parser.errorText() + QStringLiteral(" (--help lists the options)"), 2);
+        if (options.parser.isSet(options.help)) {
+            QTextStream(stdout) << options.parser.helpText();
+            return 0;
+        }
+        const QStringList positional = options.parser.positionalArguments();
+        if (positional.size() != 1)
+            return failWith(QStringLiteral("give one folder to write the page into (--help lists the options)"), 2);
+        out = positional.first();
+        shaders = options.parser.value(options.shaders);
+        if (options.parser.isSet(options.shaders) && shaders.isEmpty())
+            return failWith(QStringLiteral("--shaders wants a folder"), 2);
+        if (options.parser.isSet(options.music))
+            music = options.parser.value(options.music);
+        if (options.parser.isSet(options.font))
+            font = options.parser.value(options.font);
+    }
+
+    // Without a display server the GL that checks the stages comes from EGL alone.
+    SurfacelessPlatform::offer();
+    QGuiApplication app(argc, argv);
+    qtHandler = qInstallMessageHandler(withoutQtsShaderReports);
+
+    const QString program = WebExport::programFolder();
+    if (program.isEmpty())
+        return failWith(QStringLiteral("no compiled web page to export with: it is installed with the show "
+                                       "(make web builds it in the build folder); nothing written"), 1);
+
+    const ShowStages::Choice choice = ShowStages::choose(shaders);
+    if (!choice.error.isEmpty())
+        return failWith(choice.error + QStringLiteral("; nothing written"), 1);
+    ShowStages::Texts stages;
+    if (choice.folder.isEmpty()) {
+        QTextStream(stderr) << name << ": " << ShowStages::compiledInNote() << '\n';
+        stages.vertex = ShowGL::stageSource(ShowGL::vertexShader());
+        stages.fragment = ShowGL::stageSource(ShowGL::fragmentShader());
+        stages.vertexPath = ShowStages::vertexName() + QStringLiteral(" (compiled in)");
+        stages.fragmentPath = ShowStages::fragmentName() + QStringLiteral(" (compiled in)");
+    } else {
+        stages = ShowStages::read(choice.folder);
+        if (!stages.error.isEmpty())
+            return failWith(stages.error + QStringLiteral("; nothing written"), 1);
+    }
+    if (!QImageReader(font).canRead())
+        return failWith(QStringLiteral("%1: not an image that can be read; nothing written").arg(font), 1);
+
+    // The stages must build: a page whose picture cannot is not worth serving.
+    {
+        OffscreenContext context;
+        if (!context.isValid() || !context.makeCurrent())
+            return failWith(QStringLiteral("no OpenGL 4.1 core context to check the stages with; nothing written"), 1);
+        const SceneRenderer::Build build = SceneRenderer::compile(stages.vertex, stages.fragment);
+        if (build.failure != SceneRenderer::Failure::None)
+            return failWith(buildFailure(build, stages), 1);
+    }
+
+    const QString failure = WebExport::write(program, {stages.vertex, stages.fragment, music, font}, out);
+    if (!failure.isEmpty())
+        return failWith(failure + QStringLiteral("; nothing written"), 1);
+    QTextStream(stdout) << "The show as a web page in " << out << ": serve that folder with any static file server\n";
+    return 0;
+}
