@@ -9,15 +9,17 @@
 // keys seek (ShowTime::bigStep and smallStep), Space holds it and lets it
 // run on from where it stood, Return starts it from 0 again. Hosts keep the
 // timer and hand its readings in (whole milliseconds). Plain C++, no Qt: the
-// show host (showhost.h) applies it for every shell.
+// show host (showhost.h) applies it for every shell, in float as the show
+// keeps its time; the studio's timeline in double.
 namespace ShowClock {
 
 // Space. Both sides of the hold are measured in show-time units, and each
 // hold continues from the adjustment already gathered, so neither press
 // jumps.
-inline void toggleHold(std::int64_t timerMs, float &snapshot, float &pauseAdjustment, bool &paused)
+template <typename Seconds>
+void toggleHold(std::int64_t timerMs, Seconds &snapshot, Seconds &pauseAdjustment, bool &paused)
 {
-    const float now = float(timerMs) / ShowTime::msPerSecond;
+    const Seconds now = Seconds(timerMs) / Seconds(ShowTime::msPerSecond);
     if (paused)
         pauseAdjustment = now - snapshot;
     else
@@ -27,9 +29,10 @@ inline void toggleHold(std::int64_t timerMs, float &snapshot, float &pauseAdjust
 
 // While held, what a frame takes away from the show time so that it stands
 // where the hold began.
-inline float heldAdjustment(std::int64_t timerMs, float snapshot)
+template <typename Seconds>
+Seconds heldAdjustment(std::int64_t timerMs, Seconds snapshot)
 {
-    return float(timerMs) / ShowTime::msPerSecond - snapshot;
+    return Seconds(timerMs) / Seconds(ShowTime::msPerSecond) - snapshot;
 }
 
 // While held, the show time itself: where the hold began, plus the seeks.
@@ -42,11 +45,12 @@ inline float heldShowTime(float snapshot, float timeAdjustment)
 }
 
 // Return, as the host restarts its timer; a hold goes on holding.
-inline void restart(float &timeAdjustment, float &pauseAdjustment, float &snapshot)
+template <typename Seconds>
+void restart(Seconds &timeAdjustment, Seconds &pauseAdjustment, Seconds &snapshot)
 {
-    timeAdjustment = 0.0f;
-    pauseAdjustment = 0.0f;
-    snapshot = 0.0f;
+    timeAdjustment = Seconds(0);
+    pauseAdjustment = Seconds(0);
+    snapshot = Seconds(0);
 }
 
 } // namespace ShowClock

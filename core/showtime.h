@@ -13,10 +13,19 @@ constexpr std::int64_t endMs = 38200;
 // Show-timer milliseconds per second of show time: the show runs at 0.8 of real time.
 constexpr float msPerSecond = 1250.0f;
 
+// Show time in seconds from a show-timer reading and the keys' adjustments,
+// in the precision of the adjustments (the studio, which runs for hours,
+// keeps doubles).
+template <typename Seconds>
+Seconds at(std::int64_t timerMs, Seconds timeAdjustment, Seconds pauseAdjustment)
+{
+    return Seconds(timerMs) / Seconds(msPerSecond) + timeAdjustment - pauseAdjustment;
+}
+
 // Show time in seconds as the frame loop feeds it to the scene, all in float.
 inline float at(std::int64_t timerMs, float timeAdjustment = 0.0f, float pauseAdjustment = 0.0f)
 {
-    return float(timerMs) / msPerSecond + timeAdjustment - pauseAdjustment;
+    return at<float>(timerMs, timeAdjustment, pauseAdjustment);
 }
 
 inline bool isOver(std::int64_t timerMs) { return timerMs > endMs; }

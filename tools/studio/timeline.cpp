@@ -1,4 +1,5 @@
 #include "timeline.h"
+#include "showclock.h"
 #include "showtime.h"
 
 #include <cmath>
@@ -16,8 +17,9 @@ int shotEndingAt(double t)
 
 void Timeline::start(qint64 nowMs)
 {
+    m_timerStartMs = nowMs;
     m_held = false;
-    anchor(0.0, nowMs);
+    ShowClock::restart(m_timeAdjustment, m_pauseAdjustment, m_snapshot);
 }
 
 double Timeline::at(qint64 nowMs) const
@@ -30,36 +32,36 @@ double Timeline::at(qint64 nowMs) const
 
 double Timeline::unwrapped(qint64 nowMs) const
 {
-    if (m_held)
-        return m_anchorTime;
-    return m_anchorTime + double(nowMs - m_anchorMs) / double(ShowTime::msPerSecond);
-}
-
-void Timeline::anchor(double showTime, qint64 nowMs)
-{
-    m_anchorTime = showTime;
-    m_anchorMs = nowMs;
+    // Held, the time stands where the hold began: reckoned at that timer
+    // reading, so that it is the same value every time it is asked for.
+    const qint64 timerMs = m_held ? m_heldAtMs : nowMs - m_timerStartMs;
+    const double pause = m_held ? ShowClock::heldAdjustment(timerMs, m_snapshot) : m_pauseAdjustment;
+    return ShowTime::at(timerMs, m_timeAdjustment, pause);
 }
 
 void Timeline::seek(double seconds, qint64 nowMs)
 {
-    anchor(at(nowMs) + seconds, nowMs);
+    seekTo(at(nowMs) + seconds, nowMs);
 }
 
 void Timeline::seekTo(double showTime, qint64 nowMs)
 {
-    anchor(showTime, nowMs);
+    m_timeAdjustment += showTime - unwrapped(nowMs);
 }
 
 void Timeline::restart(qint64 nowMs)
 {
-    anchor(0.0, nowMs);
+    m_timerStartMs = nowMs;
+    m_heldAtMs = 0;
+    ShowClock::restart(m_timeAdjustment, m_pauseAdjustment, m_snapshot);
 }
 
 void Timeline::toggleHold(qint64 nowMs)
 {
-    anchor(at(nowMs), nowMs);
-    m_held = !m_held;
+    // A loop's wrap made for good first: the hold keeps the time on screen.
+    seekTo(at(nowMs), nowMs);
+    m_heldAtMs = nowMs - m_timerStartMs;
+    ShowClock::toggleHold(m_heldAtMs, m_snapshot, m_pauseAdjustment, m_held);
 }
 
 bool Timeline::markLoopStart(qint64 nowMs)
@@ -90,7 +92,7 @@ bool Timeline::markChanged(qint64 nowMs)
 {
     if (!m_loop)
         return false;
-    anchor(at(nowMs), nowMs);
+    seekTo(at(nowMs), nowMs);
     m_loop.reset();
     bool jumped = false;
     toggleLoop(nowMs, &jumped);
@@ -121,7 +123,7 @@ bool Timeline::toggleLoop(qint64 nowMs, bool *jumped)
         *jumped = false;
     if (m_loop) {
         // On from where the loop has the show time.
-        anchor(at(nowMs), nowMs);
+        seekTo(at(nowMs), nowMs);
         m_loop.reset();
         return true;
     }
@@ -130,7 +132,7 @@ bool Timeline::toggleLoop(qint64 nowMs, bool *jumped)
         return false;
     const double now = unwrapped(nowMs);
     if (now < m_loop->start || now >= m_loop->end) {
-        anchor(m_loop->start, nowMs);
+        seekTo(m_loop->start, nowMs);
         if (jumped)
             *jumped = true;
     }
@@ -141,6 +143,6 @@ bool Timeline::wrap(qint64 nowMs)
 {
     if (!m_loop || unwrapped(nowMs) < m_loop->end)
         return false;
-    anchor(at(nowMs), nowMs);
+    seekTo(at(nowMs), nowMs);
     return true;
 }

@@ -6,9 +6,11 @@
 #include <optional>
 
 // The studio's show time as a function of a wall clock in milliseconds,
-// given to every call, so that it can be driven with exact times. It runs at
-// the show's pace (0.8 s of show time a second) from where the keys put it:
-// seeks, hold, restart, and a loop between two marks.
+// given to every call, so that it can be driven with exact times. It runs by
+// the show's clock rules (core's ShowClock: 0.8 s of show time a second on a
+// show timer that Return starts again, the keys' seeks and holds), in double
+// for a studio that runs for hours, and adds seeks to a time and a loop
+// between two marks.
 class Timeline
 {
 public:
@@ -61,12 +63,16 @@ public:
 
 private:
     double unwrapped(qint64 nowMs) const;
-    void anchor(double showTime, qint64 nowMs);
     bool markChanged(qint64 nowMs);
 
-    qint64 m_anchorMs = 0;
-    double m_anchorTime = 0.0;
+    // The show timer started at this wall-clock reading; the keys'
+    // adjustments to the show time, as the show keeps them.
+    qint64 m_timerStartMs = 0;
+    double m_timeAdjustment = 0.0;
+    double m_pauseAdjustment = 0.0;
+    double m_snapshot = 0.0;
     bool m_held = false;
+    qint64 m_heldAtMs = 0; // the show timer when the hold began
     std::optional<double> m_startMark;
     std::optional<double> m_endMark;
     std::optional<Range> m_loop;
