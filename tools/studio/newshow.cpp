@@ -1,6 +1,7 @@
 #include "newshow.h"
 
 #include "pendingoutput.h"
+#include "showfiles.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -9,7 +10,7 @@
 QStringList NewShow::files()
 {
     return {QStringLiteral("shaders/shader.vert"), QStringLiteral("shaders/shader.frag"),
-            QStringLiteral("music.bmm"), QStringLiteral("text.png")};
+            QString::fromLatin1(ShowFiles::music), QString::fromLatin1(ShowFiles::font)};
 }
 
 QString NewShow::installedFolder()

@@ -26,9 +26,11 @@ struct Parser
             QStringLiteral("Folder holding shader.vert and shader.frag, watched for saves (default: shaders "
                            "when it holds both, else the stages compiled in)."), QStringLiteral("DIR")};
     const QCommandLineOption music{QStringLiteral("music"),
-            QStringLiteral("The show's music file (default music.bmm)."), QStringLiteral("FILE")};
+            QStringLiteral("The show's music file (default %1).").arg(QLatin1String(ShowFiles::music)),
+            QStringLiteral("FILE")};
     const QCommandLineOption font{QStringLiteral("font"),
-            QStringLiteral("Image for the font texture iFont (default text.png)."), QStringLiteral("FILE")};
+            QStringLiteral("Image for the font texture iFont (default %1).").arg(QLatin1String(ShowFiles::font)),
+            QStringLiteral("FILE")};
     const QCommandLineOption size{QStringLiteral("size"),
             QStringLiteral("Window size (default 1280x720)."), QStringLiteral("WxH")};
     const QCommandLineOption scale{QStringLiteral("scale"),

@@ -1,6 +1,8 @@
 #ifndef STUDIOOPTIONS_H
 #define STUDIOOPTIONS_H
 
+#include "showfiles.h"
+
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -11,8 +13,8 @@ struct StudioOptions
     // The folder of the two stages; empty for the default: ./shaders when it
     // holds both, else the compiled-in stages.
     QString shaders;
-    QString music = QStringLiteral("music.bmm");
-    QString font = QStringLiteral("text.png");
+    QString music = QString::fromLatin1(ShowFiles::music);
+    QString font = QString::fromLatin1(ShowFiles::font);
     // Given on the command line: then a missing file is an error, not a note.
     bool musicGiven = false;
     bool fontGiven = false;
