@@ -6,7 +6,7 @@ namespace {
 
 QString secondsOf(int clock)
 {
-    return QString::number(double(clock) / MusicFile::clockPerSecond, 'f', 3);
+    return QString::number(MusicFile::secondsAtClock(clock), 'f', 3);
 }
 
 } // namespace

@@ -7,7 +7,7 @@ namespace {
 
 QString clockText(int clock)
 {
-    return QStringLiteral("%1 s").arg(double(clock) / MusicFile::clockPerSecond, 0, 'f', 3);
+    return QStringLiteral("%1 s").arg(MusicFile::secondsAtClock(clock), 0, 'f', 3);
 }
 
 } // namespace

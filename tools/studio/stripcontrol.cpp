@@ -3,6 +3,7 @@
 #include "beatverdicts.h"
 #include "musicfile.h"
 #include "peakloader.h"
+#include "showtime.h"
 #include "transport.h"
 
 #include <QGuiApplication>
@@ -118,8 +119,8 @@ void StripControl::dragBeat(double x)
     // moves of one drag are one edit.
     if (!m_beatDragged && std::abs(x - m_dragX) < QGuiApplication::styleHints()->startDragDistance())
         return;
-    const double seconds = (m_strip.timeAt(x) - m_strip.timeAt(m_dragX)) * Transport::musicPerShowSecond;
-    if (m_beats.moveSelected(m_draggedFrom + int(std::lround(seconds * MusicFile::clockPerSecond)), m_beatDragged))
+    const double seconds = ShowTime::toSeconds(m_strip.timeAt(x) - m_strip.timeAt(m_dragX));
+    if (m_beats.moveSelected(m_draggedFrom + int(std::lround(MusicFile::clockAtSeconds(seconds))), m_beatDragged))
         m_beatDragged = true;
 }
 

@@ -19,7 +19,7 @@
 namespace {
 
 // The frame steps of , and .: a sixtieth of a real second, in show time.
-constexpr double frameStep = 1000.0 / double(ShowTime::msPerSecond) / 60.0;
+constexpr double frameStep = ShowTime::fromSeconds(1.0 / 60.0);
 // Render scale steps.
 constexpr double scaleSteps = 8.0;
 
@@ -70,7 +70,7 @@ void StudioWindow::openInputs(const StudioOptions &options)
     }
     if (inputs.hasMusic()) {
         m_beats.open(options.music, m_player.beats());
-        m_strip.strip().setMusicEnd(double(m_player.frames()) / MusicFile::sampleRate / Transport::musicPerShowSecond);
+        m_strip.strip().setMusicEnd(ShowTime::fromSeconds(double(m_player.frames()) / MusicFile::sampleRate));
         connect(&m_peaks, &PeakLoader::loaded, this, [this] {
             if (!m_peaks.error().isEmpty())
                 report(QStringLiteral("studio: %1: no waveform").arg(m_peaks.error()));

@@ -229,7 +229,7 @@ void TimelineStrip::drawWaveform(const PeakPyramid &peaks)
         return;
     const double middle = (top + bottom) / 2.0;
     const double half = (bottom - top) / 2.0;
-    const int level = peaks.levelFor(m_scale.secondsPerColumn() * Transport::musicPerShowSecond * MusicFile::sampleRate);
+    const int level = peaks.levelFor(ShowTime::toSeconds(m_scale.secondsPerColumn()) * MusicFile::sampleRate);
     const int columns = m_image.width();
     qint64 first = Transport::musicFrame(m_scale.timeAt(0.0));
     for (int column = 0; column < columns; ++column) {

@@ -12,17 +12,17 @@ Transport::Transport(MusicPlayer &player)
 
 qint64 Transport::musicFrame(double showTime)
 {
-    return std::llround(showTime * musicPerShowSecond * MusicFile::sampleRate);
+    return std::llround(ShowTime::toSeconds(showTime) * MusicFile::sampleRate);
 }
 
 double Transport::showTimeOfClock(double clock)
 {
-    return clock / MusicFile::clockPerSecond / musicPerShowSecond;
+    return ShowTime::fromSeconds(MusicFile::secondsAtClock(clock));
 }
 
 float Transport::musicClock(qint64 frame)
 {
-    return float(double(frame) * MusicFile::clockPerSecond / MusicFile::sampleRate);
+    return float(MusicFile::clockAtSeconds(double(frame) / MusicFile::sampleRate));
 }
 
 qint64 Transport::givenFrame(qint64 nowMs) const
@@ -43,7 +43,7 @@ qint64 Transport::heardFrame(qint64 nowMs) const
 
 int Transport::heardClock(qint64 nowMs) const
 {
-    return int(std::llround(double(heardFrame(nowMs)) * MusicFile::clockPerSecond / MusicFile::sampleRate));
+    return int(std::llround(MusicFile::clockAtSeconds(double(heardFrame(nowMs)) / MusicFile::sampleRate)));
 }
 
 void Transport::setBeats(const QList<int> &beats)

@@ -64,7 +64,7 @@ public:
 
     // Seconds of music a second of show time: the show time runs at 0.8 of
     // the music's (and the show timer's) pace.
-    static constexpr double musicPerShowSecond = double(ShowTime::msPerSecond) / 1000.0;
+    static constexpr double musicPerShowSecond = ShowTime::toSeconds(1.0);
 
     // The show time at which the music reaches an audio-clock value.
     static double showTimeOfClock(double clock);
