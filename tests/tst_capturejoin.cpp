@@ -65,6 +65,14 @@ void CaptureJoinTest::initTestCase()
     QVERIFY(capture(stretch + QStringList{"--part", "2/3", "--supersample", "2"}, QStringLiteral("smooth-2.mkv")));
     QVERIFY(capture(stretch + QStringList{"--part", "2/3", "--crf", "10"}, QStringLiteral("crf10-2.mkv")));
     QVERIFY(capture(stretch + QStringList{"--part", "2/3", "--music", "other.bmm"}, QStringLiteral("other-2.mkv")));
+    // The show's stages from a folder, the fragment stage with a line more.
+    QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("stages")));
+    QVERIFY(QFile::copy(QStringLiteral(SHADERS_DIR "/shader.vert"), path(QStringLiteral("stages/shader.vert"))));
+    QVERIFY(QFile::copy(QStringLiteral(SHADERS_DIR "/shader.frag"), path(QStringLiteral("stages/shader.frag"))));
+    QFile stage(path(QStringLiteral("stages/shader.frag")));
+    QVERIFY(stage.open(QIODevice::Append) && stage.write("// a line more\n") > 0);
+    stage.close();
+    QVERIFY(capture(stretch + QStringList{"--part", "2/3", "--shaders", "stages"}, QStringLiteral("stages-2.mkv")));
     // Show seconds 2 to 5: frames 13 to 31, its third part frames 25 to 31.
     QStringList longer = stretch;
     longer[7] = QStringLiteral("5");
@@ -154,8 +162,10 @@ void CaptureJoinTest::joinRefusesPartsThatAreNotOneWhole_data()
              {"a part cut short", {"part-1.mkv", "cut-2.mkv", "part-3.mkv"},
               {"cut-2.mkv is unfinished", "of its 5 frames", "part 2 of 3, frames 18 to 22"}},
              {"a part supersampled", {"part-1.mkv", "smooth-2.mkv", "part-3.mkv"},
-              {"smooth-2.mkv (part 2 of 3, frames 18 to 22)", "--supersample 2, not 1", "as part-1.mkv was"}},
+              {"smooth-2.mkv (part 2 of 3, frames 18 to 22) does not match part-1.mkv", "--supersample 2, not 1"}},
              {"a part of another quality", {"part-1.mkv", "part-2.mkv", "crf10-2.mkv"}, {"crf10-2.mkv", "--crf 10, not 0"}},
+             {"a part of other stages", {"part-1.mkv", "stages-2.mkv", "part-3.mkv"},
+              {"stages-2.mkv", "drawn by other shader stages"}},
              {"a part of other music", {"part-1.mkv", "other-2.mkv", "part-3.mkv"},
               {"other-2.mkv", "another music file"}},
              {"a part of another stretch", {"part-1.mkv", "part-2.mkv", "longer-3.mkv"},

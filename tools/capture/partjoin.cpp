@@ -91,7 +91,8 @@ QString PartJoin::check()
                          framesText(model.record.wholeFirst, model.record.wholeCount));
         const QString difference = record.shapeDifference(model.record);
         if (!difference.isEmpty())
-            return QStringLiteral("%1 (%2) was %3 as %4 was").arg(part.path, record.describe(), difference, model.path);
+            return QStringLiteral("%1 (%2) does not match %3: it was %4")
+                    .arg(part.path, record.describe(), model.path, difference);
     }
     const QString codec = model.record.shape.value(QStringLiteral("--codec"));
     if (codec == QLatin1String("ffv1") && containerOf(m_output.target()) != QLatin1String("mkv"))

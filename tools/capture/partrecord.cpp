@@ -4,6 +4,7 @@
 #include "frameschedule.h"
 #include "inputfile.h"
 #include "showgl.h"
+#include "showstages.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -25,11 +26,19 @@ QString musicDigest(const QString &path)
     return QString::fromLatin1(hash.result().toHex());
 }
 
-QString stagesDigest()
+// The stages the capture draws with: a show folder's, or the compiled-in ones.
+QString stagesDigest(const CaptureOptions &options)
 {
     QCryptographicHash hash(QCryptographicHash::Sha1);
-    hash.addData(ShowGL::stageSource(ShowGL::vertexShader()));
-    hash.addData(ShowGL::stageSource(ShowGL::fragmentShader()));
+    const ShowStages::Choice choice = ShowStages::choose(options.shaders);
+    if (choice.folder.isEmpty()) {
+        hash.addData(ShowGL::stageSource(ShowGL::vertexShader()));
+        hash.addData(ShowGL::stageSource(ShowGL::fragmentShader()));
+    } else {
+        const ShowStages::Texts texts = ShowStages::read(choice.folder);
+        hash.addData(texts.vertex);
+        hash.addData(texts.fragment);
+    }
     return QString::fromLatin1(hash.result().toHex());
 }
 
@@ -55,7 +64,7 @@ QMap<QString, QString> PartRecord::shapeOf(const CaptureOptions &options)
         {QStringLiteral("--shutter"), QString::number(options.shutter, 'g', 17)},
         {QStringLiteral("--codec"), CaptureOptions::codecName(options.codec)},
         {QStringLiteral("--music"), musicDigest(options.music)},
-        {QStringLiteral("stages"), stagesDigest()},
+        {QStringLiteral("stages"), stagesDigest(options)},
     };
     if (options.shutter > 0.0)
         shape.insert(QStringLiteral("--subframes"), QString::number(options.subframes));
