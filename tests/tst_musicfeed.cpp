@@ -191,7 +191,13 @@ void MusicFeedTest::aSeekOnAPlayingDeviceMovesThePositionWithTheMusic()
         while (at >= 0 && countedFrame(played, at) != to)
             at -= bufferFrames * 8;
         QVERIFY2(at >= 0, qPrintable(QStringLiteral("seek %1 to %2: no buffer starts there").arg(seek).arg(to)));
-        const qint64 buffersSince = (played.size() - at) / (bufferFrames * 8);
+        qint64 buffersSince = (played.size() - at) / (bufferFrames * 8);
+        // A device closed between its callbacks plays one last buffer of
+        // silence of its own, which no callback counted.
+        const qint64 lastAt = played.size() - bufferFrames * 8;
+        if (player.position() < to + buffersSince * bufferFrames && lastAt > at
+                && MusicFiles::allZero(played.mid(lastAt)))
+            --buffersSince;
         QVERIFY2(player.position() == to + buffersSince * bufferFrames,
                  qPrintable(QStringLiteral("seek %1 to %2: %3 buffers played from there, the position is %4")
                             .arg(seek).arg(to).arg(buffersSince).arg(player.position())));
