@@ -1,6 +1,8 @@
 #ifndef BEATRULE_H
 #define BEATRULE_H
 
+#include <cmath>
+
 // When the show fires its beats, and the pulse a beat gives the picture:
 // shared by the show window, the studio and the web build. Plain C++, no Qt.
 namespace BeatRule {
@@ -12,6 +14,15 @@ constexpr float noneFired = -1.0f;
 // precision, and the scene is fed it clamped at 0.
 constexpr float pulseOnBeat = 1.0f;
 constexpr double pulseDecayPerFrame = 0.1;
+
+// The last beat fired as it stands after the music jumps to a clock: beats
+// are whole clock units, so those at or after the clock fire again when it
+// reaches them, and those before it do not.
+inline float lastBefore(float clock)
+{
+    const float before = std::ceil(clock) - 0.5f;
+    return before > noneFired ? before : noneFired;
+}
 
 // Whether a beat fires now: the audio clock has reached it, and it lies above
 // the last beat fired.

@@ -39,7 +39,8 @@ Seconds heldAdjustment(std::int64_t timerMs, Seconds snapshot)
 // Taken from the snapshot rather than as timer - (timer - snapshot), whose
 // rounding moves the held time by a float step on about a third of the
 // frames, enough to flip pixels of a picture that should stand still.
-inline float heldShowTime(float snapshot, float timeAdjustment)
+template <typename Seconds>
+Seconds heldShowTime(Seconds snapshot, Seconds timeAdjustment)
 {
     return snapshot + timeAdjustment;
 }

@@ -8,6 +8,7 @@
 #include "showtime.h"
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 // The show's frame loop and keys, once for every shell that runs the show
@@ -24,31 +25,36 @@ namespace ShowHost {
 constexpr float reportPeriodMs = 1000.0f;
 
 // The show's state between frames, as a shell keeps it: references, so that
-// the show window keeps each value as a member of its own.
-struct StateRef
+// the show window keeps each value as a member of its own. The show keeps its
+// time in float; the studio, which runs for hours, in double.
+template <typename Seconds>
+struct BasicStateRef
 {
-    float &last;            // the last beat fired; only larger ones fire after it
-    float &beat;            // the beat pulse: 1 when a beat fires, 0.1 less every frame, unclamped
-    float &fps;             // frames since the last frame-rate report
-    float &timeAdjustment;  // show seconds the arrow keys have added
-    float &pauseAdjustment; // show seconds the holds have taken away
-    float &snapshot;        // where this hold began: the timer in show seconds, less the holds before
-    bool &paused;           // whether Space holds the show time
+    float &last;             // the last beat fired; only larger ones fire after it
+    float &beat;             // the beat pulse: 1 when a beat fires, 0.1 less every frame, unclamped
+    float &fps;              // frames since the last frame-rate report
+    Seconds &timeAdjustment; // show seconds the arrow keys have added
+    Seconds &pauseAdjustment; // show seconds the holds have taken away
+    Seconds &snapshot;       // where this hold began: the timer in show seconds, less the holds before
+    bool &paused;            // whether Space holds the show time
 };
+using StateRef = BasicStateRef<float>;
 
 // The same state as values, for a shell that keeps no members of its own for it.
-struct State
+template <typename Seconds>
+struct BasicState
 {
     float last = BeatRule::noneFired;
     float beat = 0.0f;
     float fps = 0.0f;
-    float timeAdjustment = 0.0f;
-    float pauseAdjustment = 0.0f;
-    float snapshot = 0.0f;
+    Seconds timeAdjustment = 0;
+    Seconds pauseAdjustment = 0;
+    Seconds snapshot = 0;
     bool paused = false;
 
-    operator StateRef() { return {last, beat, fps, timeAdjustment, pauseAdjustment, snapshot, paused}; }
+    operator BasicStateRef<Seconds>() { return {last, beat, fps, timeAdjustment, pauseAdjustment, snapshot, paused}; }
 };
+using State = BasicState<float>;
 
 // A beat fired, with the audio clock that fired it: a log line "beat clock".
 struct FiredBeat
@@ -68,11 +74,24 @@ struct Frame
     SceneUniforms uniforms;       // what the frame feeds the scene
 };
 
+// The show time at this show-timer reading: where the keys have moved it,
+// or, held, where the hold began. For a BasicState or a BasicStateRef.
+template <typename State>
+auto showTime(const State &state, std::int64_t timerMs)
+{
+    return state.paused ? ShowClock::heldShowTime(state.snapshot, state.timeAdjustment)
+                        : ShowTime::at(timerMs, state.timeAdjustment, state.pauseAdjustment);
+}
+
+// A shell that reports no frame rate hands this as its frame-rate timer.
+constexpr std::int64_t noReport = -1;
+
 // One frame at these timer readings. The beats are walked in list order and
 // the audio clock read afresh (clock()) for every beat weighed, since another
 // thread may move it.
-template <typename Beats, typename Clock>
-Frame frame(StateRef state, const Beats &beats, std::int64_t timerMs, std::int64_t fpsTimerMs, Clock &&clock)
+template <typename Seconds, typename Beats, typename Clock>
+Frame frame(BasicStateRef<Seconds> state, const Beats &beats, std::int64_t timerMs, std::int64_t fpsTimerMs,
+            Clock &&clock)
 {
     Frame frame;
     state.fps += 1.0f;
@@ -97,10 +116,24 @@ Frame frame(StateRef state, const Beats &beats, std::int64_t timerMs, std::int64
     if (state.paused)
         state.pauseAdjustment = ShowClock::heldAdjustment(timerMs, state.snapshot);
     state.beat = BeatRule::decay(state.beat);
-    const float showTime = state.paused ? ShowClock::heldShowTime(state.snapshot, state.timeAdjustment)
-                                        : ShowTime::at(timerMs, state.timeAdjustment, state.pauseAdjustment);
-    frame.uniforms = {BeatRule::fed(state.beat), showTime};
+    frame.uniforms = {BeatRule::fed(state.beat), float(showTime(state, timerMs))};
     return frame;
+}
+
+template <typename Seconds, typename Beats, typename Clock>
+Frame frame(BasicState<Seconds> &state, const Beats &beats, std::int64_t timerMs, std::int64_t fpsTimerMs,
+            Clock &&clock)
+{
+    return frame(BasicStateRef<Seconds>(state), beats, timerMs, fpsTimerMs, std::forward<Clock>(clock));
+}
+
+// The music jumped (a shell whose music follows every seek, as the studio's
+// does): the beats from the clock on fire again when it reaches them, those
+// before it do not. The show's own music never jumps, so its beats fire once.
+template <typename Seconds>
+void musicJumped(BasicStateRef<Seconds> state, float clock)
+{
+    state.last = BeatRule::lastBefore(clock);
 }
 
 // What a key press asks of its shell.
@@ -113,13 +146,14 @@ struct KeyOutcome
 
 // A key's action (KeyMap) at this show-timer reading. Keys act only on what
 // the show time is made of: the music, the audio clock and the beats run on.
-inline KeyOutcome act(StateRef state, const KeyMap::Binding &binding, std::int64_t timerMs)
+template <typename Seconds>
+KeyOutcome act(BasicStateRef<Seconds> state, const KeyMap::Binding &binding, std::int64_t timerMs)
 {
     KeyOutcome outcome;
     outcome.handled = binding.action != KeyMap::Action::None;
     switch (binding.action) {
     case KeyMap::Action::Seek:
-        state.timeAdjustment += binding.seconds;
+        state.timeAdjustment += Seconds(binding.seconds);
         break;
     case KeyMap::Action::Hold:
         ShowClock::toggleHold(timerMs, state.snapshot, state.pauseAdjustment, state.paused);
@@ -135,6 +169,12 @@ inline KeyOutcome act(StateRef state, const KeyMap::Binding &binding, std::int64
         break;
     }
     return outcome;
+}
+
+template <typename Seconds>
+KeyOutcome act(BasicState<Seconds> &state, const KeyMap::Binding &binding, std::int64_t timerMs)
+{
+    return act(BasicStateRef<Seconds>(state), binding, timerMs);
 }
 
 // A key, numbered as Qt numbers it.

@@ -21,7 +21,8 @@ public:
     explicit Shell(const QList<int> &beats) : m_beats(beats) {}
 
     // Steps: "at MS" sets the clock; "clock A B..." the audio clock the next
-    // beats weighed read, one value a read, the last staying; "frame"; "key NAME".
+    // beats weighed read, one value a read, the last staying; "frame"; "key NAME";
+    // "jump C" the music jumped to the audio clock C (the studio's seeks).
     QStringList run(const QStringList &steps)
     {
         for (const QString &step : steps) {
@@ -34,6 +35,8 @@ public:
                 frame();
             else if (words[0] == QLatin1String("key"))
                 key(words[1]);
+            else if (words[0] == QLatin1String("jump"))
+                ShowHost::musicJumped<float>(m_state, words[1].toFloat());
             else
                 qFatal("no such step: %s", qPrintable(step));
         }
@@ -142,6 +145,22 @@ void ShowRulesTest::framesAndKeys_data()
          QStringList{"10 10", "show 0 pulse 0.90", "show 0 pulse 0.80", "show 0 pulse 0.70", "show 0 pulse 0.60",
                      "show 0 pulse 0.50", "show 0 pulse 0.40", "show 0 pulse 0.30", "show 0 pulse 0.20",
                      "show 0 pulse 0.10", "show 0", "show 0"}},
+
+        // A jump of the music (the studio's): beats from the clock on fire
+        // again when reached, those before it not; a jump between whole
+        // units lets the next whole unit fire.
+        {"a jump back lets the beats from there fire again", QList<int>{100, 200},
+         QStringList{"clock 250", "frame", "jump 150", "clock 199", "frame", "clock 200", "frame"},
+         QStringList{"100 250", "200 250", "show 0 pulse 0.90", "show 0 pulse 0.80", "200 200", "show 0 pulse 0.90"}},
+        {"a jump onto a beat lets it fire, one past it does not", QList<int>{100, 200},
+         QStringList{"clock 250", "frame", "jump 100", "clock 100", "frame", "jump 100.5", "clock 150", "frame"},
+         QStringList{"100 250", "200 250", "show 0 pulse 0.90", "100 100", "show 0 pulse 0.90", "show 0 pulse 0.80"}},
+        {"a jump forward skips the beats it passes", QList<int>{100, 200, 300},
+         QStringList{"jump 150", "clock 250", "frame", "clock 300", "frame"},
+         QStringList{"200 250", "show 0 pulse 0.90", "300 300", "show 0 pulse 0.90"}},
+        {"after a jump below 0 a beat at 0 fires, negative ones never", QList<int>{-100, -1, 0, 10},
+         QStringList{"clock 20", "frame", "jump -1000", "clock -50", "frame", "clock 0", "frame"},
+         QStringList{"0 20", "10 20", "show 0 pulse 0.90", "show 0 pulse 0.80", "0 0", "show 0 pulse 0.90"}},
 
         // The report: frames counted, the reporting one included, and the show
         // timer's seconds; Return restarts the show timer, not the report's.

@@ -189,7 +189,7 @@ void StudioBeatsTest::beatsAreSelectedDeletedNudgedAndDraggedAndEveryEditUndoes(
         probe.transport().seekTo(1.5, probe.now());
         QTest::keyClick(window.get(), Qt::Key_Space);
         window->advance(250);
-        probe.transport().beatPulse(probe.now());
+        probe.transport().frame(probe.now());
         QTest::keyClick(window.get(), Qt::Key_Space);
         return probe.transport().lastBeat();
     };

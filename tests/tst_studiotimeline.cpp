@@ -39,13 +39,13 @@ private slots:
     void markMovedWhileLoopingTakesEffectAtOnce();
     void beatFiresWhenTheMusicReachesItAndAgainAfterSeekingBack();
     void beatsSkippedBySeekingForwardDoNotFire();
-    void negativeBeatsNeverFire();
-    void beatPulseDecaysATenthAFrameAndStopsAtZero();
 
 private:
     // The next buffer the device would get, as the frame it starts at
     // (-1 for silence), after checking it runs on frame by frame.
     qint64 nextBuffer();
+    // A frame drawn at ms: the beat pulse the host fed it.
+    float pulse(qint64 ms) { return m_transport->frame(ms).uniforms.beat; }
 
     std::optional<QTemporaryDir> m_dir;
     std::optional<MusicPlayer> m_player;
@@ -220,16 +220,16 @@ void StudioTimelineTest::loopRangeComesFromTheMarksOrTheShot()
 
     Timeline timeline;
     timeline.start(0);
-    timeline.toggleHold(0);
+    timeline.act(KeyMap::forKey(Qt::Key_Space), 0);
     for (const double mark : startMark) {
-        timeline.seek(mark - timeline.at(0), 0);
+        timeline.seekTo(mark, 0);
         timeline.markLoopStart(0);
     }
     for (const double mark : endMark) {
-        timeline.seek(mark - timeline.at(0), 0);
+        timeline.seekTo(mark, 0);
         timeline.markLoopEnd(0);
     }
-    timeline.seek(playhead - timeline.at(0), 0);
+    timeline.seekTo(playhead, 0);
 
     const std::optional<Timeline::Range> range = timeline.loopRange(0);
     QCOMPARE(bool(range), !expected.isEmpty());
@@ -294,58 +294,31 @@ void StudioTimelineTest::beatFiresWhenTheMusicReachesItAndAgainAfterSeekingBack(
     // Without a device the music is where the picture is: beat 500 (1 s of
     // music) at 0.8 s of show time, that is 1000 ms of wall time.
     m_transport->start(0);
-    QCOMPARE(m_transport->beatPulse(0), 0.0f);  // 20 not reached yet
-    QCOMPARE(m_transport->beatPulse(40), 0.9f); // 20: 0.04 s of music at 32 ms; fired and fed after one decay
-    QCOMPARE(m_transport->beatPulse(999), 0.8f);
-    QCOMPARE(m_transport->beatPulse(1000), 0.9f);
+    QCOMPARE(pulse(0), 0.0f);  // 20 not reached yet
+    QCOMPARE(pulse(40), 0.9f); // 20: 0.04 s of music at 32 ms; fired and fed after one decay
+    QCOMPARE(pulse(999), 0.8f);
+    QCOMPARE(pulse(1000), 0.9f);
 
     // Back 0.5 s of show time to 0.3 s, before beat 500, which fires again
     // when the music reaches it, at 0.8 s of show time once more.
     m_transport->seek(-0.5, 1000);
-    QCOMPARE(m_transport->beatPulse(1000), 0.8f);
-    QCOMPARE(m_transport->beatPulse(1624), 0.7f); // 0.7992 s
-    QCOMPARE(m_transport->beatPulse(1625), 0.9f); // 0.8 s
-    QCOMPARE(m_transport->beatPulse(1626), 0.8f); // only once
+    QCOMPARE(pulse(1000), 0.8f);
+    QCOMPARE(pulse(1624), 0.7f); // 0.7992 s
+    QCOMPARE(pulse(1625), 0.9f); // 0.8 s
+    QCOMPARE(pulse(1626), 0.8f); // only once
 }
 
 void StudioTimelineTest::beatsSkippedBySeekingForwardDoNotFire()
 {
     m_transport->start(0);
-    m_transport->beatPulse(100); // 20 fired
+    pulse(100); // 20 fired
     for (int frame = 0; frame < 10; ++frame)
-        m_transport->beatPulse(100);
-    QCOMPARE(m_transport->beatPulse(100), 0.0f);
+        pulse(100);
+    QCOMPARE(pulse(100), 0.0f);
     m_transport->seek(2.0, 100); // 2.08 s of show time, 2.6 s of music: past 500 and 1000
-    QCOMPARE(m_transport->beatPulse(100), 0.0f);
-    QCOMPARE(m_transport->beatPulse(499), 0.0f); // 2.9992 s of music
-    QCOMPARE(m_transport->beatPulse(500), 0.9f); // 3 s: 1500
-}
-
-void StudioTimelineTest::negativeBeatsNeverFire()
-{
-    BeatTracker beats({-100, -1, 0, 10});
-    beats.jumpTo(-1000.0f);
-    QCOMPARE(beats.reach(-50.0f), 0);
-    QCOMPARE(beats.reach(0.0f), 1);
-    QCOMPARE(beats.lastFired(), 0.0f);
-    beats.jumpTo(-3.0f);
-    QCOMPARE(beats.reach(-1.0f), 0);
-    QCOMPARE(beats.reach(10.0f), 2);
-}
-
-void StudioTimelineTest::beatPulseDecaysATenthAFrameAndStopsAtZero()
-{
-    BeatTracker beats({0});
-    QCOMPARE(beats.reach(0.0f), 1);
-    QList<float> fed;
-    for (int frame = 0; frame < 12; ++frame)
-        fed << beats.nextPulse();
-    // As the show feeds it: about 0.9 on the frame of the beat, 0.8 on the
-    // next and so on; 0 from the tenth frame on, where the float lands just
-    // below 0.
-    for (int frame = 0; frame < 9; ++frame)
-        QVERIFY2(qAbs(fed[frame] - (0.9f - 0.1f * float(frame))) < 1e-5f, qPrintable(QString::number(frame)));
-    QCOMPARE(fed.mid(9), (QList<float>{0.0f, 0.0f, 0.0f}));
+    QCOMPARE(pulse(100), 0.0f);
+    QCOMPARE(pulse(499), 0.0f); // 2.9992 s of music
+    QCOMPARE(pulse(500), 0.9f); // 3 s: 1500
 }
 
 QTEST_MAIN(StudioTimelineTest)

@@ -154,7 +154,7 @@ void StudioWindow::paintGL()
 
     // While a program too slow to work with gives way, the frame it drew stays.
     if (m_view.needsDrawing(framebuffer, showTime) && !m_programs.supervisor().isGivingWay()) {
-        m_beatPulse = m_transport.isStarted() ? m_transport.beatPulse(now) : 0.0f;
+        m_beatPulse = m_transport.isStarted() ? m_transport.frame(now).uniforms.beat : 0.0f;
         const std::optional<qint64> took
                 = m_view.draw(*context(), showTime, m_beatPulse, m_programs.supervisor().timesNextDraw());
         if (took)
@@ -234,21 +234,9 @@ void StudioWindow::act(const StudioKeys::Press &press, qint64 nowMs)
         return;
     case Action::Show:
         // The show's keys move the show time as in the show, the music with it.
-        switch (press.show.action) {
-        case KeyMap::Action::Seek:
-            m_transport.seek(double(press.show.seconds), nowMs);
-            break;
-        case KeyMap::Action::Hold:
-            m_transport.toggleHold(nowMs);
-            break;
-        case KeyMap::Action::Restart:
-            m_transport.restart(nowMs);
-            break;
-        case KeyMap::Action::Quit:
+        if (m_transport.act(press.show, nowMs).quit) {
             if (m_beats.mayQuit(nowMs))
                 close();
-            return;
-        case KeyMap::Action::None:
             return;
         }
         break;

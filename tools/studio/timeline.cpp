@@ -1,5 +1,4 @@
 #include "timeline.h"
-#include "showclock.h"
 #include "showtime.h"
 
 #include <cmath>
@@ -18,8 +17,7 @@ int shotEndingAt(double t)
 void Timeline::start(qint64 nowMs)
 {
     m_timerStartMs = nowMs;
-    m_held = false;
-    ShowClock::restart(m_timeAdjustment, m_pauseAdjustment, m_snapshot);
+    m_show = {};
 }
 
 double Timeline::at(qint64 nowMs) const
@@ -32,36 +30,21 @@ double Timeline::at(qint64 nowMs) const
 
 double Timeline::unwrapped(qint64 nowMs) const
 {
-    // Held, the time stands where the hold began: reckoned at that timer
-    // reading, so that it is the same value every time it is asked for.
-    const qint64 timerMs = m_held ? m_heldAtMs : nowMs - m_timerStartMs;
-    const double pause = m_held ? ShowClock::heldAdjustment(timerMs, m_snapshot) : m_pauseAdjustment;
-    return ShowTime::at(timerMs, m_timeAdjustment, pause);
-}
-
-void Timeline::seek(double seconds, qint64 nowMs)
-{
-    seekTo(at(nowMs) + seconds, nowMs);
+    return ShowHost::showTime(m_show, timerMs(nowMs));
 }
 
 void Timeline::seekTo(double showTime, qint64 nowMs)
 {
-    m_timeAdjustment += showTime - unwrapped(nowMs);
+    m_show.timeAdjustment += showTime - unwrapped(nowMs);
 }
 
-void Timeline::restart(qint64 nowMs)
+ShowHost::KeyOutcome Timeline::act(const KeyMap::Binding &binding, qint64 nowMs)
 {
-    m_timerStartMs = nowMs;
-    m_heldAtMs = 0;
-    ShowClock::restart(m_timeAdjustment, m_pauseAdjustment, m_snapshot);
-}
-
-void Timeline::toggleHold(qint64 nowMs)
-{
-    // A loop's wrap made for good first: the hold keeps the time on screen.
-    seekTo(at(nowMs), nowMs);
-    m_heldAtMs = nowMs - m_timerStartMs;
-    ShowClock::toggleHold(m_heldAtMs, m_snapshot, m_pauseAdjustment, m_held);
+    wrap(nowMs);
+    const ShowHost::KeyOutcome outcome = ShowHost::act(m_show, binding, timerMs(nowMs));
+    if (outcome.restartTimer)
+        m_timerStartMs = nowMs;
+    return outcome;
 }
 
 bool Timeline::markLoopStart(qint64 nowMs)

@@ -1,16 +1,19 @@
 #ifndef TIMELINE_H
 #define TIMELINE_H
 
+#include "keymap.h"
+#include "showhost.h"
+
 #include <QtGlobal>
 
 #include <optional>
 
 // The studio's show time as a function of a wall clock in milliseconds,
-// given to every call, so that it can be driven with exact times. It runs by
-// the show's clock rules (core's ShowClock: 0.8 s of show time a second on a
-// show timer that Return starts again, the keys' seeks and holds), in double
-// for a studio that runs for hours, and adds seeks to a time and a loop
-// between two marks.
+// given to every call, so that it can be driven with exact times. It keeps
+// the show's state on a show timer of its own and runs it by the show host's
+// rules (0.8 s of show time a second, on a timer that Return starts again;
+// the keys' seeks and holds), in double for a studio that runs for hours,
+// and adds seeks to a time and a loop between two marks.
 class Timeline
 {
 public:
@@ -27,14 +30,19 @@ public:
     void start(qint64 nowMs);
     // The show time, round the loop if it has passed the loop's end.
     double at(qint64 nowMs) const;
-    bool isHeld() const { return m_held; }
+    bool isHeld() const { return m_show.paused; }
+    // The last beat the show's frames fired, in audio-clock units.
+    float beatsFired() const { return m_show.last; }
 
-    void seek(double seconds, qint64 nowMs);
+    // A key of the show, by the show host's rules, on the show time that
+    // is on screen (a loop's wrap made for good first).
+    ShowHost::KeyOutcome act(const KeyMap::Binding &binding, qint64 nowMs);
     // To a show time, held or running as before.
     void seekTo(double showTime, qint64 nowMs);
-    // Back to 0; a hold stays.
-    void restart(qint64 nowMs);
-    void toggleHold(qint64 nowMs);
+
+    // The show's state and its timer's reading at nowMs, for the host's frames.
+    ShowHost::BasicStateRef<double> state() { return m_show; }
+    qint64 timerMs(qint64 nowMs) const { return nowMs - m_timerStartMs; }
 
     // The loop's marks, set at the show time of nowMs. These and the loop's
     // calls return whether the show time jumped (rather than going on from
@@ -65,14 +73,10 @@ private:
     double unwrapped(qint64 nowMs) const;
     bool markChanged(qint64 nowMs);
 
-    // The show timer started at this wall-clock reading; the keys'
-    // adjustments to the show time, as the show keeps them.
+    // The show timer started at this wall-clock reading.
     qint64 m_timerStartMs = 0;
-    double m_timeAdjustment = 0.0;
-    double m_pauseAdjustment = 0.0;
-    double m_snapshot = 0.0;
-    bool m_held = false;
-    qint64 m_heldAtMs = 0; // the show timer when the hold began
+    // The keys' adjustments to the show time, the beats fired and the pulse.
+    ShowHost::BasicState<double> m_show;
     std::optional<double> m_startMark;
     std::optional<double> m_endMark;
     std::optional<Range> m_loop;

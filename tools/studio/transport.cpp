@@ -48,41 +48,49 @@ int Transport::heardClock(qint64 nowMs) const
 
 void Transport::setBeats(const QList<int> &beats)
 {
-    m_beats.setBeats(beats);
+    m_beats = beats;
 }
 
 void Transport::start(qint64 nowMs)
 {
     m_started = true;
-    m_beats = BeatTracker(m_player.beats());
+    m_beats = m_player.beats();
     m_timeline.start(nowMs);
     follow(nowMs);
 }
 
+ShowHost::KeyOutcome Transport::act(const KeyMap::Binding &binding, qint64 nowMs)
+{
+    const ShowHost::KeyOutcome outcome = m_timeline.act(binding, nowMs);
+    if (binding.action == KeyMap::Action::Hold) {
+        // The music stops where the picture stops, and goes on from exactly there.
+        m_player.setPlaying(m_started && !m_timeline.isHeld());
+        m_player.seek(givenFrame(nowMs));
+    } else if (binding.action == KeyMap::Action::Seek || binding.action == KeyMap::Action::Restart) {
+        follow(nowMs);
+    }
+    return outcome;
+}
+
 void Transport::seek(double seconds, qint64 nowMs)
 {
-    m_timeline.seek(seconds, nowMs);
-    follow(nowMs);
+    seekTo(m_timeline.at(nowMs) + seconds, nowMs);
+}
+
+void Transport::restart(qint64 nowMs)
+{
+    act({0, "", KeyMap::Action::Restart, 0.0f}, nowMs);
+}
+
+void Transport::toggleHold(qint64 nowMs)
+{
+    act({0, "", KeyMap::Action::Hold, 0.0f}, nowMs);
 }
 
 void Transport::seekTo(double showTime, qint64 nowMs)
 {
     m_timeline.seekTo(showTime, nowMs);
     follow(nowMs);
-}
-
-void Transport::restart(qint64 nowMs)
-{
-    m_timeline.restart(nowMs);
-    follow(nowMs);
-}
-
-void Transport::toggleHold(qint64 nowMs)
-{
-    m_timeline.toggleHold(nowMs);
-    // The music stops where the picture stops, and goes on from exactly there.
-    m_player.setPlaying(m_started && !m_timeline.isHeld());
-    m_player.seek(givenFrame(nowMs));
 }
 
 void Transport::markLoopStart(qint64 nowMs)
@@ -129,7 +137,7 @@ void Transport::follow(qint64 nowMs)
     const qint64 frame = givenFrame(nowMs);
     m_player.seek(frame);
     m_player.setPlaying(m_started && !m_timeline.isHeld());
-    m_beats.jumpTo(musicClock(frame));
+    ShowHost::musicJumped(m_timeline.state(), musicClock(frame));
 }
 
 double Transport::showTime(qint64 nowMs)
@@ -150,9 +158,9 @@ qint64 Transport::beatPosition(qint64 nowMs) const
     return m_player.isStreaming() ? m_player.position() : givenFrame(nowMs);
 }
 
-float Transport::beatPulse(qint64 nowMs)
+ShowHost::Frame Transport::frame(qint64 nowMs)
 {
-    if (m_started)
-        m_beats.reach(musicClock(beatPosition(nowMs)));
-    return m_beats.nextPulse();
+    // The device moves the music on while the beats are weighed.
+    return ShowHost::frame(m_timeline.state(), m_beats, m_timeline.timerMs(nowMs), ShowHost::noReport,
+                           [this, nowMs] { return musicClock(beatPosition(nowMs)); });
 }

@@ -1,18 +1,22 @@
 #ifndef TRANSPORT_H
 #define TRANSPORT_H
 
-#include "beattracker.h"
+#include "keymap.h"
 #include "musicfile.h"
+#include "showhost.h"
 #include "showtime.h"
 #include "timeline.h"
+
+#include <QList>
 
 class MusicPlayer;
 
 // Picture and music on one timeline: the show time from the timeline, the
 // music at show time x 1.25 (both start together in the show), and the
-// beats fired from the music's position. Every key that moves the show
-// time moves the music with it; the wall clock in milliseconds is given to
-// every call.
+// frames run by the show host, its beats fired from the music's position.
+// Every key that moves the show time moves the music with it, and a jump of
+// the music lets the beats after it fire again; the wall clock in
+// milliseconds is given to every call.
 class Transport
 {
 public:
@@ -34,10 +38,14 @@ public:
     void start(qint64 nowMs);
     bool isStarted() const { return m_started; }
 
+    // A key of the show: seeks, Space and Return move the music with the
+    // picture; Escape is the caller's to act on (the outcome says quit).
+    ShowHost::KeyOutcome act(const KeyMap::Binding &binding, qint64 nowMs);
+    // The show's keys, without one.
     void seek(double seconds, qint64 nowMs);
-    void seekTo(double showTime, qint64 nowMs);
     void restart(qint64 nowMs);
     void toggleHold(qint64 nowMs);
+    void seekTo(double showTime, qint64 nowMs);
     void markLoopStart(qint64 nowMs);
     void markLoopEnd(qint64 nowMs);
     void setLoopStart(double showTime, qint64 nowMs);
@@ -53,13 +61,15 @@ public:
     // The show time of a frame drawn at nowMs. Wraps the loop and keeps the
     // music in step.
     double showTime(qint64 nowMs);
-    // For a frame that is drawn: fires the beats the music has reached and
-    // gives the frame's beat pulse.
-    float beatPulse(qint64 nowMs);
+    // A frame that is drawn, once started, run by the show host: the beats
+    // the music has reached fire, and the pulse and the show time are the
+    // frame's uniforms. The studio runs on past the show's end and reports
+    // no frame rate, so the frame's end and report are not for it.
+    ShowHost::Frame frame(qint64 nowMs);
 
     const Timeline &timeline() const { return m_timeline; }
     // The last beat fired, in audio-clock units; -1 before any.
-    float lastBeat() const { return m_beats.lastFired(); }
+    float lastBeat() const { return m_timeline.beatsFired(); }
     bool isHeld() const { return m_timeline.isHeld(); }
 
     // Seconds of music a second of show time: the show time runs at 0.8 of
@@ -93,7 +103,7 @@ private:
 
     MusicPlayer &m_player;
     Timeline m_timeline;
-    BeatTracker m_beats;
+    QList<int> m_beats;
     bool m_started = false;
     double m_driftLimit = defaultDriftLimit;
     int m_offsetMs = 0;
