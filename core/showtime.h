@@ -13,13 +13,22 @@ constexpr std::int64_t endMs = 38200;
 // Show-timer milliseconds per second of show time: the show runs at 0.8 of real time.
 constexpr float msPerSecond = 1250.0f;
 
+// The show time a show-timer reading in milliseconds stands for, before the
+// keys' adjustments, in the reading's precision. The timers read whole
+// milliseconds; a capture's sub-frames fall between them.
+template <typename Seconds>
+constexpr Seconds fromTimerMs(Seconds timerMs)
+{
+    return timerMs / Seconds(msPerSecond);
+}
+
 // Show time in seconds from a show-timer reading and the keys' adjustments,
 // in the precision of the adjustments (the studio, which runs for hours,
 // keeps doubles).
 template <typename Seconds>
 Seconds at(std::int64_t timerMs, Seconds timeAdjustment, Seconds pauseAdjustment)
 {
-    return Seconds(timerMs) / Seconds(msPerSecond) + timeAdjustment - pauseAdjustment;
+    return fromTimerMs(Seconds(timerMs)) + timeAdjustment - pauseAdjustment;
 }
 
 // Show time in seconds as the frame loop feeds it to the scene, all in float.
@@ -33,11 +42,11 @@ inline bool isOver(std::int64_t timerMs) { return timerMs > endMs; }
 // Seconds of the show timer and show time, each way, without seeks or
 // holds. The music plays beside the show timer from its start, so a second
 // of music is 0.8 s of show time too.
-constexpr double fromSeconds(double seconds) { return seconds * 1000.0 / double(msPerSecond); }
+constexpr double fromSeconds(double seconds) { return fromTimerMs(seconds * 1000.0); }
 constexpr double toSeconds(double showTime) { return showTime * double(msPerSecond) / 1000.0; }
 
 // The show time at the end of the show, without seeks or holds: 30.56.
-constexpr float endShowTime() { return float(endMs) / msPerSecond; }
+constexpr float endShowTime() { return fromTimerMs(float(endMs)); }
 
 // What the keys move the show time by: Up and Down, Right and Left.
 constexpr float bigStep = 10.0f;

@@ -10,6 +10,7 @@
 #include "benchrows.h"
 #include "musicfile.h"
 #include "peakpyramid.h"
+#include "showtime.h"
 #include "timelinestrip.h"
 
 #include <QElapsedTimer>
@@ -92,7 +93,7 @@ void stripRows(const PeakPyramid &peaks, const QList<int> &beats, bool closest)
     QImage picture(window, QImage::Format_ARGB32_Premultiplied);
     picture.fill(Qt::darkCyan);
     TimelineStrip strip;
-    strip.setMusicEnd(double(peaks.frames()) / MusicFile::sampleRate / 1.25);
+    strip.setMusicEnd(ShowTime::fromSeconds(double(peaks.frames()) / MusicFile::sampleRate));
     strip.setWindow(QSizeF(window), 1.0);
     if (closest)
         strip.scale().zoom(0.0, 640.0 * 1.0);

@@ -43,9 +43,9 @@ std::vector<float> FrameSchedule::showTimes(qint64 k, double shutter, int subfra
     std::vector<float> times;
     for (int j = 0; j < subframes; ++j) {
         const double ms = double(timerMs(k)) + openMs * (j + 0.5) / subframes;
-        // As the frame loop has it: a sub-frame on a whole millisecond is
-        // exactly the frame the show would draw then.
-        times.push_back(float(ms) / ShowTime::msPerSecond);
+        // In float, as the frame loop has it: a sub-frame on a whole
+        // millisecond is exactly the frame the show would draw then.
+        times.push_back(ShowTime::fromTimerMs(float(ms)));
     }
     return times;
 }
