@@ -19,7 +19,7 @@ namespace ShowClock {
 template <typename Seconds>
 void toggleHold(std::int64_t timerMs, Seconds &snapshot, Seconds &pauseAdjustment, bool &paused)
 {
-    const Seconds now = Seconds(timerMs) / Seconds(ShowTime::msPerSecond);
+    const Seconds now = ShowTime::fromTimerMs(Seconds(timerMs));
     if (paused)
         pauseAdjustment = now - snapshot;
     else
@@ -32,7 +32,7 @@ void toggleHold(std::int64_t timerMs, Seconds &snapshot, Seconds &pauseAdjustmen
 template <typename Seconds>
 Seconds heldAdjustment(std::int64_t timerMs, Seconds snapshot)
 {
-    return Seconds(timerMs) / Seconds(ShowTime::msPerSecond) - snapshot;
+    return ShowTime::fromTimerMs(Seconds(timerMs)) - snapshot;
 }
 
 // While held, the show time itself: where the hold began, plus the seeks.
