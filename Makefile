@@ -54,9 +54,7 @@ run: build-run
 # $(BUILD)/web-program.
 web: deps-web
 	@$(CONFIGURE) -B $(BUILD)
-	@cmake --build $(BUILD) --target showfiles webexport webprogram
-	@rm -rf $(BUILD)/web
-	@$(BUILD)/tools/webexport/webexport --shaders shaders --music $(BUILD)/music.bmm --font $(BUILD)/text.png $(BUILD)/web >/dev/null
+	@cmake --build $(BUILD) --target webpage
 
 # The web page's test and benchmark drive Chromium from Node through
 # puppeteer-core, installed from package-lock.json (no browser of its own:

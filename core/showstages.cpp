@@ -18,8 +18,8 @@ bool holdsStages(const QString &folder)
 QCommandLineOption folderOption()
 {
     return {QStringLiteral("shaders"),
-            QStringLiteral("Folder holding the show's shader.vert and shader.frag (default: shaders when it holds "
-                           "both, else the stages compiled in)."),
+            QStringLiteral("Folder holding the show's %1 and %2 (default: %3 when it holds both, else the stages "
+                           "compiled in).").arg(vertexName(), fragmentName(), defaultFolder()),
             QStringLiteral("DIR")};
 }
 

@@ -171,9 +171,6 @@ void ScriptsTest::makeTakesOneStepAtATimeUnderJobs()
     QVERIFY(writeScript(work.filePath(QStringLiteral("bin/cmake")), "exit 0"));
     QVERIFY(writeScript(work.filePath(QStringLiteral("bin/emcmake")), "exit 0"));
     QVERIFY(writeScript(work.filePath(QStringLiteral("bin/npm")), "exit 0"));
-    // make web writes the page with the build's export.
-    QVERIFY(QDir(work.path()).mkpath(QStringLiteral("build/tools/webexport")));
-    QVERIFY(writeScript(work.filePath(QStringLiteral("build/tools/webexport/webexport")), "exit 0"));
     QVERIFY(writeScript(work.filePath(QStringLiteral("scripts/install-deps")), "exit 0"));
     QVERIFY(writeScript(work.filePath(QStringLiteral("scripts/with-x")), note));
     QVERIFY(writeScript(work.filePath(QStringLiteral("build-fuzz/fuzz_beatlist")), note + "echo 'Done 1 runs' >&2"));

@@ -1,5 +1,6 @@
 #include "webscene.h"
 #include "glsles.h"
+#include "showfiles.h"
 #include "showquad.h"
 #include "stagelog.h"
 
@@ -73,10 +74,10 @@ WebScene::~WebScene()
 std::string WebScene::build(const std::string &vertexSource, const std::string &fragmentSource)
 {
     std::string error;
-    const GLuint vertex = compile(GL_VERTEX_SHADER, vertexSource, "shader.vert", error);
+    const GLuint vertex = compile(GL_VERTEX_SHADER, vertexSource, ShowFiles::vertexStage, error);
     if (vertex == 0)
         return error;
-    const GLuint fragment = compile(GL_FRAGMENT_SHADER, fragmentSource, "shader.frag", error);
+    const GLuint fragment = compile(GL_FRAGMENT_SHADER, fragmentSource, ShowFiles::fragmentStage, error);
     if (fragment == 0) {
         glDeleteShader(vertex);
         return error;

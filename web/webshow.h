@@ -3,6 +3,7 @@
 
 #include "musichead.h"
 #include "webscene.h"
+#include "showfiles.h"
 #include "showhost.h"
 
 #include <emscripten/html5.h>
@@ -79,8 +80,8 @@ private:
     bool m_contextLost = false;    // the browser took the GL away; it may give it back
     std::optional<WebScene> m_scene;
     GLuint m_font = 0;
-    Stage m_vertexStage{this, "shader.vert", {}};
-    Stage m_fragmentStage{this, "shader.frag", {}};
+    Stage m_vertexStage{this, ShowFiles::vertexStage, {}};
+    Stage m_fragmentStage{this, ShowFiles::fragmentStage, {}};
     int m_width = 0;  // the canvas in device pixels
     int m_height = 0;
 

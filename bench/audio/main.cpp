@@ -8,6 +8,7 @@
 
 #include "benchrows.h"
 #include "musicfile.h"
+#include "showfiles.h"
 #include "window.h"
 
 #include <QDataStream>
@@ -99,7 +100,7 @@ void measureCallback(const QString &folder)
     constexpr int calls = 5000;
     constexpr int bufferBytes = MusicFile::framesPerCallback * MusicFile::bytesPerFrame;
     const qint64 payload = qint64(calls + 100) * bufferBytes;
-    if (!writeMusic(QDir(folder).filePath(QStringLiteral("music.bmm")), 4 + 4 * beats().size() + payload, payload)) {
+    if (!writeMusic(QDir(folder).filePath(QString::fromLatin1(ShowFiles::music)), 4 + 4 * beats().size() + payload, payload)) {
         err << "audiobench: cannot write the music file\n";
         return;
     }
@@ -154,7 +155,7 @@ int main(int argc, char *argv[])
         const QString folder = dir.filePath(QString::fromLatin1(size.name).remove(' '));
         QDir().mkpath(folder);
         // Real samples for the first megabyte, then a hole.
-        if (!writeMusic(QDir(folder).filePath(QStringLiteral("music.bmm")), size.bytes, 1024 * 1024 - 4 - 4 * beats().size())) {
+        if (!writeMusic(QDir(folder).filePath(QString::fromLatin1(ShowFiles::music)), size.bytes, 1024 * 1024 - 4 - 4 * beats().size())) {
             err << "audiobench: cannot write the music file\n";
             return 1;
         }
@@ -163,7 +164,7 @@ int main(int argc, char *argv[])
             err << "audiobench: the show did not run to its end\n";
             return 1;
         }
-        BenchRows::printOne(QStringLiteral("peak resident memory, MB, music.bmm of %1").arg(QLatin1String(size.name)),
+        BenchRows::printOne(QStringLiteral("peak resident memory, MB, %1 of %2").arg(QLatin1String(ShowFiles::music), QLatin1String(size.name)),
                             screenSize, QStringLiteral("all"), double(peak) / 1024.0);
         if (first < 0)
             first = peak;

@@ -8,11 +8,12 @@
 // the same capture on its own (the jobs' scheduling and start, the part
 // file, the join). The join of the large capture's two parts is timed
 // alone too. Runs on the cluster of SLURM_CONF (run it
-// through scripts/slurm-cluster), in the folder of the show's music.bmm.
+// through scripts/slurm-cluster), in the folder of the show's music file.
 // Prints rows for bench/run-bench.
 
 #include "benchrows.h"
 #include "processrun.h"
+#include "showfiles.h"
 #include "slurmjobs.h"
 
 #include <QCoreApplication>
@@ -44,7 +45,7 @@ double onItsOwn(const QString &folder, const QStringList &options, const QString
     QElapsedTimer clock;
     clock.start();
     const ProcessRun::Result run = ProcessRun::run(QStringLiteral(CAPTURE_EXECUTABLE),
-            QStringList{"--music", QDir::current().absoluteFilePath(QStringLiteral("music.bmm"))} + options
+            QStringList{"--music", QDir::current().absoluteFilePath(QString::fromLatin1(ShowFiles::music))} + options
                     + QStringList{video},
             {folder, ProcessRun::withoutDisplay(), withinMs});
     if (!run.ok()) {
@@ -63,7 +64,7 @@ double throughCluster(const QString &folder, const QStringList &options, int par
     clock.start();
     const ProcessRun::Result submitted = ProcessRun::run(QStringLiteral(CAPTURE_EXECUTABLE),
             QStringList{"--slurm", QString::number(parts), "--cpus-per-task", QString::number(cpus),
-                        "--music", QDir::current().absoluteFilePath(QStringLiteral("music.bmm"))}
+                        "--music", QDir::current().absoluteFilePath(QString::fromLatin1(ShowFiles::music))}
                     + options + QStringList{video},
             {folder, ProcessRun::withoutDisplay(), 120000});
     const QString jobs = SlurmJobs::submitted(submitted.outText());
@@ -91,8 +92,8 @@ int main(int argc, char *argv[])
     const QCoreApplication app(argc, argv);
     if (qEnvironmentVariableIsEmpty("SLURM_CONF"))
         return fail(QStringLiteral("no SLURM_CONF: run it through scripts/slurm-cluster"));
-    if (!QFileInfo::exists(QStringLiteral("music.bmm")))
-        return fail(QStringLiteral("no music.bmm in this folder"));
+    if (!QFileInfo::exists(QString::fromLatin1(ShowFiles::music)))
+        return fail(QStringLiteral("no %1 in this folder").arg(QLatin1String(ShowFiles::music)));
     QTemporaryDir folder;
     if (!folder.isValid())
         return fail(QStringLiteral("no temporary folder"));

@@ -7,6 +7,8 @@
 
 #include "benchrows.h"
 #include "musicfile.h"
+#include "showfiles.h"
+#include "showstages.h"
 #include "studioprobe.h"
 
 #include <QElapsedTimer>
@@ -108,12 +110,15 @@ void printFrames(const QString &measure, const FrameTimes &times)
 int main(int argc, char *argv[])
 {
     QGuiApplication app(argc, argv);
+    // The studio's default files in the folder it starts in.
     QTemporaryDir dir;
-    if (!dir.isValid() || !QDir::setCurrent(dir.path()) || !QDir().mkdir(QStringLiteral("shaders")))
+    if (!dir.isValid() || !QDir::setCurrent(dir.path()) || !QDir().mkdir(ShowStages::defaultFolder()))
         return fail(QStringLiteral("no folder to work in"));
+    const QDir stages(ShowStages::defaultFolder());
+    const QString fragmentFile = stages.filePath(ShowStages::fragmentName());
     const QByteArray fragment = ShowGL::stageSource(ShowGL::fragmentShader());
-    if (!write(QStringLiteral("shaders/shader.vert"), StudioProbe::vertexStage())
-        || !write(QStringLiteral("shaders/shader.frag"), fragment) || !write(QStringLiteral("music.bmm"), countingMusic()))
+    if (!write(stages.filePath(ShowStages::vertexName()), StudioProbe::vertexStage()) || !write(fragmentFile, fragment)
+        || !write(QString::fromLatin1(ShowFiles::music), countingMusic()))
         return fail(QStringLiteral("cannot write the stages and the music"));
     qputenv("SDL_AUDIODRIVER", "disk");
     qputenv("SDL_DISKAUDIOFILE", QFile::encodeName(dir.filePath(QStringLiteral("device.raw"))));
@@ -209,7 +214,7 @@ int main(int argc, char *argv[])
             QSignalSpy swapped(&window, &QOpenGLWindow::frameSwapped);
             QElapsedTimer timer;
             timer.start();
-            if (!StudioProbe::writeInPlace(QStringLiteral("shaders/shader.frag"), text))
+            if (!StudioProbe::writeInPlace(fragmentFile, text))
                 return fail(QStringLiteral("cannot save the stage"));
             // The first frame presented that was drawn with the new program.
             bool drawn = false;

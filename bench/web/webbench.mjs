@@ -105,10 +105,10 @@ function browserCpu(rootPid) {
 }
 
 // One whole show: the frames' times and show times, the load to the first
-// frame, and the memory's peaks.
-async function wholeShow(browser, server, name, size, music) {
+// frame, the memory's peaks, and the music's and the font's file names as the
+// page's program has them. `files`: the page's files in place of the built ones.
+async function wholeShow(browser, server, name, size, files = {}) {
     const [width, height] = size.split('x').map(Number);
-    const files = music ? { 'music.bmm': music } : {};
     const { page } = await openShow(browser, server.page(name, files), { width, height });
     await page.evaluate(() => {
         const frameDrawn = ShowPage.frameDrawn.bind(ShowPage);
@@ -139,9 +139,15 @@ async function wholeShow(browser, server, name, size, music) {
         await sleep(500);
     }
     const frames = await page.evaluate(() => ShowPage.frames);
+    // The font is the one image the page loads.
+    const names = await page.evaluate(() => ({
+        music: ShowPage.music.layout.fileName,
+        font: new URL(performance.getEntriesByType('resource').find((entry) => entry.initiatorType === 'img').name)
+                .pathname.split('/').pop(),
+    }));
     await page.close();
     const first = frames.findIndex(([, , pictured]) => pictured);
-    return { frames: frames.slice(first + 1), firstFrame: frames[first + 1][0], peaks };
+    return { frames: frames.slice(first + 1), firstFrame: frames[first + 1][0], peaks, names };
 }
 
 const server = new PageServer(webDir);
@@ -149,8 +155,10 @@ await server.start();
 const browser = await launchBrowser();
 const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'webbench-'));
 try {
+    let names;
     for (const size of sizes) {
-        const { frames, firstFrame, peaks } = await wholeShow(browser, server, `show-${size}`, size);
+        const { frames, firstFrame, peaks, ...show } = await wholeShow(browser, server, `show-${size}`, size);
+        names = show.names;
         const byShot = new Map();
         for (let i = 1; i < frames.length; ++i) {
             const shot = shotOf(frames[i][1]);
@@ -162,28 +170,28 @@ try {
         one('web page, CPU', size, peaks.cpuPerFrame);
         row('web page, load to first frame', size, 'all', [firstFrame]);
         if (size === sizes[0]) {
-            one('web page, peak memory of the browser, MB, music.bmm of 38 s', size, peaks.browser);
-            one('web page, peak JavaScript heap, MB, music.bmm of 38 s', size, peaks.heap);
+            one(`web page, peak memory of the browser, MB, ${names.music} of 38 s`, size, peaks.browser);
+            one(`web page, peak JavaScript heap, MB, ${names.music} of 38 s`, size, peaks.heap);
             one('web page, WebAssembly memory, MB', size, peaks.wasm);
         }
     }
 
     // Ten minutes of music (211 MB), written to a file that the server
     // streams as the browser takes it.
-    const long = path.join(dir, 'music.bmm');
+    const long = path.join(dir, names.music);
     const fd = fs.openSync(long, 'w');
     fs.writeSync(fd, musicFile([0, 500], 0));
     const second = musicFile([], 44100).subarray(4);
     for (let i = 0; i < 600; ++i)
         fs.writeSync(fd, second);
     fs.closeSync(fd);
-    const { peaks } = await wholeShow(browser, server, 'long', sizes[0], long);
-    one('web page, peak memory of the browser, MB, music.bmm of 10 min', sizes[0], peaks.browser);
-    one('web page, peak JavaScript heap, MB, music.bmm of 10 min', sizes[0], peaks.heap);
+    const { peaks } = await wholeShow(browser, server, 'long', sizes[0], { [names.music]: long });
+    one(`web page, peak memory of the browser, MB, ${names.music} of 10 min`, sizes[0], peaks.browser);
+    one(`web page, peak JavaScript heap, MB, ${names.music} of 10 min`, sizes[0], peaks.heap);
 
     let bytes = 0;
     for (const file of fs.readdirSync(webDir))
-        if (file !== 'music.bmm' && file !== 'text.png')
+        if (file !== names.music && file !== names.font)
             bytes += fs.statSync(path.join(webDir, file)).size;
     one('web page, its files, KB (music and font aside)', '-', bytes / 1024);
 } finally {

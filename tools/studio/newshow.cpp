@@ -2,6 +2,7 @@
 
 #include "pendingoutput.h"
 #include "showfiles.h"
+#include "showstages.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -9,7 +10,8 @@
 
 QStringList NewShow::files()
 {
-    return {QStringLiteral("shaders/shader.vert"), QStringLiteral("shaders/shader.frag"),
+    const QDir stages(ShowStages::defaultFolder());
+    return {stages.filePath(ShowStages::vertexName()), stages.filePath(ShowStages::fragmentName()),
             QString::fromLatin1(ShowFiles::music), QString::fromLatin1(ShowFiles::font)};
 }
 
@@ -34,8 +36,8 @@ QString NewShow::create(const QString &folder, const QString &from)
     if (!output.create())
         return output.error();
     const QDir made(output.path());
-    if (!made.mkdir(QStringLiteral("shaders")))
-        return QStringLiteral("%1: cannot make its folder shaders").arg(folder);
+    if (!made.mkdir(ShowStages::defaultFolder()))
+        return QStringLiteral("%1: cannot make its folder %2").arg(folder, ShowStages::defaultFolder());
     for (const QString &file : files()) {
         QFile original(source.filePath(file));
         if (!original.copy(made.filePath(file)))

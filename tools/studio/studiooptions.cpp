@@ -1,6 +1,7 @@
 #include "studiooptions.h"
 
 #include "pixelsize.h"
+#include "showstages.h"
 
 #include <QCommandLineParser>
 
@@ -23,8 +24,10 @@ struct Parser
     const QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help.")};
     const QCommandLineOption shaders{QStringLiteral("shaders"),
-            QStringLiteral("Folder holding shader.vert and shader.frag, watched for saves (default: shaders "
-                           "when it holds both, else the stages compiled in)."), QStringLiteral("DIR")};
+            QStringLiteral("Folder holding %1 and %2, watched for saves (default: %3 when it holds both, else "
+                           "the stages compiled in).").arg(ShowStages::vertexName(), ShowStages::fragmentName(),
+                                                           ShowStages::defaultFolder()),
+            QStringLiteral("DIR")};
     const QCommandLineOption music{QStringLiteral("music"),
             QStringLiteral("The show's music file (default %1).").arg(QLatin1String(ShowFiles::music)),
             QStringLiteral("FILE")};

@@ -4,6 +4,7 @@
 
 #include "offscreencontext.h"
 #include "scenerenderer.h"
+#include "showfiles.h"
 #include "showgl.h"
 #include "showstages.h"
 #include "stagemessages.h"
@@ -43,17 +44,19 @@ struct Options
     const QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help.")};
     const QCommandLineOption shaders = ShowStages::folderOption();
     const QCommandLineOption music{QStringLiteral("music"),
-            QStringLiteral("The show's music file (default music.bmm)."), QStringLiteral("FILE")};
+            QStringLiteral("The show's music file (default %1).").arg(QLatin1String(ShowFiles::music)),
+            QStringLiteral("FILE")};
     const QCommandLineOption font{QStringLiteral("font"),
-            QStringLiteral("The image for the font texture (default text.png)."), QStringLiteral("FILE")};
+            QStringLiteral("The image for the font texture (default %1).").arg(QLatin1String(ShowFiles::font)),
+            QStringLiteral("FILE")};
 
     Options()
     {
         parser.setApplicationDescription(QStringLiteral(
                 "Writes the show in the working folder as a web page into the new folder OUT, which any static "
                 "file server serves: the page and its compiled program, the show's two stages as they are, its "
-                "music.bmm and text.png. The stages must build; OUT must not exist or be empty, and is made "
-                "whole or not at all."));
+                "%1 and %2. The stages must build; OUT must not exist or be empty, and is made whole or not at "
+                "all.").arg(QLatin1String(ShowFiles::music), QLatin1String(ShowFiles::font)));
         parser.addOptions({help, shaders, music, font});
         parser.addPositionalArgument(QStringLiteral("OUT"), QStringLiteral("The folder to write the page into."));
     }
@@ -79,8 +82,8 @@ int main(int argc, char *argv[])
         arguments << QString::fromLocal8Bit(argv[i]);
     QString out;
     QString shaders;
-    QString music = QStringLiteral("music.bmm");
-    QString font = QStringLiteral("text.png");
+    QString music = QString::fromLatin1(ShowFiles::music);
+    QString font = QString::fromLatin1(ShowFiles::font);
     {
         const QCoreApplication app(argc, argv);
         Options options;

@@ -1,6 +1,7 @@
 #include "webexport.h"
 #include "inputfile.h"
 #include "pendingoutput.h"
+#include "showfiles.h"
 #include "showstages.h"
 
 #include <QCoreApplication>
@@ -91,8 +92,8 @@ QString write(const QString &programFolder, const Show &show, const QString &out
         if (!problem.isEmpty())
             return problem;
     }
-    for (const auto &[from, name] : {std::pair{show.music, QStringLiteral("music.bmm")},
-                                     std::pair{show.font, QStringLiteral("text.png")}}) {
+    for (const auto &[from, name] : {std::pair{show.music, QString::fromLatin1(ShowFiles::music)},
+                                     std::pair{show.font, QString::fromLatin1(ShowFiles::font)}}) {
         const QString problem = copyFile(from, into.filePath(name));
         if (!problem.isEmpty())
             return problem;
