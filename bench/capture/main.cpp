@@ -11,8 +11,8 @@
 #include "captureoptions.h"
 #include "framerenderer.h"
 #include "frameschedule.h"
+#include "headlessgl.h"
 #include "musicfile.h"
-#include "surfacelessplatform.h"
 #include "videoencoder.h"
 #include "yuv420.h"
 
@@ -22,14 +22,11 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTextStream>
-#include <QtPlugin>
 
 #include <cmath>
 #include <ctime>
 #include <sys/resource.h>
 #include <vector>
-
-Q_IMPORT_PLUGIN(SurfacelessPlugin)
 
 namespace {
 
@@ -152,7 +149,7 @@ QByteArray chord(int seconds)
 
 int main(int argc, char *argv[])
 {
-    SurfacelessPlatform::offer();
+    HeadlessGL::offer();
     QGuiApplication app(argc, argv);
     if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty())
         return fail(QStringLiteral("no ffmpeg"));

@@ -5,8 +5,9 @@
 
 #include "capture.h"
 #include "captureoptions.h"
-#include "frameschedule.h"
 #include "framerenderer.h"
+#include "frameschedule.h"
+#include "headlessgl.h"
 #include "offscreencontext.h"
 #include "partjoin.h"
 #include "partrecord.h"
@@ -14,20 +15,16 @@
 #include "quitonsignals.h"
 #include "showgl.h"
 #include "showstages.h"
-#include "stagemessages.h"
 #include "slurmsubmission.h"
-#include "surfacelessplatform.h"
+#include "stagemessages.h"
 #include "videoencoder.h"
 
 #include <QGuiApplication>
 #include <QTextStream>
-#include <QtPlugin>
 
 #include <algorithm>
 #include <cmath>
 #include <memory>
-
-Q_IMPORT_PLUGIN(SurfacelessPlugin)
 
 namespace {
 
@@ -65,8 +62,8 @@ QString noOpenGL(const OffscreenContext &context)
     const QSurfaceFormat wanted = ShowGL::surfaceFormat();
     const QString want = QStringLiteral("no OpenGL %1.%2 core context").arg(wanted.majorVersion()).arg(wanted.minorVersion());
     const QString platform = QGuiApplication::platformName();
-    if (platform == SurfacelessPlatform::name()) {
-        const QString failure = SurfacelessPlatform::failure();
+    if (platform == HeadlessGL::name()) {
+        const QString failure = HeadlessGL::failure();
         return QStringLiteral("%1: tried EGL without a display server (Mesa's surfaceless platform): %2")
                 .arg(want, failure.isEmpty() ? QStringLiteral("it gave none") : failure);
     }
@@ -169,7 +166,7 @@ int main(int argc, char *argv[])
     }
 
     // Without a display server the GL comes from EGL alone.
-    SurfacelessPlatform::offer();
+    HeadlessGL::offer();
     QGuiApplication app(argc, argv);
     qtHandler = qInstallMessageHandler(withoutQtsShaderReports);
     // From here on Ctrl-C and SIGTERM end the event loop, at once or as soon

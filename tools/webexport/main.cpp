@@ -2,22 +2,19 @@
 // from the installed programs alone (the compiled web program comes with
 // them), the show's stages, music and font taken as the maker has them.
 
+#include "headlessgl.h"
 #include "offscreencontext.h"
 #include "scenerenderer.h"
 #include "showfiles.h"
 #include "showgl.h"
 #include "showstages.h"
 #include "stagemessages.h"
-#include "surfacelessplatform.h"
 #include "webexport.h"
 
 #include <QCommandLineParser>
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QTextStream>
-#include <QtPlugin>
-
-Q_IMPORT_PLUGIN(SurfacelessPlugin)
 
 namespace {
 
@@ -107,7 +104,7 @@ int main(int argc, char *argv[])
     }
 
     // Without a display server the GL that checks the stages comes from EGL alone.
-    SurfacelessPlatform::offer();
+    HeadlessGL::offer();
     QGuiApplication app(argc, argv);
     qtHandler = qInstallMessageHandler(withoutQtsShaderReports);
 

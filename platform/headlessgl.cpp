@@ -1,10 +1,11 @@
-#include "surfacelessplatform.h"
+#include "headlessgl.h"
 
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
+#include <QtPlugin>
 #include <QtEventDispatcherSupport/private/qgenericunixeventdispatcher_p.h>
 #include <qpa/qplatformintegration.h>
 #include <qpa/qplatformintegrationplugin.h>
@@ -17,7 +18,7 @@
 
 namespace {
 
-const QString platformName = QStringLiteral("surfaceless");
+const QString platformName = QStringLiteral("headless");
 
 // The first failure, for the one line the program prints.
 QString s_failure;
@@ -77,10 +78,12 @@ class SurfacelessContext : public QPlatformOpenGLContext
 {
 public:
     SurfacelessContext(EGLDisplay display, const QSurfaceFormat &requested, const QPlatformOpenGLContext *share)
-        : m_display(display)
+        : m_display(display),
+          m_api(requested.renderableType() == QSurfaceFormat::OpenGLES ? EGL_OPENGL_ES_API : EGL_OPENGL_API)
     {
-        if (requested.renderableType() == QSurfaceFormat::OpenGLES || !eglBindAPI(EGL_OPENGL_API)) {
-            fail(QStringLiteral("no desktop OpenGL through EGL"));
+        const bool es = m_api == EGL_OPENGL_ES_API;
+        if (!eglBindAPI(m_api)) {
+            fail(es ? QStringLiteral("no OpenGL ES through EGL") : QStringLiteral("no desktop OpenGL through EGL"));
             return;
         }
         EGLint attributes[] = {
@@ -90,15 +93,16 @@ public:
                     ? EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT : EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT,
             EGL_NONE,
         };
-        // Before 3.2 there are no profiles to ask for.
-        if (requested.version() < qMakePair(3, 2))
+        // OpenGL ES has no profiles, nor has desktop GL before 3.2.
+        if (es || requested.version() < qMakePair(3, 2))
             attributes[4] = EGL_NONE;
         const EGLContext shared = share ? static_cast<const SurfacelessContext *>(share)->m_context : EGL_NO_CONTEXT;
         m_context = eglCreateContext(m_display, EGL_NO_CONFIG_KHR, shared, attributes);
         if (m_context == EGL_NO_CONTEXT) {
-            fail(QStringLiteral("the driver made no OpenGL %1.%2 %3 context").arg(requested.majorVersion())
-                 .arg(requested.minorVersion())
-                 .arg(requested.profile() == QSurfaceFormat::CoreProfile ? "core" : "compatibility"));
+            const QString asked = es ? QStringLiteral("ES %1.%2").arg(requested.majorVersion()).arg(requested.minorVersion())
+                    : QStringLiteral("%1.%2 %3").arg(requested.majorVersion()).arg(requested.minorVersion())
+                      .arg(requested.profile() == QSurfaceFormat::CoreProfile ? "core" : "compatibility");
+            fail(QStringLiteral("the driver made no OpenGL %1 context").arg(asked));
             return;
         }
         m_sharing = shared != EGL_NO_CONTEXT;
@@ -109,6 +113,7 @@ public:
     {
         if (m_context == EGL_NO_CONTEXT)
             return;
+        eglBindAPI(m_api);
         if (eglGetCurrentContext() == m_context)
             eglMakeCurrent(m_display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
         eglDestroyContext(m_display, m_context);
@@ -121,10 +126,16 @@ public:
 
     bool makeCurrent(QPlatformSurface *) override
     {
-        return isValid() && eglMakeCurrent(m_display, EGL_NO_SURFACE, EGL_NO_SURFACE, m_context);
+        // EGL keeps the current context per client API: desktop GL and ES
+        // contexts of one thread are made current each under its own.
+        return isValid() && eglBindAPI(m_api) && eglMakeCurrent(m_display, EGL_NO_SURFACE, EGL_NO_SURFACE, m_context);
     }
 
-    void doneCurrent() override { eglMakeCurrent(m_display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT); }
+    void doneCurrent() override
+    {
+        eglBindAPI(m_api);
+        eglMakeCurrent(m_display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+    }
 
     QFunctionPointer getProcAddress(const char *name) override
     {
@@ -140,15 +151,20 @@ private:
             return;
         using GetIntegerv = void (*)(unsigned int, int *);
         const auto getIntegerv = reinterpret_cast<GetIntegerv>(eglGetProcAddress("glGetIntegerv"));
-        // GL_MAJOR_VERSION, GL_MINOR_VERSION, GL_CONTEXT_PROFILE_MASK
-        int major = 0, minor = 0, profile = 0;
+        // GL_MAJOR_VERSION, GL_MINOR_VERSION
+        int major = 0, minor = 0;
         getIntegerv(0x821B, &major);
         getIntegerv(0x821C, &minor);
-        getIntegerv(0x9126, &profile);
-        m_format.setRenderableType(QSurfaceFormat::OpenGL);
         m_format.setVersion(major, minor);
-        // GL_CONTEXT_CORE_PROFILE_BIT
-        m_format.setProfile(profile & 0x1 ? QSurfaceFormat::CoreProfile : QSurfaceFormat::CompatibilityProfile);
+        if (m_api == EGL_OPENGL_ES_API) {
+            m_format.setRenderableType(QSurfaceFormat::OpenGLES);
+        } else {
+            // GL_CONTEXT_PROFILE_MASK, GL_CONTEXT_CORE_PROFILE_BIT
+            int profile = 0;
+            getIntegerv(0x9126, &profile);
+            m_format.setRenderableType(QSurfaceFormat::OpenGL);
+            m_format.setProfile(profile & 0x1 ? QSurfaceFormat::CoreProfile : QSurfaceFormat::CompatibilityProfile);
+        }
         // Framebuffer objects bring their own buffers; there is no default one.
         m_format.setRedBufferSize(8);
         m_format.setGreenBufferSize(8);
@@ -157,6 +173,7 @@ private:
     }
 
     EGLDisplay m_display;
+    EGLenum m_api;
     EGLContext m_context = EGL_NO_CONTEXT;
     QSurfaceFormat m_format;
     bool m_sharing = false;
@@ -252,10 +269,10 @@ private:
 
 } // namespace
 
-class SurfacelessPlugin : public QPlatformIntegrationPlugin
+class HeadlessPlugin : public QPlatformIntegrationPlugin
 {
     Q_OBJECT
-    Q_PLUGIN_METADATA(IID QPlatformIntegrationFactoryInterface_iid FILE "surfaceless.json")
+    Q_PLUGIN_METADATA(IID QPlatformIntegrationFactoryInterface_iid FILE "headlessgl.json")
 
 public:
     QPlatformIntegration *create(const QString &key, const QStringList &) override
@@ -264,7 +281,24 @@ public:
     }
 };
 
-namespace SurfacelessPlatform {
+// Every program that links the platform has it built in.
+Q_IMPORT_PLUGIN(HeadlessPlugin)
+
+namespace HeadlessGL {
+
+QSurfaceFormat format(Api api)
+{
+    QSurfaceFormat format;
+    if (api == Api::OpenGLES30) {
+        format.setRenderableType(QSurfaceFormat::OpenGLES);
+        format.setVersion(3, 0);
+    } else {
+        format.setRenderableType(QSurfaceFormat::OpenGL);
+        format.setVersion(4, 1);
+        format.setProfile(QSurfaceFormat::CoreProfile);
+    }
+    return format;
+}
 
 QString name()
 {
@@ -287,6 +321,6 @@ QString failure()
     return s_failure;
 }
 
-} // namespace SurfacelessPlatform
+} // namespace HeadlessGL
 
-#include "surfacelessplatform.moc"
+#include "headlessgl.moc"
