@@ -177,6 +177,24 @@ KeyOutcome act(BasicState<Seconds> &state, const KeyMap::Binding &binding, std::
     return act(BasicStateRef<Seconds>(state), binding, timerMs);
 }
 
+// The show starts over with its music, where the music starts only after the
+// show has run without it (a browser that starts its sound late): the show
+// time from 0 as Return starts it, and neither a hold nor a pulse from the
+// silent run carried into the music's.
+template <typename Seconds>
+void startAfresh(BasicStateRef<Seconds> state)
+{
+    ShowClock::restart(state.timeAdjustment, state.pauseAdjustment, state.snapshot);
+    state.paused = false;
+    state.beat = 0.0f;
+}
+
+template <typename Seconds>
+void startAfresh(BasicState<Seconds> &state)
+{
+    startAfresh(BasicStateRef<Seconds>(state));
+}
+
 // A key, numbered as Qt numbers it.
 inline KeyOutcome press(StateRef state, int key, std::int64_t timerMs)
 {

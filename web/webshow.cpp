@@ -156,6 +156,9 @@ void WebShow::musicStarts(double pageMs)
         pageMs = Page::now();
     m_timerStart = pageMs;
     m_timerStarted = true;
+    // Keys pressed before (a silent run, or the wait for the music) do not
+    // carry over: the show runs from 0 with its music.
+    ShowHost::startAfresh(m_show);
 }
 
 void WebShow::headDone()

@@ -33,7 +33,8 @@ public:
     // The show timer starts at this moment of the page's clock: when the
     // music's first frame is heard, or when the page knows none will be
     // (a silent show). Until then the picture holds at 0; music heard after
-    // a silent start starts the timer again, so that the cuts fall on it.
+    // a silent start starts the show again as Return does, its hold and
+    // pulse too, so that the cuts fall on the music.
     void musicStarts(double pageMs);
     // Whether the head is whole: the bytes after it are the music's.
     bool musicHeadRead() const { return m_head.state() == MusicFile::HeadParser::State::Complete; }

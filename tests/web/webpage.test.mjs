@@ -71,6 +71,21 @@ async function frameAsPng(page, showTime) {
     return Buffer.from(url.split(',')[1], 'base64');
 }
 
+// As a browser without a sound device: the page's AudioContext stays
+// suspended, until the test starts its sound (window.startSound()).
+const soundHeldBack = (page) => page.evaluateOnNewDocument(() => {
+    const held = [];
+    window.startSound = () => held.forEach((resume) => resume());
+    window.AudioContext = class extends AudioContext {
+        constructor(options) {
+            super(options);
+            this.suspend();
+            held.push(() => super.resume());
+        }
+        resume() { return Promise.resolve(); }
+    };
+});
+
 describe('picture', () => {
     // Each frame is saved as SHOWTIME.png and held against the desktop's
     // offscreen scene at that show time and size, within the scene tests'
@@ -280,24 +295,15 @@ describe('music and beats', () => {
     });
 
     test('a sound that starts after the page gave up on it takes its line away and restarts the show timer', async () => {
-        const { page, errors } = await openShow(browser, server.page('latesound', { 'music.bmm': musicFile([0, 50], 44100) }), {
-            beforeLoad: (page) => page.evaluateOnNewDocument(() => {
-                // Suspended past the page's 5 s, then running.
-                window.AudioContext = class extends AudioContext {
-                    constructor(options) {
-                        super(options);
-                        this.suspend();
-                        setTimeout(() => super.resume(), 6500);
-                    }
-                    resume() { return Promise.resolve(); }
-                };
-            }),
-        });
+        const { page, errors } = await openShow(browser, server.page('latesound', { 'music.bmm': musicFile([0, 50], 44100) }),
+                                                { beforeLoad: soundHeldBack });
         await page.mouse.click(5, 5);
         await page.waitForFunction(() => document.querySelector('#failures > div') !== null, { timeout: 60000 });
         assert.match((await failureLines(page))[0], /^The browser plays no sound \(its audio is suspended\)/);
         // The silent show runs meanwhile.
         await page.waitForFunction(() => ShowPage.lastFrame.showTime > 0, { timeout: 60000 });
+        await sleep(1500);
+        await page.evaluate(() => window.startSound());
         await page.waitForFunction(() => ShowPage.music.clock >= 100, { timeout: 60000 });
         assert.deepEqual(await failureLines(page), []);
         // The show timer started again with the music, more than 5 s after the click.
@@ -305,6 +311,29 @@ describe('music and beats', () => {
         // The clock's 500 units a second against show time's 0.8: within a second of each other.
         assert.ok(Math.abs(showTime / 0.8 - heard / 500) < 1, `show time ${showTime}, audio clock ${heard}`);
         assert.equal(errors.length, 1, errors.join('\n'));
+        await page.close();
+    });
+
+    test('a late sound starts the show afresh: a hold and a seek of the silent run do not carry over', async () => {
+        const { page } = await openShow(browser, server.page('latehold', { 'music.bmm': musicFile([0, 50], 44100) },
+                                                             '?clock=held'), { beforeLoad: soundHeldBack });
+        await page.mouse.click(5, 5);
+        await page.waitForFunction(() => document.querySelector('#failures > div') !== null, { timeout: 60000 });
+        // The silent run's timer started at the held clock's 0 (the page's
+        // clock when it gave up): 2500 ms are 2 s of show time; held there,
+        // Down takes 10 s off.
+        assert.equal(await showTimeAfter(page, 2500), 2);
+        assert.equal(await showTimeAfter(page, 2500, 'Space', 'ArrowDown'), -8);
+        assert.equal(await showTimeAfter(page, 5000), -8);
+        // The music is heard at the held clock's 5000: the show runs from 0
+        // with it, neither held nor 10 s behind (by hand: 1250 ms later, 1 s).
+        await page.evaluate(() => window.startSound());
+        await page.waitForFunction(() => ShowPage.music.startedAt === 5000, { timeout: 60000 });
+        assert.equal(await showTimeAfter(page, 5000), 0);
+        assert.equal(await showTimeAfter(page, 6250), 1);
+        // And Space holds afresh from there.
+        assert.equal(await showTimeAfter(page, 6250, 'Space'), 1);
+        assert.equal(await showTimeAfter(page, 8750), 1);
         await page.close();
     });
 
@@ -412,17 +441,7 @@ describe('failures', () => {
 
     test('a browser that keeps its sound suspended: a silent show', async () => {
         const { lines } = await failingShow('nosound', { 'music.bmm': musicFile([0, 50], 44100) },
-            /^The browser plays no sound \(its audio is suspended\); the show runs silent/, (page) =>
-            page.evaluateOnNewDocument(() => {
-                // As a browser without a sound device does.
-                window.AudioContext = class extends AudioContext {
-                    constructor(options) {
-                        super(options);
-                        this.suspend();
-                    }
-                    resume() { return Promise.resolve(); }
-                };
-            }));
+            /^The browser plays no sound \(its audio is suspended\); the show runs silent/, soundHeldBack);
         // The clock stands at 0: only a beat at 0 fires.
         assert.deepEqual(lines.filter((line) => /^-?\d+ \d+$/.test(line)), ['0 0']);
     });
