@@ -103,7 +103,6 @@ QString MusicFile::rewriteBeatList(const QString &path, const QList<int> &beats,
     // On the disk before it takes the name: the old file goes with the rename.
     if (!out.flush() || fsync(out.handle()) != 0)
         return cannotWrite();
-    out.setPermissions(old.permissions());
     out.close();
     if (out.error() != QFileDevice::NoError)
         return cannotWrite();

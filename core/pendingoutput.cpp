@@ -1,21 +1,24 @@
 #include "pendingoutput.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
-#include <QTemporaryFile>
+#include <QRandomGenerator>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
 // As many links in a row as the system itself follows before it gives up.
 constexpr int maxLinkHops = 40;
+// Hidden names tried before giving up: each is free but for a one in 56^6 chance.
+constexpr int maxNameTries = 100;
 
 // Where a name leads: a symbolic link stands for what it points to (a link
 // to a link, on to the end), so that the output replaces that file and the
@@ -32,6 +35,21 @@ QString followLinks(const QString &absolute)
     return path;
 }
 
+// Six letters or digits, for a hidden name no one else has.
+QString randomSuffix()
+{
+    static const char letters[] = "ABCDEFGHJKLMNPQRSTUVWXYZabcdefghijkmnopqrstuvwxyz23456789";
+    QString suffix;
+    for (int i = 0; i < 6; ++i)
+        suffix += QLatin1Char(letters[QRandomGenerator::global()->bounded(int(sizeof letters) - 1)]);
+    return suffix;
+}
+
+QString systemError()
+{
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
 } // namespace
 
 PendingOutput::PendingOutput(const QString &target, Kind kind)
@@ -42,11 +60,20 @@ PendingOutput::PendingOutput(const QString &target, Kind kind)
 {
 }
 
-// The temporary file or folder removes itself unless committed.
-PendingOutput::~PendingOutput() = default;
+PendingOutput::~PendingOutput()
+{
+    if (m_committed || m_hidden.isEmpty())
+        return;
+    if (m_kind == Kind::File)
+        QFile::remove(m_hidden);
+    else
+        QDir(m_hidden).removeRecursively();
+}
 
 bool PendingOutput::create()
 {
+    if (!m_hidden.isEmpty())
+        return true;
     const QFileInfo target(m_absolute);
     if (target.isSymLink())
         return fail(QStringLiteral("%1: cannot write: too many levels of symbolic links").arg(m_target));
@@ -58,33 +85,64 @@ bool PendingOutput::create()
     const QDir parent = target.absoluteDir();
     if (!parent.exists())
         return fail(QStringLiteral("%1: cannot write: no folder %2").arg(m_target, parent.path()));
-    const QString pattern = parent.filePath(QStringLiteral(".%1-XXXXXX").arg(target.fileName()));
-
-    if (m_kind == Kind::File) {
-        m_file = std::make_unique<QTemporaryFile>(pattern);
-        if (!m_file->open())
-            return fail(QStringLiteral("%1: cannot write: %2").arg(m_target, m_file->errorString()));
-        m_file->close();
-        // Private while it fills, an ordinary file once it is the output.
-        m_file->setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
-        return true;
-    }
-
-    m_folder = std::make_unique<QTemporaryDir>(pattern);
-    if (!m_folder->isValid())
-        return fail(QStringLiteral("%1: cannot write: %2").arg(m_target, m_folder->errorString()));
-    QFile::setPermissions(m_folder->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
-                          | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
+    const QString problem = makeHidden(parent.path(), target.fileName());
+    if (!problem.isEmpty())
+        return fail(QStringLiteral("%1: cannot write: %2").arg(m_target, problem));
     return true;
+}
+
+// Makes the hidden file or folder beside the target under a free name, with
+// its final mode; empty when made, else what the system said.
+QString PendingOutput::makeHidden(const QString &folder, const QString &name)
+{
+    const bool file = m_kind == Kind::File;
+    struct stat old;
+    const bool replaces = stat(QFile::encodeName(m_absolute).constData(), &old) == 0
+            && (file ? S_ISREG(old.st_mode) : S_ISDIR(old.st_mode));
+    // A new output is made as the system makes any new file, the umask (and
+    // a default ACL) taken off. One that replaces is made private, then
+    // given the old one's group and mode, so it is never more open than the
+    // old one was; should the system refuse either, it stays private or in
+    // the user's group. A file keeps no set-id bit: new contents do not run
+    // with the old one's rights. A folder keeps its set-group and sticky bits.
+    const mode_t made = replaces ? (file ? 0600 : 0700) : (file ? 0666 : 0777);
+    for (int attempt = 0; attempt < maxNameTries; ++attempt) {
+        const QString path = QDir(folder).filePath(QStringLiteral(".%1-%2").arg(name, randomSuffix()));
+        const QByteArray encoded = QFile::encodeName(path);
+        int handle = -1;
+        if (file) {
+            handle = open(encoded.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, made);
+        } else if (mkdir(encoded.constData(), made) == 0) {
+            handle = open(encoded.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            if (handle < 0) {
+                const QString why = systemError();
+                rmdir(encoded.constData());
+                return why;
+            }
+        }
+        if (handle < 0) {
+            if (errno == EEXIST)
+                continue;
+            return systemError();
+        }
+        m_hidden = path;
+        if (replaces) {
+            if (fchown(handle, uid_t(-1), old.st_gid) != 0) {
+                // Not one of the user's groups: it keeps the user's own.
+            }
+            if (fchmod(handle, old.st_mode & (file ? 0777 : 07777)) != 0) {
+                // A file system without modes: it stays as made.
+            }
+        }
+        close(handle);
+        return {};
+    }
+    return QStringLiteral("no free hidden name beside it");
 }
 
 QString PendingOutput::path() const
 {
-    if (m_file)
-        return m_file->fileName();
-    if (m_folder)
-        return m_folder->path();
-    return {};
+    return m_hidden;
 }
 
 bool PendingOutput::commit()
@@ -97,7 +155,7 @@ bool PendingOutput::commit()
     // One rename: the name holds either what was there or the whole new output.
     if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(m_absolute).constData()) != 0)
         return fail(QStringLiteral("%1: cannot put the output in place: %2")
-                    .arg(m_target, QString::fromLocal8Bit(std::strerror(errno))));
+                    .arg(m_target, systemError()));
     return placed();
 }
 
@@ -117,7 +175,7 @@ bool PendingOutput::commitAsNew()
     // between a look and the rename. A file system without it takes a
     // hard link, which refuses as well, and the hidden name goes.
     int result = renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE);
-    if (result != 0 && errno == EINVAL && m_file) {
+    if (result != 0 && errno == EINVAL && m_kind == Kind::File) {
         result = link(source.constData(), target.constData());
         if (result == 0)
             unlink(source.constData());
@@ -131,10 +189,6 @@ bool PendingOutput::commitAsNew()
 
 bool PendingOutput::placed()
 {
-    if (m_file)
-        m_file->setAutoRemove(false);
-    if (m_folder)
-        m_folder->setAutoRemove(false);
     m_committed = true;
     return true;
 }

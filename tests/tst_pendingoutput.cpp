@@ -11,6 +11,9 @@
 
 #include <optional>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 QByteArray contents(const QString &path)
@@ -24,6 +27,32 @@ bool write(const QString &path, const QByteArray &bytes)
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
+
+// The permission bits of what stands under a path (links not followed).
+int modeOf(const QString &path)
+{
+    struct stat status;
+    return lstat(QFile::encodeName(path).constData(), &status) == 0 ? int(status.st_mode & 07777) : -1;
+}
+
+gid_t groupOf(const QString &path)
+{
+    struct stat status;
+    return lstat(QFile::encodeName(path).constData(), &status) == 0 ? status.st_gid : gid_t(-1);
+}
+
+// The process's umask for as long as it lives, then the one before.
+class Umask
+{
+public:
+    explicit Umask(mode_t mask) : m_before(::umask(mask)) {}
+    ~Umask() { ::umask(m_before); }
+    Umask(const Umask &) = delete;
+    Umask &operator=(const Umask &) = delete;
+
+private:
+    mode_t m_before;
+};
 
 // Every entry of a folder, hidden ones included.
 QStringList entries(const QString &folder)
@@ -52,6 +81,10 @@ private slots:
     void newOutputNeverReplacesWhatStandsUnderItsName();
     void outputsThatCannotBeWrittenAreRefusedAtTheStart_data();
     void outputsThatCannotBeWrittenAreRefusedAtTheStart();
+    void outputTakesTheModeOfANewFileOrOfWhatItReplaces_data();
+    void outputTakesTheModeOfANewFileOrOfWhatItReplaces();
+    void replacedOutputKeepsItsGroup_data();
+    void replacedOutputKeepsItsGroup();
 
 private:
     std::optional<QTemporaryDir> m_dir;
@@ -89,8 +122,6 @@ void PendingOutputTest::fileTakesItsNameWholeOnlyOnCommit()
     QVERIFY2(output.commit(), qPrintable(output.error()));
     QCOMPARE(contents(target), QByteArray("new and whole"));
     QCOMPARE(entries(m_dir->path()), QStringList{QStringLiteral("out.bmm")});
-    // Readable by others, as any file a tool writes.
-    QVERIFY(QFileInfo(target).permission(QFile::ReadOther));
 }
 
 void PendingOutputTest::abandonedOutputLeavesTheFolderAsItWas_data()
@@ -239,6 +270,96 @@ void PendingOutputTest::outputsThatCannotBeWrittenAreRefusedAtTheStart()
     QVERIFY(!output.error().contains(QLatin1Char('\n')));
     QVERIFY(!output.commit());
     QCOMPARE(entries(m_dir->path()), before);
+}
+
+void PendingOutputTest::outputTakesTheModeOfANewFileOrOfWhatItReplaces_data()
+{
+    // A new output gets what the system gives any new file under the umask
+    // (0666 less the mask's bits for a file, 0777 less them for a folder,
+    // worked out by hand); one that replaces keeps the old one's mode,
+    // whatever the umask. -1: nothing there before.
+    addRows<bool, int, int, bool, int>({"folder", "mask", "before", "throughLink", "expected"},
+            {{"new file, umask 022", false, 022, -1, false, 0644},
+             {"new file, umask 077", false, 077, -1, false, 0600},
+             {"new file, umask 027", false, 027, -1, false, 0640},
+             {"new file, umask 002", false, 002, -1, false, 0664},
+             {"private file replaced, umask 022", false, 022, 0600, false, 0600},
+             {"open file replaced, umask 077", false, 077, 0644, false, 0644},
+             {"group's file replaced, umask 077", false, 077, 0660, false, 0660},
+             {"program replaced, umask 022", false, 022, 0755, false, 0755},
+             {"read-only file replaced, umask 022", false, 022, 0444, false, 0444},
+             {"private file through a link, umask 022", false, 022, 0600, true, 0600},
+             {"new folder, umask 022", true, 022, -1, false, 0755},
+             {"new folder, umask 077", true, 077, -1, false, 0700},
+             {"new folder, umask 027", true, 027, -1, false, 0750},
+             {"private empty folder replaced, umask 022", true, 022, 0700, false, 0700},
+             {"open empty folder replaced, umask 077", true, 077, 0755, false, 0755}});
+}
+
+void PendingOutputTest::outputTakesTheModeOfANewFileOrOfWhatItReplaces()
+{
+    QFETCH(bool, folder);
+    QFETCH(int, mask);
+    QFETCH(int, before);
+    QFETCH(bool, throughLink);
+    QFETCH(int, expected);
+    const QDir dir(m_dir->path());
+    const QString real = dir.filePath(QStringLiteral("real"));
+    const QString target = throughLink ? dir.filePath(QStringLiteral("out")) : real;
+    if (before >= 0) {
+        QVERIFY(folder ? dir.mkdir(QStringLiteral("real")) : write(real, "old"));
+        QCOMPARE(chmod(QFile::encodeName(real).constData(), mode_t(before)), 0);
+    }
+    if (throughLink)
+        QVERIFY(QFile::link(QStringLiteral("real"), target));
+
+    const Umask masked{mode_t(mask)};
+    PendingOutput output(target, folder ? PendingOutput::Kind::Folder : PendingOutput::Kind::File);
+    QVERIFY2(output.create(), qPrintable(output.error()));
+    // Its mode from the start: no one else may open it while it fills who
+    // could not read it once it is in place.
+    QCOMPARE(QString::number(modeOf(output.path()), 8), QString::number(expected, 8));
+    QVERIFY(folder || write(output.path(), "new"));
+    QVERIFY2(output.commit(), qPrintable(output.error()));
+    QCOMPARE(QString::number(modeOf(real), 8), QString::number(expected, 8));
+    if (throughLink)
+        QVERIFY(QFileInfo(target).isSymLink());
+}
+
+void PendingOutputTest::replacedOutputKeepsItsGroup_data()
+{
+    addRows<bool>({"folder"}, {{"file", false}, {"empty folder", true}});
+}
+
+void PendingOutputTest::replacedOutputKeepsItsGroup()
+{
+    QFETCH(bool, folder);
+    // A group other than the one a new file gets: any, for root; else one
+    // of the user's other groups.
+    gid_t other = gid_t(-1);
+    if (geteuid() == 0) {
+        other = getegid() + 4242;
+    } else {
+        gid_t groups[256];
+        const int count = getgroups(256, groups);
+        for (int i = 0; i < count; ++i)
+            if (groups[i] != getegid())
+                other = groups[i];
+    }
+    if (other == gid_t(-1))
+        QSKIP("the user has no second group to give the file");
+
+    const QString target = m_dir->filePath(QStringLiteral("shared"));
+    QVERIFY(folder ? QDir(m_dir->path()).mkdir(QStringLiteral("shared")) : write(target, "old"));
+    QCOMPARE(chown(QFile::encodeName(target).constData(), uid_t(-1), other), 0);
+    QCOMPARE(chmod(QFile::encodeName(target).constData(), folder ? 0770 : 0660), 0);
+
+    const Umask masked(077);
+    PendingOutput output(target, folder ? PendingOutput::Kind::Folder : PendingOutput::Kind::File);
+    QVERIFY2(output.create(), qPrintable(output.error()));
+    QVERIFY2(output.commit(), qPrintable(output.error()));
+    QCOMPARE(groupOf(target), other);
+    QCOMPARE(QString::number(modeOf(target), 8), QString::number(folder ? 0770 : 0660, 8));
 }
 
 QTEST_MAIN(PendingOutputTest)

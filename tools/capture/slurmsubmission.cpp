@@ -224,8 +224,16 @@ QString SlurmSubmission::writeFile(const QString &name, const QString &text, boo
     QFile file(output.path());
     if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0 || !file.flush())
         return QStringLiteral("cannot write %1: %2").arg(output.target(), file.errorString());
-    if (executable)
-        file.setPermissions(file.permissions() | QFileDevice::ExeUser | QFileDevice::ExeGroup | QFileDevice::ExeOther);
+    if (executable) {
+        // Runnable by whoever may read it, as chmod +x makes it under the umask.
+        QFileDevice::Permissions permissions = file.permissions();
+        for (const auto &[read, run] : {std::pair{QFileDevice::ReadOwner, QFileDevice::ExeOwner},
+                                        std::pair{QFileDevice::ReadGroup, QFileDevice::ExeGroup},
+                                        std::pair{QFileDevice::ReadOther, QFileDevice::ExeOther}})
+            if (permissions & read)
+                permissions |= run;
+        file.setPermissions(permissions);
+    }
     file.close();
     return output.commit() ? QString() : output.error();
 }
