@@ -3,13 +3,18 @@
 
 #include "showfiles.h"
 
+#include <QByteArray>
+#include <QMap>
 #include <QSize>
 #include <QString>
 #include <QStringList>
 
 #include <limits>
 
-// What to capture and where to, from the command line.
+// What to capture and where to, from the command line. Each option is
+// described once, in one table (captureoptions.cpp): how it is read and
+// helped, whether a part's command line passes it on, and how a part's
+// record holds it; a new option is one row there.
 struct CaptureOptions
 {
     enum class Codec { H264, H265, Ffv1 };
@@ -74,6 +79,22 @@ struct CaptureOptions
     // on another machine of the same file system is given them (the music
     // file's name made absolute).
     QStringList pictureArguments() const;
+
+    // The stages a capture draws with, as their texts.
+    struct Stages
+    {
+        QByteArray vertex;
+        QByteArray fragment;
+    };
+    // What shapes the picture and the sound, by the option that sets it
+    // ("--size" -> "64x36"), the music and the stages drawn as digests: what
+    // a part's record holds, so that a join can tell parts of one capture.
+    QMap<QString, QString> shape(const Stages &drawn) const;
+    // For a key of the shape whose value is a digest, the words for parts
+    // that differ in it ("made from another music file"); else empty.
+    static QString digestDifference(const QString &key);
+    // The shape's value for a music file that cannot be read: no sound track.
+    static QString noMusic() { return QStringLiteral("none"); }
 };
 
 #endif // CAPTUREOPTIONS_H

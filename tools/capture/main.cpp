@@ -28,16 +28,6 @@
 
 namespace {
 
-QtMessageHandler qtHandler = nullptr;
-
-// The capture reports the compiler's messages about a show's stage itself,
-// each named by file and line.
-void withoutQtsShaderReports(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    if (!isQtShaderReport(type, message) && qtHandler)
-        qtHandler(type, context, message);
-}
-
 int failWith(const QString &message, int code)
 {
     QTextStream(stderr) << "capture: " << message << '\n';
@@ -100,10 +90,11 @@ int join(int argc, char *argv[], const CaptureOptions &options)
 }
 
 // Submits the capture to the cluster; needs no GL either.
-int submit(int argc, char *argv[], const CaptureOptions &options, const FrameSchedule &whole)
+int submit(int argc, char *argv[], const CaptureOptions &options, const CaptureOptions::Stages &stages,
+           const FrameSchedule &whole)
 {
     const QCoreApplication app(argc, argv);
-    SlurmSubmission submission(options, whole, QCoreApplication::applicationFilePath());
+    SlurmSubmission submission(options, stages, whole, QCoreApplication::applicationFilePath());
     QTextStream out(stdout);
     const QString problem = submission.submit(out);
     if (!problem.isEmpty())
@@ -154,21 +145,27 @@ int main(int argc, char *argv[])
     const ShowStages::Choice stageFolder = ShowStages::choose(options.shaders);
     if (!stageFolder.error.isEmpty())
         return failWith(stageFolder.error, 1);
-    if (options.slurmParts > 0)
-        return submit(argc, argv, options, whole);
-    const FrameSchedule schedule = options.parts > 0 ? whole.part(options.part, options.parts) : whole;
-
     ShowStages::Texts stages;
     if (!stageFolder.folder.isEmpty()) {
         stages = ShowStages::read(stageFolder.folder);
         if (!stages.error.isEmpty())
             return failWith(stages.error, 1);
+    } else {
+        stages.vertex = ShowGL::stageSource(ShowGL::vertexShader());
+        stages.fragment = ShowGL::stageSource(ShowGL::fragmentShader());
     }
+    // What is drawn is what the parts' records hold.
+    const CaptureOptions::Stages drawn{stages.vertex, stages.fragment};
+    if (options.slurmParts > 0)
+        return submit(argc, argv, options, drawn, whole);
+    const FrameSchedule schedule = options.parts > 0 ? whole.part(options.part, options.parts) : whole;
 
     // Without a display server the GL comes from EGL alone.
     HeadlessGL::offer();
     QGuiApplication app(argc, argv);
-    qtHandler = qInstallMessageHandler(withoutQtsShaderReports);
+    // The compiler's messages about a show's stage are reported here, each
+    // named by file and line.
+    leaveOutQtShaderReports();
     // From here on Ctrl-C and SIGTERM end the event loop, at once or as soon
     // as it runs, between two frames; the sink then takes its partial output
     // away.
@@ -182,7 +179,7 @@ int main(int argc, char *argv[])
         auto encoder = std::make_unique<VideoEncoder>(options, schedule);
         video = encoder.get();
         if (options.parts > 0)
-            video->addTag(PartRecord::tagName(), PartRecord::of(options, whole, options.part, options.parts).toText());
+            video->addTag(PartRecord::tagName(), PartRecord::of(options, drawn, whole, options.part, options.parts).toText());
         sink = std::move(encoder);
     }
 

@@ -1,5 +1,6 @@
 #include "partjoin.h"
 
+#include "ffmpegoutput.h"
 #include "frameschedule.h"
 
 #include <QDir>
@@ -11,11 +12,6 @@
 namespace {
 
 constexpr int killWaitMs = 5000;
-
-QString containerOf(const QString &path)
-{
-    return QFileInfo(path).suffix().toLower();
-}
 
 // The parts of a list: "part 2", "parts 2 and 3", "parts 2, 3 and 4".
 QString partsText(const QList<int> &parts)
@@ -84,18 +80,13 @@ QString PartJoin::check()
     // One capture: the same whole, made the same way.
     const PartFile &model = m_parts.first();
     for (const PartFile &part : qAsConst(m_parts)) {
-        const PartRecord &record = part.record;
-        if (!record.sameWhole(model.record))
-            return QStringLiteral("%1 (%2) is a part of %3, %4 of %5: not the same capture")
-                    .arg(part.path, record.describe(), framesText(record.wholeFirst, record.wholeCount), model.path,
-                         framesText(model.record.wholeFirst, model.record.wholeCount));
-        const QString difference = record.shapeDifference(model.record);
+        const QString difference = part.record.notPartOf(model.record);
         if (!difference.isEmpty())
             return QStringLiteral("%1 (%2) does not match %3: it was %4")
-                    .arg(part.path, record.describe(), model.path, difference);
+                    .arg(part.path, part.record.describe(), model.path, difference);
     }
     const QString codec = model.record.shape.value(QStringLiteral("--codec"));
-    if (codec == QLatin1String("ffv1") && containerOf(m_output.target()) != QLatin1String("mkv"))
+    if (codec == QLatin1String("ffv1") && FfmpegOutput::containerOf(m_output.target()) != QLatin1String("mkv"))
         return QStringLiteral("the parts are ffv1, which goes into a .mkv file; %1 cannot hold it")
                 .arg(m_output.target());
 
@@ -175,33 +166,17 @@ bool PartJoin::start()
 
 QStringList PartJoin::ffmpegArguments() const
 {
-    const QString container = containerOf(m_output.target());
     const PartRecord &model = m_parts.first().record;
-    QStringList arguments{
-        QStringLiteral("-hide_banner"), QStringLiteral("-nostats"), QStringLiteral("-nostdin"),
-        QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-y"),
-        QStringLiteral("-f"), QStringLiteral("concat"), QStringLiteral("-safe"), QStringLiteral("0"),
-        QStringLiteral("-i"), m_list.fileName(),
-        // The parts' records stay with the parts.
-        QStringLiteral("-map_metadata"), QStringLiteral("-1"),
-        QStringLiteral("-map"), QStringLiteral("0:v"), QStringLiteral("-c:v"), QStringLiteral("copy"),
-    };
-    if (model.hasSound()) {
-        arguments << QStringLiteral("-map") << QStringLiteral("0:a");
-        if (container == QLatin1String("mkv"))
-            arguments << QStringLiteral("-c:a") << QStringLiteral("copy");
-        else
-            arguments << QStringLiteral("-c:a") << QStringLiteral("aac") << QStringLiteral("-b:a")
-                      << QStringLiteral("192k");
-    }
-    if (container != QLatin1String("mkv")) {
-        if (model.shape.value(QStringLiteral("--codec")) == QLatin1String("h265"))
-            arguments << QStringLiteral("-tag:v") << QStringLiteral("hvc1");
-        arguments << QStringLiteral("-movflags") << QStringLiteral("+faststart");
-    }
-    arguments << QStringLiteral("-f") << (container == QLatin1String("mkv") ? QStringLiteral("matroska") : container)
-              << m_output.path();
-    return arguments;
+    QStringList arguments = FfmpegOutput::quiet();
+    arguments << QStringLiteral("-f") << QStringLiteral("concat") << QStringLiteral("-safe") << QStringLiteral("0")
+              << QStringLiteral("-i") << m_list.fileName()
+              // The parts' records stay with the parts.
+              << QStringLiteral("-map_metadata") << QStringLiteral("-1")
+              << QStringLiteral("-map") << QStringLiteral("0:v") << QStringLiteral("-c:v") << QStringLiteral("copy");
+    if (model.hasSound())
+        arguments << QStringLiteral("-map") << QStringLiteral("0:a") << FfmpegOutput::sound(m_output.target(), true);
+    return arguments + FfmpegOutput::container(m_output.target(), model.shape.value(QStringLiteral("--codec")),
+                                               m_output.path());
 }
 
 void PartJoin::ffmpegFinished()

@@ -1,52 +1,9 @@
 #include "partrecord.h"
 
-#include "captureoptions.h"
 #include "frameschedule.h"
-#include "inputfile.h"
-#include "showgl.h"
-#include "showstages.h"
 
-#include <QCryptographicHash>
-#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-
-namespace {
-
-// The digest of a whole file, or noMusic when it cannot be read (the capture
-// then makes no sound track).
-QString musicDigest(const QString &path)
-{
-    QFile file(path);
-    if (!openInputFile(file).isEmpty())
-        return PartRecord::noMusic();
-    QCryptographicHash hash(QCryptographicHash::Sha1);
-    if (!hash.addData(&file))
-        return PartRecord::noMusic();
-    return QString::fromLatin1(hash.result().toHex());
-}
-
-// The stages the capture draws with: a show folder's, or the compiled-in ones.
-QString stagesDigest(const CaptureOptions &options)
-{
-    QCryptographicHash hash(QCryptographicHash::Sha1);
-    const ShowStages::Choice choice = ShowStages::choose(options.shaders);
-    if (choice.folder.isEmpty()) {
-        hash.addData(ShowGL::stageSource(ShowGL::vertexShader()));
-        hash.addData(ShowGL::stageSource(ShowGL::fragmentShader()));
-    } else {
-        const ShowStages::Texts texts = ShowStages::read(choice.folder);
-        hash.addData(texts.vertex);
-        hash.addData(texts.fragment);
-    }
-    return QString::fromLatin1(hash.result().toHex());
-}
-
-// Keys of the shape whose values are digests: a difference said in words.
-const QMap<QString, QString> digests{{QStringLiteral("--music"), QStringLiteral("made from another music file")},
-                                     {QStringLiteral("stages"), QStringLiteral("drawn by other shader stages")}};
-
-} // namespace
 
 QString framesText(qint64 first, qint64 count)
 {
@@ -55,28 +12,13 @@ QString framesText(qint64 first, qint64 count)
     return QStringLiteral("frames %1 to %2").arg(first).arg(first + count - 1);
 }
 
-QMap<QString, QString> PartRecord::shapeOf(const CaptureOptions &options)
+QMap<QString, QString> PartRecord::shapeOf(const CaptureOptions &options, const CaptureOptions::Stages &drawn)
 {
-    QMap<QString, QString> shape{
-        {QStringLiteral("--size"), QStringLiteral("%1x%2").arg(options.size.width()).arg(options.size.height())},
-        {QStringLiteral("--fps"), QString::number(options.fps)},
-        {QStringLiteral("--supersample"), QString::number(options.supersample)},
-        {QStringLiteral("--shutter"), QString::number(options.shutter, 'g', 17)},
-        {QStringLiteral("--codec"), CaptureOptions::codecName(options.codec)},
-        {QStringLiteral("--music"), musicDigest(options.music)},
-        {QStringLiteral("stages"), stagesDigest(options)},
-    };
-    if (options.shutter > 0.0)
-        shape.insert(QStringLiteral("--subframes"), QString::number(options.subframes));
-    if (options.codec != CaptureOptions::Codec::Ffv1) {
-        shape.insert(QStringLiteral("--crf"), QString::number(options.effectiveCrf()));
-        // x264's default is tuned beyond its preset.
-        shape.insert(QStringLiteral("--preset"), options.preset.isEmpty() ? QStringLiteral("default") : options.preset);
-    }
-    return shape;
+    return options.shape(drawn);
 }
 
-PartRecord PartRecord::of(const CaptureOptions &options, const FrameSchedule &whole, int k, int n)
+PartRecord PartRecord::of(const CaptureOptions &options, const CaptureOptions::Stages &drawn,
+                          const FrameSchedule &whole, int k, int n)
 {
     const FrameSchedule part = whole.part(k, n);
     PartRecord record;
@@ -86,7 +28,7 @@ PartRecord PartRecord::of(const CaptureOptions &options, const FrameSchedule &wh
     record.count = part.count();
     record.wholeFirst = whole.first();
     record.wholeCount = whole.count();
-    record.shape = shapeOf(options);
+    record.shape = shapeOf(options, drawn);
     return record;
 }
 
@@ -135,8 +77,11 @@ QString PartRecord::describe() const
     return QStringLiteral("part %1 of %2, %3").arg(part).arg(parts).arg(framesText(first, count));
 }
 
-QString PartRecord::shapeDifference(const PartRecord &other) const
+QString PartRecord::notPartOf(const PartRecord &other) const
 {
+    if (wholeFirst != other.wholeFirst || wholeCount != other.wholeCount)
+        return QStringLiteral("made as a part of %1, not %2")
+                .arg(framesText(wholeFirst, wholeCount), framesText(other.wholeFirst, other.wholeCount));
     QStringList keys = shape.keys();
     for (const QString &key : other.shape.keys())
         if (!keys.contains(key))
@@ -146,8 +91,9 @@ QString PartRecord::shapeDifference(const PartRecord &other) const
         const QString theirs = other.shape.value(key, QStringLiteral("none"));
         if (mine == theirs)
             continue;
-        if (digests.contains(key))
-            return digests.value(key);
+        const QString digestDifference = CaptureOptions::digestDifference(key);
+        if (!digestDifference.isEmpty())
+            return digestDifference;
         return QStringLiteral("made with %1 %2, not %3").arg(key, mine, theirs);
     }
     return {};

@@ -1,13 +1,14 @@
 #ifndef PARTRECORD_H
 #define PARTRECORD_H
 
+#include "captureoptions.h"
+
 #include <QMap>
 #include <QString>
 #include <QtGlobal>
 
 #include <optional>
 
-struct CaptureOptions;
 class FrameSchedule;
 
 // What a part of a capture holds, written into the part's file as a tag of
@@ -29,26 +30,25 @@ struct PartRecord
     // "--size" -> "64x36", and the music and the scene's stages as digests.
     QMap<QString, QString> shape;
 
-    // The shape of what a capture with these options makes.
-    static QMap<QString, QString> shapeOf(const CaptureOptions &options);
+    // The shape of what a capture with these options makes, drawing these
+    // stages: the texts it draws with, not read again.
+    static QMap<QString, QString> shapeOf(const CaptureOptions &options, const CaptureOptions::Stages &drawn);
     // Part k of n of the whole.
-    static PartRecord of(const CaptureOptions &options, const FrameSchedule &whole, int k, int n);
+    static PartRecord of(const CaptureOptions &options, const CaptureOptions::Stages &drawn,
+                         const FrameSchedule &whole, int k, int n);
 
-    bool hasSound() const { return shape.value(QStringLiteral("--music")) != noMusic(); }
-    static QString noMusic() { return QStringLiteral("none"); }
+    bool hasSound() const { return shape.value(QStringLiteral("--music")) != CaptureOptions::noMusic(); }
 
     QString toText() const;
     static std::optional<PartRecord> fromText(const QString &text);
 
     // "part 2 of 3, frames 13 to 16".
     QString describe() const;
-    // Where the shape differs from another's, as "made with --size 32x18,
-    // not 64x36", or empty when it is the same.
-    QString shapeDifference(const PartRecord &other) const;
-    bool sameWhole(const PartRecord &other) const
-    {
-        return wholeFirst == other.wholeFirst && wholeCount == other.wholeCount;
-    }
+    // Why this part is no part of the capture another part's record
+    // describes: what it was made as, "made as a part of frames 13 to 31,
+    // not frames 13 to 27" or "made with --size 32x18, not 64x36"; empty
+    // when it is a part of that capture (the same whole, made the same way).
+    QString notPartOf(const PartRecord &other) const;
 };
 
 // "frames 13 to 16", or "frame 13".

@@ -68,8 +68,10 @@ const QString jobsFile = QStringLiteral("jobs");
 
 } // namespace
 
-SlurmSubmission::SlurmSubmission(const CaptureOptions &options, const FrameSchedule &whole, const QString &program)
+SlurmSubmission::SlurmSubmission(const CaptureOptions &options, const CaptureOptions::Stages &stages,
+                                 const FrameSchedule &whole, const QString &program)
     : m_options(options)
+    , m_stages(stages)
     , m_whole(whole)
     , m_program(program)
     , m_folder(folderFor(options.video))
@@ -169,7 +171,7 @@ QString SlurmSubmission::submit(QTextStream &out)
 QString SlurmSubmission::findMissing(QList<int> *missing) const
 {
     const int n = m_options.slurmParts;
-    const PartRecord expected = PartRecord::of(m_options, m_whole, 1, n);
+    const PartRecord expected = PartRecord::of(m_options, m_stages, m_whole, 1, n);
     for (int k = 1; k <= n; ++k) {
         const QString path = QDir(m_folder).filePath(partName(k));
         if (!QFileInfo::exists(path)) {
@@ -183,12 +185,9 @@ QString SlurmSubmission::findMissing(QList<int> *missing) const
             continue;
         }
         const PartRecord &record = part.record;
-        QString difference = record.shapeDifference(expected);
+        QString difference = record.notPartOf(expected);
         if (difference.isEmpty() && (record.parts != n || record.part != k))
             difference = QStringLiteral("made as part %1 of %2").arg(record.part).arg(record.parts);
-        if (difference.isEmpty() && !record.sameWhole(expected))
-            difference = QStringLiteral("made as a part of %1, not %2")
-                    .arg(framesText(record.wholeFirst, record.wholeCount), framesText(m_whole.first(), m_whole.count()));
         if (!difference.isEmpty())
             return QStringLiteral("%1 belongs to another capture: it was %2; remove it, or the folder, to draw "
                                   "the part again").arg(path, difference);

@@ -20,9 +20,10 @@ class QTextStream;
 class SlurmSubmission
 {
 public:
-    // The options must ask for --slurm; `program` is the capture tool as
-    // every node runs it.
-    SlurmSubmission(const CaptureOptions &options, const FrameSchedule &whole, const QString &program);
+    // The options must ask for --slurm; `stages` are what the parts draw
+    // with; `program` is the capture tool as every node runs it.
+    SlurmSubmission(const CaptureOptions &options, const CaptureOptions::Stages &stages, const FrameSchedule &whole,
+                    const QString &program);
 
     // Submits the jobs and tells the user what they are on `out`. Empty
     // when submitted, else one line saying why not.
@@ -40,6 +41,7 @@ private:
     QString sbatch(const QStringList &arguments, QString *job) const;
 
     const CaptureOptions &m_options;
+    const CaptureOptions::Stages m_stages;
     const FrameSchedule &m_whole;
     QString m_program;
     QString m_folder;

@@ -1,5 +1,6 @@
 #include "videoencoder.h"
 
+#include "ffmpegoutput.h"
 #include "frameschedule.h"
 #include "inputfile.h"
 #include "musicfile.h"
@@ -111,10 +112,8 @@ bool VideoEncoder::findMusicPayload()
 
 QStringList VideoEncoder::ffmpegArguments() const
 {
-    const QString container = QFileInfo(m_options.video).suffix().toLower();
-    QStringList arguments{
-        QStringLiteral("-hide_banner"), QStringLiteral("-nostats"), QStringLiteral("-nostdin"),
-        QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-y"),
+    QStringList arguments = FfmpegOutput::quiet();
+    arguments << QStringList{
         // The frames, as they come down the pipe.
         QStringLiteral("-f"), QStringLiteral("rawvideo"),
         QStringLiteral("-pix_fmt"), takesYuv() ? QStringLiteral("yuv420p") : QStringLiteral("rgb0"),
@@ -124,13 +123,8 @@ QStringList VideoEncoder::ffmpegArguments() const
     };
     // The picture is the first stream, the sound (if any) the second.
     arguments << soundInput() << videoOutput() << soundOutput() << m_tags;
-    if (container != QLatin1String("mkv"))
-        arguments << QStringLiteral("-movflags") << QStringLiteral("+faststart");
-    // The pending file's name has no extension to go by.
-    arguments << QStringLiteral("-f")
-              << (container == QLatin1String("mkv") ? QStringLiteral("matroska") : container)
-              << m_output.path();
-    return arguments;
+    return arguments + FfmpegOutput::container(m_options.video, CaptureOptions::codecName(m_options.codec),
+                                               m_output.path());
 }
 
 QStringList VideoEncoder::videoOutput() const
@@ -153,10 +147,9 @@ QStringList VideoEncoder::videoOutput() const
     const bool h265 = m_options.codec == CaptureOptions::Codec::H265;
     QStringList arguments{QStringLiteral("-map"), QStringLiteral("0:v")};
     if (h265)
-        // The tag players of .mp4 and .mov look for; x265 talks unless told not to.
+        // x265 talks unless told not to.
         arguments << QStringLiteral("-c:v") << QStringLiteral("libx265") << QStringLiteral("-preset")
-                  << m_options.effectivePreset() << QStringLiteral("-x265-params") << QStringLiteral("log-level=error")
-                  << QStringLiteral("-tag:v") << QStringLiteral("hvc1");
+                  << m_options.effectivePreset() << QStringLiteral("-x265-params") << QStringLiteral("log-level=error");
     else
         // Threads cost CPU time of their own: on two cores x264's own choice
         // (one and a half a core) took a third more than one thread, so it
@@ -203,13 +196,7 @@ QStringList VideoEncoder::soundOutput() const
         // in silence, as in the show.
         QStringLiteral("-af"), QStringLiteral("atrim=end_sample=%1,apad=whole_len=%1").arg(samples),
     };
-    // Matroska keeps the samples as they are, for editing and joining; MP4
-    // and QuickTime files get AAC, which every player takes.
-    if (QFileInfo(m_options.video).suffix().toLower() == QLatin1String("mkv"))
-        arguments << QStringLiteral("-c:a") << QStringLiteral("pcm_f32le");
-    else
-        arguments << QStringLiteral("-c:a") << QStringLiteral("aac") << QStringLiteral("-b:a") << QStringLiteral("192k");
-    return arguments;
+    return arguments + FfmpegOutput::sound(m_options.video, false);
 }
 
 bool VideoEncoder::isReady() const
