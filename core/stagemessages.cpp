@@ -9,6 +9,24 @@ bool isQtShaderReport(QtMsgType type, const QString &message)
                 || message.startsWith(QLatin1String("*** Problematic ")));
 }
 
+namespace {
+
+QtMessageHandler handlerBefore = nullptr;
+
+void withoutQtShaderReports(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (!isQtShaderReport(type, message) && handlerBefore)
+        handlerBefore(type, context, message);
+}
+
+} // namespace
+
+QtMessageHandler leaveOutQtShaderReports()
+{
+    handlerBefore = qInstallMessageHandler(withoutQtShaderReports);
+    return withoutQtShaderReports;
+}
+
 QString stagesDoNotBuild(const QString &log, const QString &file, bool linking)
 {
     const QString what = linking ? QStringLiteral("the show's stages do not link") : file + QStringLiteral(" does not compile");

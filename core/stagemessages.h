@@ -19,4 +19,9 @@ QString stagesDoNotBuild(const QString &log, const QString &file, bool linking);
 // itself, named by file and line, leaves these out, as they would bury them.
 bool isQtShaderReport(QtMsgType type, const QString &message);
 
+// Leaves those reports out from here on: installs a message handler that
+// hands every other message to the handler installed before it. Returns the
+// new handler, for messages held back earlier to pass through it too.
+QtMessageHandler leaveOutQtShaderReports();
+
 #endif // STAGEMESSAGES_H

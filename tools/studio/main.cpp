@@ -16,18 +16,6 @@
 
 namespace {
 
-QtMessageHandler qtHandler = nullptr;
-
-// The studio reports the compiler's messages itself, each named by file and
-// line.
-void withoutQtsShaderReports(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    if (isQtShaderReport(type, message))
-        return;
-    if (qtHandler)
-        qtHandler(type, context, message);
-}
-
 int failWith(const QString &message, int code)
 {
     QTextStream(stderr) << "studio: " << message << '\n';
@@ -69,11 +57,11 @@ void whileStarting(QtMsgType type, const QMessageLogContext &context, const QStr
                                        "screen (scripts/with-x)").arg(displayTried()), 1));
 }
 
-void passOnHeldMessages()
+void passOnHeldMessages(QtMessageHandler handler)
 {
     for (const HeldMessage &held : heldMessages) {
         const QMessageLogContext context(nullptr, 0, nullptr, held.category.constData());
-        withoutQtsShaderReports(held.type, context, held.text);
+        handler(held.type, context, held.text);
     }
     heldMessages.clear();
 }
@@ -106,10 +94,12 @@ int main(int argc, char *argv[])
         return 0;
     }
 
-    qtHandler = qInstallMessageHandler(whileStarting);
+    const QtMessageHandler qtHandler = qInstallMessageHandler(whileStarting);
     QGuiApplication app(argc, argv);
-    qInstallMessageHandler(withoutQtsShaderReports);
-    passOnHeldMessages();
+    qInstallMessageHandler(qtHandler);
+    // The studio reports the compiler's messages itself, each named by file
+    // and line.
+    passOnHeldMessages(leaveOutQtShaderReports());
     // Ctrl-C and SIGTERM end the studio in order, without asking: unsaved
     // beat edits are kept beside the music file.
     const QuitOnSignals quitOnSignals;

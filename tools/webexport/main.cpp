@@ -26,15 +26,6 @@ int failWith(const QString &message, int code)
     return code;
 }
 
-QtMessageHandler qtHandler = nullptr;
-
-// The export reports the compiler's messages itself, named by file and line.
-void withoutQtsShaderReports(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    if (!isQtShaderReport(type, message) && qtHandler)
-        qtHandler(type, context, message);
-}
-
 struct Options
 {
     QCommandLineParser parser;
@@ -106,7 +97,9 @@ int main(int argc, char *argv[])
     // Without a display server the GL that checks the stages comes from EGL alone.
     HeadlessGL::offer();
     QGuiApplication app(argc, argv);
-    qtHandler = qInstallMessageHandler(withoutQtsShaderReports);
+    // The compiler's messages about a show's stage are reported here, each
+    // named by file and line.
+    leaveOutQtShaderReports();
 
     const QString program = WebExport::programFolder();
     if (program.isEmpty())
