@@ -57,8 +57,8 @@ namespace WebExport {
 
 QStringList pageFiles()
 {
-    return {QStringLiteral("index.html"), QStringLiteral("page.js"), QStringLiteral("musicplayer.js"),
-            QStringLiteral("show.js"), QStringLiteral("show.wasm")};
+    // WEB_FILES: the build's one list of them (cmake/WebPage.cmake).
+    return QStringLiteral(WEB_FILES).split(QLatin1Char(','));
 }
 
 QString programFolder()
