@@ -15,7 +15,8 @@ public:
     RunningShow()
     {
         m_show.setWorkingDirectory(m_dir.path());
-        m_show.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        // Its log is read here: its once-a-second reports tell that it draws.
+        m_show.setProcessChannelMode(QProcess::ForwardedOutputChannel);
         m_show.start(QStringLiteral(SHOW_EXECUTABLE), QStringList());
     }
 
@@ -54,12 +55,34 @@ public:
         return image;
     }
 
+    // Waits until the show has reported `count` more seconds of frames
+    // (a report is two numbers a line: the frames, then the show timer's
+    // seconds) than when it was last asked, however slowly a loaded machine
+    // draws them.
+    bool drawsOn(int count)
+    {
+        const int wanted = m_reports + count;
+        return QTest::qWaitFor([&] {
+            m_log += m_show.readAllStandardError();
+            int numbers = 0;
+            for (const QByteArray &line : m_log.split('\n')) {
+                bool number = false;
+                line.trimmed().toDouble(&number);
+                numbers += number ? 1 : 0;
+            }
+            m_reports = numbers / 2;
+            return m_reports >= wanted;
+        }, 30000);
+    }
+
     QProcess &process() { return m_show; }
 
 private:
     QTemporaryDir m_dir;
     QProcess m_show;
     QString m_windowId;
+    QByteArray m_log;
+    int m_reports = 0;
 };
 
 } // namespace
@@ -77,7 +100,7 @@ void ProgramKeysTest::escapeEndsTheShowAtOnce()
 {
     RunningShow show;
     QVERIFY(show.focus());
-    QTest::qWait(1000);
+    QVERIFY(show.drawsOn(1));
     QCOMPARE(show.process().state(), QProcess::Running);
 
     QElapsedTimer clock;
@@ -94,7 +117,7 @@ void ProgramKeysTest::spaceHoldsThePictureAndLetsItGo()
 {
     RunningShow show;
     QVERIFY(show.focus());
-    QTest::qWait(3000);
+    QVERIFY(show.drawsOn(2));
 
     QVERIFY(show.key(QStringLiteral("space")));
     // A frame on its way when the key came may still land, however long a
@@ -106,7 +129,8 @@ void ProgramKeysTest::spaceHoldsThePictureAndLetsItGo()
         first = shot;
         return settled;
     }, 30000));
-    QTest::qWait(2000);
+    // Two seconds of frames drawn while held.
+    QVERIFY(show.drawsOn(2));
     const QImage second = show.screenshot();
     QVERIFY2(first == second, "the held picture changed");
 

@@ -180,7 +180,9 @@ void StudioOptionsTest::withoutAShadersFolderItDrawsTheCompiledInStagesAndSaysSo
         err += studio.readAllStandardError();
         return err.contains("compiled-in");
     }, 30000));
-    QTest::qWait(500);
+    // Its window on the screen, drawing.
+    QVERIFY(ProcessRun::runTool(QStringLiteral("xdotool"), {"search", "--sync", "--onlyvisible", "--pid",
+                                                           QString::number(studio.processId())}, 30000).ok());
     studio.terminate();
     QVERIFY(studio.waitForFinished(60000));
     err += studio.readAllStandardError();

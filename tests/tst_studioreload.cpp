@@ -30,8 +30,9 @@ const QString vertexPath = QStringLiteral("shaders/shader.vert");
 const QString fragmentPath = QStringLiteral("shaders/shader.frag");
 
 // Saves as editors do: in place; a new file renamed over the old one; or
-// the old one renamed away first, the stage missing for a moment.
-bool save(Save how, const QString &path, const QByteArray &text)
+// the old one renamed away first, the stage missing until the studio has
+// seen it gone (`watcher` says so).
+bool save(Save how, const QString &path, const QByteArray &text, const StageWatcher *watcher = nullptr)
 {
     switch (how) {
     case Save::InPlace:
@@ -43,9 +44,12 @@ bool save(Save how, const QString &path, const QByteArray &text)
     }
     case Save::BackupThenNewFile: {
         const QString backup = path + QLatin1Char('~');
-        if (std::rename(QFile::encodeName(path).constData(), QFile::encodeName(backup).constData()) != 0)
+        if (!watcher)
             return false;
-        QTest::qWait(300);
+        QSignalSpy missing(watcher, &StageWatcher::waitingFor);
+        if (std::rename(QFile::encodeName(path).constData(), QFile::encodeName(backup).constData()) != 0
+            || !QTest::qWaitFor([&] { return missing.count() > 0; }, 30000))
+            return false;
         return StudioProbe::writeInPlace(path, text) && QFile::remove(backup);
     }
     }
@@ -133,9 +137,9 @@ void StudioReloadTest::everyKindOfSaveReachesTheScreen()
         QVERIFY(QTest::qWaitFor([&] { return probe.programs() == 3 && probe.drawnProgram() == 3; }, 30000));
         QCOMPARE(StudioProbe::centre(probe.scene()), red);
     } else {
-        QVERIFY(save(how, path, StudioProbe::plainStage(greenStage)));
+        QVERIFY(save(how, path, StudioProbe::plainStage(greenStage), probe.watcher()));
         QVERIFY(waitForScene(probe, green));
-        QVERIFY(save(how, path, StudioProbe::plainStage(blueStage)));
+        QVERIFY(save(how, path, StudioProbe::plainStage(blueStage), probe.watcher()));
         QVERIFY(waitForScene(probe, blue));
         QCOMPARE(probe.programs(), 3);
     }
@@ -148,14 +152,18 @@ void StudioReloadTest::saveThatChangesNothingBuildsNothing()
     QVERIFY(window);
     StudioProbe probe(*window);
 
-    // The same text again, in place and renamed over; then a real change.
+    // The same text again, in place and renamed over: once the studio has
+    // read the stages after them, it has handed nothing over to build.
+    QSignalSpy handedOver(probe.watcher(), &StageWatcher::stagesChanged);
+    QSignalSpy read(probe.watcher(), &StageWatcher::stagesRead);
     QVERIFY(save(Save::InPlace, fragmentPath, StudioProbe::plainStage(redStage)));
     QVERIFY(save(Save::RenameOver, vertexPath, StudioProbe::vertexStage()));
-    QTest::qWait(3 * StageWatcher::quietMs);
+    QVERIFY(QTest::qWaitFor([&] { return read.count() > 0; }, 30000));
+    QCOMPARE(handedOver.count(), 0);
+    // Then a real change: built once. Every read after it finds the same text.
     QVERIFY(save(Save::InPlace, fragmentPath, StudioProbe::plainStage(greenStage)));
     QVERIFY(waitForScene(probe, green));
-    // The change built once; the saves before it, never.
-    QTest::qWait(3 * StageWatcher::quietMs);
+    QCOMPARE(handedOver.count(), 1);
     QCOMPARE(probe.builds(), 2);
 }
 
@@ -164,6 +172,7 @@ void StudioReloadTest::burstOfSavesBuildsOnceOrTwice()
     std::unique_ptr<StudioWindow> window = startStudio(StudioProbe::plainStage(redStage));
     QVERIFY(window);
     StudioProbe probe(*window);
+    QSignalSpy handedOver(probe.watcher(), &StageWatcher::stagesChanged);
 
     // Ten saves as fast as they go, each a different text, the last one blue.
     for (int i = 0; i < 10; ++i) {
@@ -171,9 +180,10 @@ void StudioReloadTest::burstOfSavesBuildsOnceOrTwice()
         QVERIFY(save(Save::InPlace, fragmentPath, StudioProbe::plainStage(colour.constData())));
     }
     QVERIFY(waitForScene(probe, blue));
-    QTest::qWait(3 * StageWatcher::quietMs);
-    // The first build and the burst's: once, or twice if the machine paused
-    // longer than the quiet time in the middle of it; never ten times.
+    // The last text is drawn: every read from now on finds it, and hands
+    // nothing over. The burst was handed over once, or twice if the machine
+    // paused longer than the quiet time in the middle of it; never ten times.
+    QVERIFY2(handedOver.count() <= 2, qPrintable(QString::number(handedOver.count())));
     QVERIFY2(probe.builds() <= 3, qPrintable(QString::number(probe.builds())));
     QCOMPARE(StudioProbe::centre(probe.scene()), blue);
 }

@@ -98,6 +98,9 @@ struct StudioProbe
         return QTest::qWaitFor([&] { return swapped.count() > 0; }, 30000);
     }
 
+    // What watches the stages on disk; null for the compiled-in stages.
+    const StageWatcher *watcher() const { return window.stageWatcher(); }
+
     // Programs linked, and builds that failed, so far.
     int programs() const { return window.programs().supervisor().programs(); }
     int builds() const { return programs() + window.programs().supervisor().failedBuilds(); }

@@ -55,11 +55,10 @@ void StageWatcher::check()
     // file is there: the next change brings the whole text.
     if (vertex.isEmpty() || fragment.isEmpty()) {
         emit waitingFor(vertex.isEmpty() ? m_vertexPath : m_fragmentPath);
-        return;
+    } else if (vertex != m_vertex || fragment != m_fragment) {
+        m_vertex = vertex;
+        m_fragment = fragment;
+        emit stagesChanged(vertex, fragment);
     }
-    if (vertex == m_vertex && fragment == m_fragment)
-        return;
-    m_vertex = vertex;
-    m_fragment = fragment;
-    emit stagesChanged(vertex, fragment);
+    emit stagesRead();
 }

@@ -34,6 +34,9 @@ signals:
     void stagesChanged(const QByteArray &vertex, const QByteArray &fragment);
     // A stage is missing or empty: nothing is read until it is back.
     void waitingFor(const QString &path);
+    // Both stages were read, whatever they held: the saves before are
+    // handed over by now, or never will be.
+    void stagesRead();
 
 private:
     void changed();

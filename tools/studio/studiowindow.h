@@ -50,6 +50,8 @@ public:
     const HeadsUp &headsUp() const { return m_headsUp; }
     const Notes &notes() const { return m_notes; }
     const FramePace &pace() const { return m_pace; }
+    // Null for the compiled-in stages, which are never saved.
+    const StageWatcher *stageWatcher() const { return m_watcher.get(); }
     // What the heads-up line shows at a show time.
     HeadsUp::Status headsUpStatus(double showTime) const;
     // The scene as last drawn, at the size drawn.
