@@ -140,6 +140,13 @@ QString PendingOutput::makeHidden(const QString &folder, const QString &name)
     return QStringLiteral("no free hidden name beside it");
 }
 
+QString PendingOutput::destination() const
+{
+    const QFileInfo target(m_absolute);
+    const QString folder = QFileInfo(target.path()).canonicalFilePath();
+    return folder.isEmpty() ? m_absolute : QDir(folder).filePath(target.fileName());
+}
+
 QString PendingOutput::path() const
 {
     return m_hidden;

@@ -30,6 +30,9 @@ public:
     // Where to write until commit(); empty before create().
     QString path() const;
     QString target() const { return m_target; }
+    // Where the output goes, every link on the way followed (the folders'
+    // too), for telling whether it would land on another file.
+    QString destination() const;
 
     // Puts the output in place under the target's name.
     bool commit();

@@ -6,6 +6,7 @@
 #include "capturerun.h"
 #include "datarows.h"
 
+#include <QDirIterator>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -19,6 +20,40 @@ const QStringList stretch{"--size", "64x36", "--fps", "5", "--from", "2", "--to"
 constexpr int wholeFrames = 15;
 const QStringList picture{"-map", "0:v", "-f", "rawvideo", "-pix_fmt", "yuv420p"};
 const QStringList sound{"-map", "0:a", "-f", "f32le"};
+
+// Everything under a folder by relative path: a file's bytes, a link's
+// target, a folder as such; links not followed.
+QMap<QString, QByteArray> snapshot(const QString &folder)
+{
+    QMap<QString, QByteArray> held;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo entry(it.next());
+        const QString name = QDir(folder).relativeFilePath(entry.filePath());
+        if (entry.isSymLink()) {
+            held.insert(name, "link to " + entry.symLinkTarget().toUtf8());
+        } else if (entry.isDir()) {
+            held.insert(name, "folder");
+        } else {
+            QFile file(entry.filePath());
+            held.insert(name, file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>"));
+        }
+    }
+    return held;
+}
+
+// A join refused as the user must see it: exit status 1 and one line that
+// says nothing was written and holds every one of the words.
+void checkRefused(const Run &run, const QStringList &said)
+{
+    QCOMPARE(run.exitCode, 1);
+    const QStringList lines = run.errors.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QVERIFY2(lines.size() == 1 && lines.first().startsWith(QLatin1String("capture: "))
+             && lines.first().endsWith(QLatin1String("; nothing written")), qPrintable(run.errors));
+    for (const QString &words : said)
+        QVERIFY2(lines.first().contains(words), qPrintable(lines.first() + QStringLiteral(" lacks: ") + words));
+}
 
 } // namespace
 
@@ -34,6 +69,8 @@ private slots:
     void joinIntoMp4HasThePicturesAndTheWholeSound();
     void joinRefusesPartsThatAreNotOneWhole_data();
     void joinRefusesPartsThatAreNotOneWhole();
+    void joinRefusesAnOutputThatLeadsToAPartOrIntoTheirFolder_data();
+    void joinRefusesAnOutputThatLeadsToAPartOrIntoTheirFolder();
 
 private:
     // Captures into the test's folder; true when it succeeded.
@@ -192,15 +229,67 @@ void CaptureJoinTest::joinRefusesPartsThatAreNotOneWhole()
     const QStringList folder = contents(m_dir.path());
 
     const Run run = CaptureRun::run(QStringList{"--join", "joined.mkv"} + parts, m_dir.path());
-    QCOMPARE(run.exitCode, 1);
-    const QStringList lines = run.errors.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    QVERIFY2(lines.size() == 1 && lines.first().startsWith(QLatin1String("capture: "))
-             && lines.first().endsWith(QLatin1String("; nothing written")), qPrintable(run.errors));
-    for (const QString &words : said)
-        QVERIFY2(lines.first().contains(words), qPrintable(lines.first() + QStringLiteral(" lacks: ") + words));
+    checkRefused(run, said);
+    if (QTest::currentTestFailed())
+        return;
     QCOMPARE(contents(m_dir.path()), folder);
     QVERIFY(before.open(QIODevice::ReadOnly));
     QCOMPARE(before.readAll(), QByteArray("held before"));
+}
+
+void CaptureJoinTest::joinRefusesAnOutputThatLeadsToAPartOrIntoTheirFolder_data()
+{
+    // The three parts lie in show.parts, as capture --slurm leaves them, with
+    // its log and script; the links are made before the join (pairs: the
+    // link, what it points to; @: by an absolute path). Expected words: the
+    // name as typed, and the part or folder it comes to, read off the links.
+    addRows<QStringList, QString, QString, QStringList>({"links", "out", "partsIn", "said"},
+            {{"a link to a part", {"out.mkv", "show.parts/part-2.mkv"}, "out.mkv", "show.parts",
+              {"out.mkv leads to", "part-2.mkv, one of the parts"}},
+             {"a link to a link to a part", {"out.mkv", "middle.mkv", "middle.mkv", "@show.parts/part-3.mkv"},
+              "out.mkv", "show.parts", {"out.mkv leads to", "part-3.mkv, one of the parts"}},
+             {"a part through a linked folder", {"alias", "show.parts"}, "alias/part-1.mkv", "show.parts",
+              {"alias/part-1.mkv leads to", "part-1.mkv, one of the parts"}},
+             {"a part named plainly, the parts through a linked folder", {"alias", "show.parts"},
+              "show.parts/part-2.mkv", "alias", {"show.parts/part-2.mkv leads to", "part-2.mkv, one of the parts"}},
+             {"a link to the parts' log", {"out.mkv", "show.parts/join.log"}, "out.mkv", "show.parts",
+              {"out.mkv leads into", "show.parts, the folder of the parts"}},
+             {"a new file in the parts' folder", {}, "show.parts/joined.mkv", "show.parts",
+              {"show.parts/joined.mkv leads into", "show.parts, the folder of the parts"}},
+             {"a link into the parts' folder to no file yet", {"out.mkv", "show.parts/new.mkv"}, "out.mkv",
+              "show.parts", {"out.mkv leads into", "show.parts, the folder of the parts"}},
+             {"the parts' folder through a linked folder", {"alias", "show.parts"}, "alias/joined.mkv",
+              "show.parts", {"alias/joined.mkv leads into", "show.parts, the folder of the parts"}}});
+}
+
+void CaptureJoinTest::joinRefusesAnOutputThatLeadsToAPartOrIntoTheirFolder()
+{
+    QFETCH(QStringList, links);
+    QFETCH(QString, out);
+    QFETCH(QString, partsIn);
+    QFETCH(QStringList, said);
+
+    QTemporaryDir folder;
+    const QDir dir(folder.path());
+    QVERIFY(dir.mkdir(QStringLiteral("show.parts")));
+    for (const QString &k : QStringList{"1", "2", "3"})
+        QVERIFY(QFile::copy(path("part-" + k + ".mkv"), dir.filePath("show.parts/part-" + k + ".mkv")));
+    for (const QString &name : QStringList{"join.log", "part.sh"}) {
+        QFile file(dir.filePath("show.parts/" + name));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("kept") > 0);
+    }
+    for (int i = 0; i < links.size(); i += 2) {
+        const QString pointsTo = links[i + 1].startsWith(QLatin1Char('@')) ? dir.filePath(links[i + 1].mid(1))
+                                                                          : links[i + 1];
+        QVERIFY(QFile::link(pointsTo, dir.filePath(links[i])));
+    }
+    const QMap<QString, QByteArray> before = snapshot(folder.path());
+
+    QStringList parts;
+    for (const QString &k : QStringList{"1", "2", "3"})
+        parts << partsIn + "/part-" + k + ".mkv";
+    checkRefused(CaptureRun::run(QStringList{"--join", out} + parts, folder.path()), said);
+    QVERIFY(snapshot(folder.path()) == before);
 }
 
 QTEST_MAIN(CaptureJoinTest)

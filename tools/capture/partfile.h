@@ -21,6 +21,9 @@ struct PartFile
     qint64 samples = -1;     // its sound's stereo samples; -1: no sound track
 
     bool isPart() const { return record.parts > 0; }
+    // How a folder that capture --slurm makes for the parts of a video ends:
+    // show.parts for show.mkv, with the parts, their logs, scripts and jobs.
+    static QString folderSuffix() { return QStringLiteral(".parts"); }
     // Empty when it holds every frame and sample its record promises; else
     // what it lacks.
     QString missing() const;

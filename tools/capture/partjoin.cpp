@@ -52,13 +52,13 @@ PartJoin::~PartJoin()
 
 QString PartJoin::check()
 {
-    const QString output = QFileInfo(m_output.target()).absoluteFilePath();
+    const QString misplaced = outputAmongTheParts();
+    if (!misplaced.isEmpty())
+        return misplaced;
     // A part that is not there (its task failed, say) is told by the frames
     // it leaves out, when the others tell which they are.
     QStringList absent;
     for (const QString &path : qAsConst(m_paths)) {
-        if (QFileInfo(path).absoluteFilePath() == output)
-            return QStringLiteral("%1 is one of the parts; the join goes into a file of its own").arg(path);
         if (!QFileInfo::exists(path)) {
             absent << path;
             continue;
@@ -116,6 +116,29 @@ QString PartJoin::check()
         return gap(next, end) + notThere;
     if (!absent.isEmpty())
         return QStringLiteral("%1: no such file").arg(absent.join(QStringLiteral(", ")));
+    return {};
+}
+
+QString PartJoin::outputAmongTheParts() const
+{
+    const QString output = QFileInfo(m_output.target()).absoluteFilePath();
+    for (const QString &path : m_paths)
+        if (QFileInfo(path).absoluteFilePath() == output)
+            return QStringLiteral("%1 is one of the parts; the join goes into a file of its own").arg(path);
+    // Where the output lands once every link is followed: on no part, and
+    // not among what a cluster's parts keep beside them.
+    const QString destination = m_output.destination();
+    for (const QString &path : m_paths)
+        if (QFileInfo(path).canonicalFilePath() == destination)
+            return QStringLiteral("%1 leads to %2, one of the parts; the join goes into a file of its own")
+                    .arg(m_output.target(), path);
+    for (const QString &path : m_paths) {
+        const QString folder = QFileInfo(QFileInfo(path).canonicalFilePath()).path();
+        if (folder.endsWith(PartFile::folderSuffix()) && QFileInfo(destination).path() == folder)
+            return QStringLiteral("%1 leads into %2, the folder of the parts, which keeps what drawing them "
+                                  "again needs; the join goes outside it")
+                    .arg(m_output.target(), QFileInfo(path).path());
+    }
     return {};
 }
 

@@ -38,6 +38,7 @@ signals:
     void failed();
 
 private:
+    QString outputAmongTheParts() const;
     QString gap(qint64 first, qint64 end) const;
     QStringList ffmpegArguments() const;
     void ffmpegFinished();

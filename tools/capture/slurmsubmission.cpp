@@ -81,7 +81,7 @@ SlurmSubmission::SlurmSubmission(const CaptureOptions &options, const CaptureOpt
 QString SlurmSubmission::folderFor(const QString &video)
 {
     const QFileInfo info(video);
-    return QDir::cleanPath(info.path() + QLatin1Char('/') + info.completeBaseName() + QStringLiteral(".parts"));
+    return QDir::cleanPath(info.path() + QLatin1Char('/') + info.completeBaseName() + PartFile::folderSuffix());
 }
 
 QString SlurmSubmission::submit(QTextStream &out)
