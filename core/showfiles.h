@@ -11,6 +11,10 @@ namespace ShowFiles {
 constexpr const char *music = "music.bmm";
 constexpr const char *font = "text.png";
 
+// The music's sound for the web page, compressed beside it; the page's
+// music.bmm then holds the beat list alone.
+constexpr const char *webSoundtrack = "music.mp3";
+
 // The scene's two stages, and the folder they are kept in: in the source,
 // among the compiled-in resources (":/shaders/shader.vert"), beside the web
 // page and in a show of the studio's.

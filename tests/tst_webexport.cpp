@@ -1,6 +1,7 @@
 // The web export, run as a maker runs it in a show's folder: a folder that
 // a static server serves, holding the page and its compiled program as
-// built, the maker's stages byte for byte, the music and the font; made
+// built, the maker's stages byte for byte, the music's beat list and its
+// sound for browsers, and the font; made
 // whole or not at all.
 
 #include "makershow.h"
@@ -8,6 +9,7 @@
 
 #include <QDir>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <QtTest>
 
 namespace {
@@ -76,13 +78,21 @@ void WebExportTest::exportHoldsThePageAndTheMakersShow()
 
     const QDir site(show.filePath(QStringLiteral("site")));
     QCOMPARE(everythingIn(site.path()),
-             QStringList({"index.html", "music.bmm", "musicplayer.js", "page.js", "shader.frag", "shader.vert",
-                          "show.js", "show.wasm", "text.png"}));
+             QStringList({"index.html", "music.bmm", "music.mp3", "musicplayer.js", "page.js", "shader.frag",
+                          "shader.vert", "show.js", "show.wasm", "text.png"}));
     // The maker's files as they are, the desktop's GLSL included: the page
     // makes it GLSL ES where it loads it.
     QCOMPARE(MakerShow::readFile(site.filePath(QStringLiteral("shader.frag"))), m_fragment);
     QCOMPARE(MakerShow::readFile(site.filePath(QStringLiteral("shader.vert"))), m_vertex);
-    QCOMPARE(MakerShow::readFile(site.filePath(QStringLiteral("music.bmm"))), m_music);
+    // The music's beat list as it stands (the count, then its values); its
+    // sound as MP3, which ffmpeg decodes, by the tag at its head, to exactly
+    // the music's frames: the bytes after the list, 8 a stereo float frame.
+    const qint64 headBytes = 4 + 4 * qint64(qFromLittleEndian<quint32>(m_music.constData()));
+    QCOMPARE(MakerShow::readFile(site.filePath(QStringLiteral("music.bmm"))), m_music.left(headBytes));
+    const ProcessRun::Result decoded = ProcessRun::runTool(QStringLiteral("ffmpeg"),
+            {"-v", "error", "-i", site.filePath(QStringLiteral("music.mp3")), "-f", "f32le", "-"});
+    QVERIFY2(decoded.ok(), decoded.err.constData());
+    QCOMPARE(decoded.out.size(), m_music.size() - headBytes);
     QCOMPARE(MakerShow::readFile(site.filePath(QStringLiteral("text.png"))), m_font);
     for (const QString &file : pageFiles)
         QVERIFY2(MakerShow::readFile(site.filePath(file)) == MakerShow::readFile(QDir(programFolder).filePath(file)),
@@ -120,6 +130,9 @@ void WebExportTest::refusalsWriteNothing_data()
     QTest::newRow("a target that holds something") << QStringList{"full"} << 1
             << QStringLiteral("webexport: full: is there already and is not an empty folder; nothing written\n");
     QTest::newRow("a music file that is not there") << QStringList{"--music", "none.bmm", "site"} << 1 << QStringLiteral("webexport: none.bmm: ");
+    QTest::newRow("a music file that ends inside its beat list") << QStringList{"--music", "short.bmm", "site"} << 1
+            << QStringLiteral("webexport: short.bmm: the file ends inside its list of 5 beats, so the page would play "
+                              "no music; nothing written\n");
     QTest::newRow("a font that is no image") << QStringList{"--font", "music.bmm", "site"} << 1
             << QStringLiteral("webexport: music.bmm: not an image that can be read; nothing written\n");
     QTest::newRow("a --shaders folder without both stages") << QStringList{"--shaders", "elsewhere", "site"} << 1
@@ -142,6 +155,9 @@ void WebExportTest::refusalsWriteNothing()
     else if (wrong == QLatin1String("stages that do not link"))
         fragment.replace("void main()", "void notMain()");
     makeShow(show.path(), fragment);
+    // The count 5, then two values and two bytes.
+    QVERIFY(MakerShow::writeFile(show.filePath(QStringLiteral("short.bmm")),
+                                 QByteArray("\x05\0\0\0\0\0\0\0\x32\0\0\0\x01\x02", 14)));
     QVERIFY(QDir(show.path()).mkpath(QStringLiteral("full/kept")));
     const QStringList before = everythingIn(show.path());
 

@@ -9,6 +9,7 @@ import path from 'node:path';
 import { Readable, Transform } from 'node:stream';
 
 const chromium = process.env.CHROMIUM ?? '/usr/bin/chromium';
+const firefox = process.env.FIREFOX ?? '/usr/bin/firefox-esr';
 
 const types = {
     '.html': 'text/html',
@@ -111,6 +112,13 @@ export async function launchBrowser() {
             '--disable-backgrounding-occluded-windows',
         ],
     });
+}
+
+// Debian's Firefox ESR headless: no WebGL there, but its Web Audio, for
+// what the page does with its music.
+export async function launchFirefox() {
+    const { default: puppeteer } = await import('puppeteer-core');
+    return puppeteer.launch({ browser: 'firefox', executablePath: firefox, headless: true });
 }
 
 // A page of the show at a size, its console lines gathered; the program

@@ -3,9 +3,10 @@
 // Plays the music's frames as the page hands them over, from a ring of a
 // fixed size, and reports the audio clock: its step for every callback's
 // worth of frames played, as the desktop's audio callback counts its
-// buffers. It also reports the context's frame at which the music starts
-// (the first frame that counts), so that the page starts the show timer
-// with it. A frame the page
+// buffers, with the context's frame at which it moved, so that the page
+// moves it when that frame is heard. It also reports the context's frame at
+// which the music starts (the first frame that counts), so that the page
+// starts the show timer with it. A frame the page
 // has not delivered yet (the network is slow) is played as silence and not
 // counted, so the beats stay on the music; after the music's end every frame
 // counts, as on the desktop. The ring's size and the clock's pace come from
@@ -21,6 +22,7 @@ class MusicPlayer extends AudioWorkletProcessor {
         this.readFrame = 0;   // frames taken from the ring, ever
         this.writeFrame = 0;  // frames put in, ever
         this.played = 0;      // frames that count for the clock
+        this.stepAt = 0;      // the context's frame after the last that moved the clock
         this.ended = false;
         this.port.onmessage = (event) => {
             if (event.data instanceof ArrayBuffer)
@@ -44,6 +46,13 @@ class MusicPlayer extends AudioWorkletProcessor {
         return Math.floor(this.played / this.framesPerCallback) * this.clockPerCallback;
     }
 
+    // A frame that counts for the clock, the context's frame `frame` played.
+    count(frame) {
+        ++this.played;
+        if (this.played % this.framesPerCallback === 0)
+            this.stepAt = frame + 1;
+    }
+
     process(inputs, outputs) {
         const [left, right] = outputs[0];
         const before = this.clock();
@@ -55,20 +64,20 @@ class MusicPlayer extends AudioWorkletProcessor {
                 if (right)
                     right[i] = this.ring[at + 1];
                 ++this.readFrame;
-                ++this.played;
+                this.count(currentFrame + i);
             } else {
                 left[i] = 0;
                 if (right)
                     right[i] = 0;
                 if (this.ended)
-                    ++this.played;
+                    this.count(currentFrame + i);
             }
             if (playedBefore === 0 && this.played === 1)
                 this.port.postMessage({ startFrame: currentFrame + i });
         }
         const clock = this.clock();
         if (clock !== before)
-            this.port.postMessage({ clock, consumed: this.readFrame });
+            this.port.postMessage({ clock, consumed: this.readFrame, frame: this.stepAt });
         return true;
     }
 }

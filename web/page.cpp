@@ -17,14 +17,15 @@ EM_JS(void, pageFrameDrawn, (int frame, float showTime, int pictured), {
 });
 // The music's layout and pace come from the show's rules, so that the page
 // and its audio worklet type none of them again.
-EM_JS(void, pageOpenMusic, (const char *fileName, const char *silentShow, int sampleRate, int bytesPerFrame,
-                            int framesPerCallback, float clockPerCallback), {
-    ShowPage.music.open({ fileName: UTF8ToString(fileName), silentShow: '; ' + UTF8ToString(silentShow),
+EM_JS(void, pageOpenMusic, (const char *fileName, const char *soundtrackName, const char *silentShow, int sampleRate,
+                            int bytesPerFrame, int framesPerCallback, float clockPerCallback), {
+    ShowPage.music.open({ fileName: UTF8ToString(fileName), soundtrackName: UTF8ToString(soundtrackName),
+                          silentShow: '; ' + UTF8ToString(silentShow),
                           sampleRate, bytesPerFrame, framesPerCallback, clockPerCallback });
 });
 EM_JS(void, pageStart, (), { ShowPage.start(); });
 EM_JS(void, pageEnd, (), { ShowPage.end(); });
-EM_JS(float, pageAudioClock, (), { return ShowPage.music.clock; });
+EM_JS(float, pageAudioClock, (), { return ShowPage.music.heardClock(); });
 EM_JS(void, pageLoadTexture, (GLuint texture, const char *url), {
     ShowPage.loadTexture(GL.textures[texture], UTF8ToString(url));
 });
@@ -48,7 +49,7 @@ void fail(const std::string &line) { pageFail(line.c_str()); }
 void frameDrawn(int frame, float showTime, bool pictured) { pageFrameDrawn(frame, showTime, pictured ? 1 : 0); }
 void openMusic()
 {
-    pageOpenMusic(ShowFiles::music, ShowFiles::silentShow, MusicFile::sampleRate, MusicFile::bytesPerFrame, MusicFile::framesPerCallback,
+    pageOpenMusic(ShowFiles::music, ShowFiles::webSoundtrack, ShowFiles::silentShow, MusicFile::sampleRate, MusicFile::bytesPerFrame, MusicFile::framesPerCallback,
                   MusicFile::clockPerCallback);
 }
 void start() { pageStart(); }

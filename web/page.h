@@ -33,7 +33,7 @@ void start();
 // Stops the music and leaves full screen.
 void end();
 // The audio clock: its step (musiclayout.h) for every callback's worth of
-// frames Web Audio has played of the music.
+// frames Web Audio has played of the music, counted as they are heard.
 float audioClock();
 
 // Fills a texture from an image beside the page, when it has loaded.

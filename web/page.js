@@ -16,13 +16,16 @@ const soundStartsWithinMs = 5000;
 
 // The music file streamed to an AudioWorklet (musicplayer.js): its head goes
 // to the program's reader, the frames after it to the player as it plays
-// them. The audio clock comes back from the player, at the program's pace
+// them. A music file of its head alone has its sound in the compressed
+// soundtrack beside it (the export writes it so), which is loaded whole and
+// decoded by the browser before it plays through the same player. The audio clock comes back from the player, at the program's pace
 // (open() hands over the music's layout and pace). The show timer starts
 // when the music is heard, or as soon as it is known that none will be.
 class MusicStream {
     constructor(page) {
         this.page = page;
-        this.clock = 0;          // what the program's beat check reads
+        this.clock = 0;          // what the program's beat check reads: the clock heard by its last frame
+        this.steps = [];         // the clock's steps to come, each with the page's time it is heard
         this.consumed = 0;       // frames the player has taken from its ring
         this.posted = 0;         // frames handed to the player
         this.stopped = false;
@@ -34,11 +37,12 @@ class MusicStream {
         this.headRead = null;    // resolves to whether the head is whole
         this.startedAt = null;   // on the page's clock: when the show timer started
         this.silentLine = null;  // the failure line of a sound still suspended
+        this.soundtrack = null;  // the compressed soundtrack as it loads: a promise of its AudioBuffer
     }
 
-    // layout: the program's fileName and silentShow (the words of a show without
-    // its music), and the music's sampleRate, bytesPerFrame, framesPerCallback
-    // and clockPerCallback.
+    // layout: the program's fileName, soundtrackName and silentShow (the words
+    // of a show without its music), and the music's sampleRate, bytesPerFrame,
+    // framesPerCallback and clockPerCallback.
     open(layout) {
         this.layout = layout;
         this.aheadFrames = musicAheadSeconds * layout.sampleRate;
@@ -67,6 +71,7 @@ class MusicStream {
         const size = length !== null && !response.headers.get('Content-Encoding') ? Number(length) : -1;
         Module._show_musicBegins(size);
         this.reader = response.body.getReader();
+        let headBytes = 0;
         for (;;) {
             const { done, value } = await this.reader.read();
             if (done) {
@@ -78,10 +83,74 @@ class MusicStream {
                 this.reader.cancel();
                 return false;
             }
+            headBytes += used;
             if (Module._show_musicHeadRead() === 1) {
                 this.rest = value.subarray(used);
+                // A music file of its beat list alone: its sound is the
+                // compressed soundtrack beside it, loaded whole from now on.
+                if (await this.endsAfterHead(size, headBytes))
+                    this.soundtrack = this.loadSoundtrack();
                 return true;
             }
+        }
+    }
+
+    async endsAfterHead(size, headBytes) {
+        if (size >= 0)
+            return size === headBytes;
+        if (this.rest.length > 0)
+            return false;
+        const { done, value } = await this.reader.read();
+        if (!done)
+            this.rest = value;
+        return done;
+    }
+
+    // The soundtrack, fetched with its progress on the page and decoded by
+    // the browser at the music's rate: an AudioBuffer, or null when there is
+    // none (said on the page: the show runs silent).
+    async loadSoundtrack() {
+        const name = this.layout.soundtrackName;
+        const cannot = (what) => {
+            this.page.fail(`${what}${this.layout.silentShow}`);
+            this.page.loading(null);
+            return null;
+        };
+        let bytes;
+        try {
+            const response = await fetch(name);
+            if (!response.ok)
+                return cannot(`Cannot load ${name} (HTTP ${response.status} ${response.statusText})`);
+            const length = response.headers.get('Content-Length');
+            const total = length !== null && !response.headers.get('Content-Encoding') ? Number(length) : 0;
+            const chunks = [];
+            let received = 0;
+            const reader = response.body.getReader();
+            this.page.loading(0, total);
+            for (;;) {
+                const { done, value } = await reader.read();
+                if (done)
+                    break;
+                chunks.push(value);
+                received += value.length;
+                this.page.loading(received, total);
+            }
+            bytes = new Uint8Array(received);
+            let at = 0;
+            for (const chunk of chunks) {
+                bytes.set(chunk, at);
+                at += chunk.length;
+            }
+        } catch (error) {
+            return cannot(`Cannot load ${name} (${error.message})`);
+        }
+        try {
+            const decoder = new OfflineAudioContext(2, 1, this.layout.sampleRate);
+            const decoded = await decoder.decodeAudioData(bytes.buffer);
+            this.page.loading(null);
+            return decoded;
+        } catch (error) {
+            return cannot(`Cannot decode ${name} (${error?.message ?? error})`);
         }
     }
 
@@ -137,7 +206,7 @@ class MusicStream {
                 });
                 this.node.port.onmessage = (event) => this.report(event.data);
                 this.node.connect(this.context.destination);
-                return this.pump();
+                return this.soundtrack ? this.pumpSoundtrack() : this.pump();
             });
         }).catch((error) => {
             this.page.fail(`Cannot play ${this.layout.fileName} (${error.message})${this.layout.silentShow}`);
@@ -174,12 +243,22 @@ class MusicStream {
             this.startShowTimer(this.heardAt(data.startFrame), true);
             return;
         }
-        this.clock = data.clock;
+        this.steps.push({ clock: data.clock, at: this.heardAt(data.frame) });
         this.consumed = data.consumed;
         if (this.wakeUp) {
             this.wakeUp();
             this.wakeUp = null;
         }
+    }
+
+    // The audio clock as heard: the player's steps, each once the frame
+    // that made it has reached the speaker, so that the beats fire on the
+    // sound the listener hears rather than a render ahead of it.
+    heardClock() {
+        const now = this.page.now();
+        while (this.steps.length > 0 && (this.page.clockIsHeld() || this.steps[0].at <= now))
+            this.clock = this.steps.shift().clock;
+        return this.clock;
     }
 
     waitForReport() {
@@ -242,6 +321,38 @@ class MusicStream {
         }
     }
 
+    // Hands the player the decoded soundtrack as it makes room, once it is
+    // there: until then nothing plays and the show timer waits.
+    async pumpSoundtrack() {
+        const decoded = await this.soundtrack;
+        if (this.stopped)
+            return;
+        if (!decoded) {
+            this.startShowTimer(this.page.now()); // silent, said already
+            return;
+        }
+        const left = decoded.getChannelData(0);
+        const right = decoded.numberOfChannels > 1 ? decoded.getChannelData(1) : left;
+        for (let at = 0; !this.stopped && at < decoded.length;) {
+            const room = this.aheadFrames - (this.posted - this.consumed);
+            if (room < musicLeastFrames) {
+                await this.waitForReport();
+                continue;
+            }
+            const frames = Math.min(room, decoded.length - at);
+            const samples = new Float32Array(frames * 2);
+            for (let i = 0; i < frames; ++i) {
+                samples[2 * i] = left[at + i];
+                samples[2 * i + 1] = right[at + i];
+            }
+            this.node.port.postMessage(samples.buffer, [samples.buffer]);
+            this.posted += frames;
+            at += frames;
+        }
+        if (!this.stopped)
+            this.node.port.postMessage({ end: true });
+    }
+
     post(bytes, frames) {
         const whole = new Uint8Array(frames * this.layout.bytesPerFrame);
         whole.set(bytes);
@@ -289,6 +400,22 @@ const ShowPage = {
     withdraw(item) {
         console.warn(`Over: ${item.textContent}`);
         item.remove();
+    },
+
+    // The soundtrack's progress, bytes of total (0: unknown), or null once
+    // it is over: a line while it loads, which says the show waits for it
+    // once it has been started.
+    loading(received, total) {
+        const status = document.getElementById('status');
+        if (received === null) {
+            status.hidden = true;
+            return;
+        }
+        const kb = (bytes) => Math.round(bytes / 1000);
+        const amount = total > 0 ? `${kb(received)} of ${kb(total)} KB` : `${kb(received)} KB`;
+        status.textContent = this.running ? `The show starts with its music: ${amount} loaded`
+                                          : `Loading the music: ${amount}`;
+        status.hidden = false;
     },
 
     frameDrawn(frame, showTime, pictured) {

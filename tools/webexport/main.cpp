@@ -16,6 +16,8 @@
 #include <QImageReader>
 #include <QTextStream>
 
+#include <unistd.h>
+
 namespace {
 
 const char *const name = "webexport";
@@ -134,7 +136,17 @@ int main(int argc, char *argv[])
             return failWith(buildFailure(build, stages), 1);
     }
 
-    const QString failure = WebExport::write(program, {stages.vertex, stages.fragment, music, font}, out);
+    // Encoding a long music takes a while: said on a terminal as it goes.
+    const bool onTerminal = isatty(STDERR_FILENO) != 0;
+    int saidPercent = -1;
+    const auto progress = [&](qint64 done, qint64 total) {
+        const int percent = int(done * 100 / qMax<qint64>(1, total));
+        if (!onTerminal || percent == saidPercent)
+            return;
+        saidPercent = percent;
+        QTextStream(stderr) << '\r' << name << ": encoding the music: " << percent << '%' << (done == total ? "\n" : "");
+    };
+    const QString failure = WebExport::write(program, {stages.vertex, stages.fragment, music, font}, out, progress);
     if (!failure.isEmpty())
         return failWith(failure + QStringLiteral("; nothing written"), 1);
     QTextStream(stdout) << "The show as a web page in " << out << ": serve that folder with any static file server\n";

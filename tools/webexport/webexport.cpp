@@ -3,6 +3,7 @@
 #include "pendingoutput.h"
 #include "showfiles.h"
 #include "showstages.h"
+#include "webmusic.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -75,7 +76,8 @@ QString programFolder()
     return {};
 }
 
-QString write(const QString &programFolder, const Show &show, const QString &out)
+QString write(const QString &programFolder, const Show &show, const QString &out,
+              const std::function<void(qint64, qint64)> &progress)
 {
     PendingOutput folder(out, PendingOutput::Kind::Folder);
     if (!folder.create())
@@ -92,12 +94,14 @@ QString write(const QString &programFolder, const Show &show, const QString &out
         if (!problem.isEmpty())
             return problem;
     }
-    for (const auto &[from, name] : {std::pair{show.music, QString::fromLatin1(ShowFiles::music)},
-                                     std::pair{show.font, QString::fromLatin1(ShowFiles::font)}}) {
-        const QString problem = copyFile(from, into.filePath(name));
-        if (!problem.isEmpty())
-            return problem;
-    }
+    const WebMusic::Written music = WebMusic::write(show.music, into.filePath(QString::fromLatin1(ShowFiles::music)),
+                                                   into.filePath(QString::fromLatin1(ShowFiles::webSoundtrack)),
+                                                   progress);
+    if (!music.error.isEmpty())
+        return music.error;
+    const QString problem = copyFile(show.font, into.filePath(QString::fromLatin1(ShowFiles::font)));
+    if (!problem.isEmpty())
+        return problem;
     if (!folder.commit())
         return folder.error();
     return {};

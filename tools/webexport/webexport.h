@@ -5,9 +5,12 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // A show written out as a web page: one folder that any static file server
 // serves, holding the page and its compiled program as built, the show's two
-// stages as the maker wrote them, its music and its font. The folder is made
+// stages as the maker wrote them, its music (its beat list, and its sound
+// as MP3: webmusic.h) and its font. The folder is made
 // whole under a hidden name beside its target and renamed into place, or
 // not at all.
 namespace WebExport {
@@ -29,8 +32,10 @@ struct Show
 };
 
 // Writes the page into `out`, which must not exist or be empty. Returns one
-// line naming what went wrong, or an empty string.
-QString write(const QString &programFolder, const Show &show, const QString &out);
+// line naming what went wrong, or an empty string. progress(done, total)
+// follows the music's encoding, in frames.
+QString write(const QString &programFolder, const Show &show, const QString &out,
+              const std::function<void(qint64, qint64)> &progress = {});
 
 } // namespace WebExport
 
