@@ -1,5 +1,7 @@
 #include "headlessgl.h"
 
+#include "devicechoice.h"
+
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 
@@ -14,7 +16,9 @@
 #include <qpa/qplatformscreen.h>
 #include <qpa/qwindowsysteminterface.h>
 
+#include <algorithm>
 #include <iterator>
+#include <vector>
 
 namespace {
 
@@ -201,28 +205,133 @@ public:
     QString name() const override { return platformName; }
 };
 
+// What the platform opened its display on, and why that.
+QString s_drawingOn;
+
+const char *const deviceParameter = "device=";
+const char *const surfacelessParameter = "surfaceless";
+
+// The device platform's entry points: extensions, so looked up by name.
+struct DeviceFunctions
+{
+    PFNEGLQUERYDEVICESEXTPROC queryDevices = nullptr;
+    PFNEGLQUERYDEVICESTRINGEXTPROC queryString = nullptr;
+    PFNEGLQUERYDEVICEATTRIBEXTPROC queryAttribute = nullptr;
+
+    // Null functions where no driver offers devices.
+    static DeviceFunctions get()
+    {
+        DeviceFunctions functions;
+        if (!hasExtension(EGL_NO_DISPLAY, "EGL_EXT_platform_device")
+            || !(hasExtension(EGL_NO_DISPLAY, "EGL_EXT_device_enumeration")
+                 || hasExtension(EGL_NO_DISPLAY, "EGL_EXT_device_base")))
+            return functions;
+        functions.queryDevices = reinterpret_cast<PFNEGLQUERYDEVICESEXTPROC>(eglGetProcAddress("eglQueryDevicesEXT"));
+        functions.queryString = reinterpret_cast<PFNEGLQUERYDEVICESTRINGEXTPROC>(
+                eglGetProcAddress("eglQueryDeviceStringEXT"));
+        functions.queryAttribute = reinterpret_cast<PFNEGLQUERYDEVICEATTRIBEXTPROC>(
+                eglGetProcAddress("eglQueryDeviceAttribEXT"));
+        if (!functions.queryDevices || !functions.queryString)
+            functions.queryDevices = nullptr;
+        return functions;
+    }
+};
+
+std::vector<EGLDeviceEXT> eglDevices(const DeviceFunctions &functions)
+{
+    EGLint count = 0;
+    if (!functions.queryDevices || !functions.queryDevices(0, nullptr, &count) || count <= 0)
+        return {};
+    std::vector<EGLDeviceEXT> handles(static_cast<std::size_t>(count));
+    if (!functions.queryDevices(count, handles.data(), &count))
+        return {};
+    handles.resize(std::size_t(std::max(count, 0)));
+    return handles;
+}
+
+HeadlessGL::Device deviceFacts(const DeviceFunctions &functions, EGLDeviceEXT handle, int index)
+{
+    HeadlessGL::Device device;
+    device.index = index;
+    const char *extensions = functions.queryString(handle, EGL_EXTENSIONS);
+    device.extensions = QString::fromLatin1(extensions ? extensions : "").split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    device.software = device.extensions.contains(QLatin1String("EGL_MESA_device_software"));
+    if (device.extensions.contains(QLatin1String("EGL_EXT_device_drm_render_node")))
+        device.renderNode = QString::fromLocal8Bit(functions.queryString(handle, EGL_DRM_RENDER_NODE_FILE_EXT));
+    if (device.extensions.contains(QLatin1String("EGL_EXT_device_drm")))
+        device.drmDevice = QString::fromLocal8Bit(functions.queryString(handle, EGL_DRM_DEVICE_FILE_EXT));
+    EGLAttrib cuda = -1;
+    // EGL_CUDA_DEVICE_NV, of EGL_NV_device_cuda
+    if (device.extensions.contains(QLatin1String("EGL_NV_device_cuda")) && functions.queryAttribute
+        && functions.queryAttribute(handle, 0x323A, &cuda))
+        device.cudaDevice = int(cuda);
+    return device;
+}
+
 class SurfacelessIntegration : public QPlatformIntegration
 {
 public:
-    SurfacelessIntegration()
+    // parameters: "device=N" for the N-th EGL device, "surfaceless" for
+    // Mesa's surfaceless platform; nothing for the device Slurm allotted, or
+    // the first GPU, on the device platform where a driver offers it.
+    explicit SurfacelessIntegration(const QStringList &parameters)
     {
-        // Asked before any display exists: can this EGL make displays of the platform at all?
-        if (!hasExtension(EGL_NO_DISPLAY, "EGL_MESA_platform_surfaceless")) {
-            fail(QStringLiteral("no EGL driver offers the surfaceless platform (EGL_MESA_platform_surfaceless)"));
-            return;
+        int asked = -1;
+        for (const QString &parameter : parameters)
+            if (parameter.startsWith(QLatin1String(deviceParameter)))
+                asked = parameter.mid(int(qstrlen(deviceParameter))).toInt();
+        const DeviceFunctions functions = DeviceFunctions::get();
+        EGLDisplay display = EGL_NO_DISPLAY;
+        if (parameters.contains(QLatin1String(surfacelessParameter)) || (!functions.queryDevices && asked < 0)) {
+            if (!hasExtension(EGL_NO_DISPLAY, "EGL_MESA_platform_surfaceless")) {
+                fail(QStringLiteral("no EGL driver offers the device platform (EGL_EXT_platform_device) or the "
+                                    "surfaceless platform (EGL_MESA_platform_surfaceless)"));
+                return;
+            }
+            s_drawingOn = QStringLiteral("Mesa's surfaceless platform");
+            display = eglGetPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+        } else {
+            const std::vector<EGLDeviceEXT> handles = eglDevices(functions);
+            if (handles.empty()) {
+                fail(QStringLiteral("EGL lists no device (EGL_EXT_platform_device)"));
+                return;
+            }
+            int chosen = asked;
+            if (asked >= int(handles.size())) {
+                fail(HeadlessGL::noSuchDevice(asked, int(handles.size())));
+                return;
+            }
+            if (asked >= 0) {
+                s_drawingOn = deviceFacts(functions, handles[std::size_t(asked)], asked).describe()
+                        + QStringLiteral("; as asked");
+            } else {
+                std::vector<DeviceChoice::Device> facts;
+                for (int i = 0; i < int(handles.size()); ++i) {
+                    facts.push_back(deviceFacts(functions, handles[std::size_t(i)], i).facts());
+                }
+                const DeviceChoice::Choice choice = DeviceChoice::choose(facts, [](const std::string &name) {
+                    return qEnvironmentVariable(name.c_str()).toStdString();
+                });
+                if (choice.device < 0) {
+                    fail(QString::fromStdString(choice.error));
+                    return;
+                }
+                chosen = choice.device;
+                s_drawingOn = QString::fromStdString(choice.why);
+            }
+            display = eglGetPlatformDisplay(EGL_PLATFORM_DEVICE_EXT, handles[std::size_t(chosen)], nullptr);
         }
-        const EGLDisplay display = eglGetPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
         if (display == EGL_NO_DISPLAY) {
-            fail(QStringLiteral("no EGL display"));
+            fail(QStringLiteral("no EGL display on %1").arg(s_drawingOn));
             return;
         }
         if (!eglInitialize(display, nullptr, nullptr)) {
-            fail(QStringLiteral("EGL did not initialise"));
+            fail(QStringLiteral("EGL did not initialise %1").arg(s_drawingOn));
             return;
         }
         m_display = display;
         if (!hasExtension(m_display, "EGL_KHR_surfaceless_context") || !hasExtension(m_display, "EGL_KHR_no_config_context"))
-            fail(QStringLiteral("EGL cannot make a context current without a surface"));
+            fail(QStringLiteral("EGL cannot make a context current without a surface on %1").arg(s_drawingOn));
     }
 
     ~SurfacelessIntegration() override
@@ -275,9 +384,9 @@ class HeadlessPlugin : public QPlatformIntegrationPlugin
     Q_PLUGIN_METADATA(IID QPlatformIntegrationFactoryInterface_iid FILE "headlessgl.json")
 
 public:
-    QPlatformIntegration *create(const QString &key, const QStringList &) override
+    QPlatformIntegration *create(const QString &key, const QStringList &parameters) override
     {
-        return key.compare(platformName, Qt::CaseInsensitive) == 0 ? new SurfacelessIntegration : nullptr;
+        return key.compare(platformName, Qt::CaseInsensitive) == 0 ? new SurfacelessIntegration(parameters) : nullptr;
     }
 };
 
@@ -311,9 +420,55 @@ void offer()
     platforms.removeAll(QByteArray());
     if (platforms.isEmpty() && !qEnvironmentVariableIsEmpty("DISPLAY"))
         platforms << "xcb";
-    if (!platforms.contains(platformName.toLatin1()))
-        platforms << platformName.toLatin1();
+    // The platform may be named with its parameters: "headless:device=1".
+    const QByteArray key = platformName.toLatin1();
+    if (std::none_of(platforms.cbegin(), platforms.cend(),
+                     [&](const QByteArray &platform) { return platform.split(':').first() == key; }))
+        platforms << key;
     qputenv("QT_QPA_PLATFORM", platforms.join(';'));
+}
+
+void useDevice(int index)
+{
+    qputenv("QT_QPA_PLATFORM", platformName.toLatin1() + ':' + deviceParameter + QByteArray::number(index));
+}
+
+QString drawingOn()
+{
+    return s_drawingOn;
+}
+
+DeviceChoice::Device Device::facts() const
+{
+    return {software, renderNode.toStdString(), cudaDevice};
+}
+
+QString Device::describe() const
+{
+    return QString::fromStdString(DeviceChoice::describe(facts(), index));
+}
+
+QList<Device> devices()
+{
+    const DeviceFunctions functions = DeviceFunctions::get();
+    QList<Device> devices;
+    const std::vector<EGLDeviceEXT> handles = eglDevices(functions);
+    for (int i = 0; i < int(handles.size()); ++i)
+        devices << deviceFacts(functions, handles[std::size_t(i)], i);
+    return devices;
+}
+
+bool offersDevices()
+{
+    return DeviceFunctions::get().queryDevices != nullptr;
+}
+
+QString noSuchDevice(int index, int count)
+{
+    const QString listed = count == 0 ? QStringLiteral("none")
+            : count == 1 ? QStringLiteral("device 0 alone")
+            : QStringLiteral("devices 0 to %1").arg(count - 1);
+    return QStringLiteral("there is no EGL device %1: EGL lists %2").arg(index).arg(listed);
 }
 
 QString failure()

@@ -87,6 +87,15 @@ inline double number(const QJsonObject &object, const char *key)
     return object.value(QLatin1String(key)).toString().toDouble();
 }
 
+// The record a part of a capture holds (its CAPTURE_PART tag); empty where
+// there is none.
+inline QJsonObject partRecord(const QString &part)
+{
+    const QJsonObject tags = probe(part).value(QStringLiteral("format")).toObject()
+                                     .value(QStringLiteral("tags")).toObject();
+    return QJsonDocument::fromJson(tags.value(QStringLiteral("CAPTURE_PART")).toString().toUtf8()).object();
+}
+
 // A video's picture (or sound) decoded by ffmpeg into raw bytes.
 inline QByteArray decoded(const QString &video, const QStringList &format)
 {

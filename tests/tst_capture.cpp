@@ -298,7 +298,7 @@ void CaptureTest::noUsableOpenGLIsOneLineAndNothingWritten_data()
     // all, or Mesa offers no more than OpenGL 3.3.
     addRows<bool, QString, QString, QString>({"display", "variable", "value", "tried"},
             {{"no EGL driver", false, "__EGL_VENDOR_LIBRARY_FILENAMES", "/nonexistent/egl.json", "surfaceless"},
-             {"older GL without a display", false, "MESA_GL_VERSION_OVERRIDE", "3.3", "surfaceless"},
+             {"older GL without a display", false, "MESA_GL_VERSION_OVERRIDE", "3.3", "EGL device 0"},
              {"older GL under X", true, "MESA_GL_VERSION_OVERRIDE", "3.3", "xcb"}});
 }
 

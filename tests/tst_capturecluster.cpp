@@ -36,6 +36,8 @@ private slots:
     void initTestCase();
     void clusterCaptureIsTheOneMachineCapture();
     void failedPartIsNamedAndDrawnAgain();
+    void partsDrawOnTheirOwnGpus_data();
+    void partsDrawOnTheirOwnGpus();
 
 private:
     // capture --slurm 3 in a folder, as a node without a display runs it.
@@ -151,6 +153,56 @@ void CaptureClusterTest::failedPartIsNamedAndDrawnAgain()
     QVERIFY(SlurmJobs::waitForEnd(SlurmJobs::submitted(again.errors), jobsEndWithinMs));
     checkIsTheWhole(folder.filePath(QStringLiteral("show.mkv")));
     QCOMPARE(QFileInfo(parts.filePath(QStringLiteral("part-1.mkv"))).lastModified(), firstDrawn);
+}
+
+void CaptureClusterTest::partsDrawOnTheirOwnGpus_data()
+{
+    // Either way of asking gives each part one GPU by sbatch's --gres.
+    QTest::addColumn<QStringList>("asked");
+    QTest::newRow("--gpus-per-part") << QStringList{"--gpus-per-part", "1"};
+    QTest::newRow("--gres") << QStringList{"--gres", "gpu:1"};
+}
+
+void CaptureClusterTest::partsDrawOnTheirOwnGpus()
+{
+    QFETCH(QStringList, asked);
+    // The cluster's node has two stand-in GPUs and two CPUs: the two parts
+    // run side by side, one on each, as Slurm allots them (GPU 0 and GPU 1
+    // in its own numbering). There is no GPU behind them here: each part
+    // draws on the software device and records which GPU it was given.
+    QTemporaryDir folder;
+    const ProcessRun::Result submitted = ProcessRun::run(QStringLiteral(CAPTURE_EXECUTABLE),
+            QStringList{"--slurm", "2", "--size", "64x36", "--fps", "5", "--from", "2", "--to", "3"} + asked
+                    + QStringList{"show.mkv"},
+            {folder.path(), withoutDisplay(), 240000});
+    const QString said = submitted.outText() + submitted.errText();
+    QVERIFY2(submitted.exitCode == 0, qPrintable(said));
+    const QString jobs = SlurmJobs::submitted(said);
+    QCOMPARE(SlurmJobs::field(jobs.section(QLatin1Char(','), 0, 0), QStringLiteral("TresPerNode")),
+             QStringLiteral("gres:gpu:1"));
+    // The join needs no GPU.
+    QCOMPARE(SlurmJobs::field(jobs.section(QLatin1Char(','), 1, 1), QStringLiteral("TresPerNode")), QString());
+    QVERIFY(SlurmJobs::waitForEnd(jobs, jobsEndWithinMs));
+    QVERIFY2(QFileInfo::exists(folder.filePath(QStringLiteral("show.mkv"))), qPrintable(said));
+
+    QStringList given;
+    const QDir parts(folder.filePath(QStringLiteral("show.parts")));
+    for (const char *part : {"part-1", "part-2"}) {
+        const QString device = partRecord(parts.filePath(QLatin1String(part) + QStringLiteral(".mkv")))
+                                       .value(QStringLiteral("device")).toString();
+        const QRegularExpressionMatch gpu = QRegularExpression(
+                QStringLiteral("^EGL device 0 \\(the software device\\); Slurm's GPU ([01]) \\(SLURM_JOB_GPUS=\\1\\) "
+                               "is not among EGL's devices$")).match(device);
+        QVERIFY2(gpu.hasMatch(), qPrintable(device));
+        given << gpu.captured(1);
+        // The part's log says it too.
+        QFile log(parts.filePath(QLatin1String(part) + QStringLiteral(".log")));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QVERIFY2(QString::fromLocal8Bit(log.readAll()).contains(QStringLiteral("capture: drawing on ") + device),
+                 qPrintable(device));
+    }
+    given.sort();
+    QCOMPARE(given, (QStringList{"0", "1"}));
 }
 
 QTEST_MAIN(CaptureClusterTest)

@@ -25,6 +25,8 @@ constexpr int maxSubframes = 64;
 constexpr int maxCrf = 51;
 constexpr int maxParts = 100000;
 constexpr int maxCpus = 4096;
+constexpr int maxGpus = 64;
+constexpr int maxDevice = 1023;
 
 // The containers a video may be written in, by the file name's extension.
 const QStringList videoExtensions{QStringLiteral("mp4"), QStringLiteral("mov"), QStringLiteral("mkv")};
@@ -324,6 +326,18 @@ const std::vector<Row> &rows()
          },
          [](const CaptureOptions &o) { return std::optional<QString>(QString::number(o.stallSeconds)); }, nullptr,
          {}, {}},
+        // Each part draws on the GPU Slurm allots it: no part is given one.
+        {option(QStringLiteral("device"),
+                QStringLiteral("Draw on the N-th EGL device, without any display; 'list' lists them and what "
+                               "EGL tells of each (default: the GPU Slurm allotted the task, else the first GPU, "
+                               "else the software device)."), QStringLiteral("N|list")),
+         Use::Any,
+         [](CaptureOptions &o, const QString &text) {
+             if (readWhole(text, 0, maxDevice, &o.device))
+                 return QString();
+             return QStringLiteral("--device wants the number of an EGL device, or list, not '%1'").arg(text);
+         },
+         nullptr, nullptr, {}, {}},
         {option(QStringLiteral("part"),
                 QStringLiteral("Draw only the K-th of N parts of the frames (K from 1 to N), into a .mkv file "
                                "that records what it holds, for --join."), QStringLiteral("K/N")),
@@ -366,6 +380,19 @@ const std::vector<Row> &rows()
          [](CaptureOptions &o, const QString &text) {
              return readWholeOption(QStringLiteral("cpus-per-task"), text, 1, maxCpus, &o.cpusPerTask);
          },
+         nullptr, nullptr, {}, {}},
+        {option(QStringLiteral("gpus-per-part"),
+                QStringLiteral("With --slurm: GPUs for each part (sbatch --gres=gpu:N); each part draws on the "
+                               "first GPU Slurm allots it."), QStringLiteral("N")),
+         Use::Slurm,
+         [](CaptureOptions &o, const QString &text) {
+             return readWholeOption(QStringLiteral("gpus-per-part"), text, 1, maxGpus, &o.gpusPerPart);
+         },
+         nullptr, nullptr, {}, {}},
+        {option(QStringLiteral("gres"),
+                QStringLiteral("With --slurm: generic resources for each part, as sbatch's --gres takes them "
+                               "(say gpu:a100:1)."), QStringLiteral("SPEC")),
+         Use::Slurm, [](CaptureOptions &o, const QString &text) { o.gres = text; return QString(); },
          nullptr, nullptr, {}, {}},
         {option(QStringLiteral("account"), QStringLiteral("With --slurm: the account the jobs are charged to."),
                 QStringLiteral("NAME")),
@@ -417,6 +444,9 @@ QString CaptureOptions::parse(const QStringList &arguments)
         return parser.errorText();
     helpAsked = parser.isSet(helpOption);
     if (helpAsked)
+        return {};
+    deviceListAsked = parser.value(QStringLiteral("device")) == QLatin1String("list");
+    if (deviceListAsked)
         return {};
 
     const QString joinName = QStringLiteral("join");
@@ -474,6 +504,9 @@ QString CaptureOptions::parse(const QStringList &arguments)
         return QStringLiteral("give either a video file or --png DIR");
     if (parts > 0 && slurmParts > 0)
         return QStringLiteral("--slurm submits every part itself: give --part or --slurm, not both");
+    if (device >= 0 && slurmParts > 0)
+        return QStringLiteral("--device picks a device of this machine; with --slurm each part draws on the GPU "
+                              "Slurm allots it (--gpus-per-part)");
     if (png) {
         if (parts > 0 || slurmParts > 0)
             return QStringLiteral("--%1 makes videos that join; PNG frames need no join: give each machine "

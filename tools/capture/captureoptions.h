@@ -62,6 +62,16 @@ struct CaptureOptions
     QString timeLimit;
     QString account;
     int cpusPerTask = 0;
+    // GPUs for each part (sbatch --gres=gpu:N; 0: none asked), and generic
+    // resources passed to sbatch's --gres as they are.
+    int gpusPerPart = 0;
+    QString gres;
+
+    // The EGL device to draw on; -1: the one Slurm allotted the task, else
+    // the first GPU, else the software device.
+    int device = -1;
+    // List the EGL devices instead of capturing.
+    bool deviceListAsked = false;
 
     bool helpAsked = false;
 

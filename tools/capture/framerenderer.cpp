@@ -53,6 +53,7 @@ FrameRenderer::FrameRenderer(const QSize &size, int supersample, int maxSubframe
         return;
     }
     m_gl = QOpenGLContext::currentContext()->extraFunctions();
+    m_renderer = QString::fromLatin1(reinterpret_cast<const char *>(m_gl->glGetString(GL_RENDERER)));
     if (!build(vertexStage, fragmentStage))
         return;
     m_frameBytes = size.width() * size.height() * 4;

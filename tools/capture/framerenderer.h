@@ -48,6 +48,8 @@ public:
     // Empty when it can draw; else one line saying why it cannot.
     QString error() const { return m_error; }
     const OffscreenContext &context() const { return m_context; }
+    // The GL's renderer as the driver names it (GL_RENDERER).
+    QString renderer() const { return m_renderer; }
     // Where the scene's stages failed to build, and what the compiler said
     // (None with an empty log when they built, or were never tried).
     SceneRenderer::Failure stageFailure() const { return m_stageFailure; }
@@ -105,6 +107,7 @@ private:
     QString m_stageLog;
 
     OffscreenContext m_context;
+    QString m_renderer;
     QOpenGLExtraFunctions *m_gl = nullptr;
     std::optional<SceneRenderer> m_scene;
     QOpenGLVertexArrayObject m_cover;

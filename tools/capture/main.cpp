@@ -54,8 +54,10 @@ QString noOpenGL(const OffscreenContext &context)
     const QString platform = QGuiApplication::platformName();
     if (platform == HeadlessGL::name()) {
         const QString failure = HeadlessGL::failure();
-        return QStringLiteral("%1: tried EGL without a display server (Mesa's surfaceless platform): %2")
-                .arg(want, failure.isEmpty() ? QStringLiteral("it gave none") : failure);
+        const QString on = HeadlessGL::drawingOn();
+        return QStringLiteral("%1: tried EGL without a display server (%2): %3")
+                .arg(want, on.isEmpty() ? QStringLiteral("its device or surfaceless platform") : on,
+                     failure.isEmpty() ? QStringLiteral("it gave none") : failure);
     }
     const QSurfaceFormat got = context.format();
     const QString gave = got.majorVersion() > 0
@@ -80,6 +82,8 @@ int join(int argc, char *argv[], const CaptureOptions &options)
         return failWith(problem + QStringLiteral("; nothing written"), 1);
     QObject::connect(&join, &PartJoin::finished, &app, [] { QCoreApplication::exit(0); });
     QObject::connect(&join, &PartJoin::failed, &app, [] { QCoreApplication::exit(1); });
+    if (!join.note().isEmpty())
+        QTextStream(stderr) << "capture: " << join.note() << '\n';
     if (!join.start())
         return failWith(join.error() + QStringLiteral("; nothing written"), 1);
     app.exec();
@@ -100,6 +104,42 @@ int submit(int argc, char *argv[], const CaptureOptions &options, const CaptureO
     if (!problem.isEmpty())
         return failWith(problem, 1);
     return 0;
+}
+
+// Each EGL device with what EGL tells of it.
+int listDevices()
+{
+    QTextStream out(stdout);
+    if (!HeadlessGL::offersDevices()) {
+        out << "No EGL driver offers the device platform (EGL_EXT_platform_device with EGL_EXT_device_enumeration); "
+               "without a display the capture draws on Mesa's surfaceless platform.\n";
+        return 0;
+    }
+    const QList<HeadlessGL::Device> devices = HeadlessGL::devices();
+    if (devices.isEmpty())
+        out << "EGL offers the device platform but lists no device.\n";
+    for (const HeadlessGL::Device &device : devices) {
+        out << device.index << ": " << (device.software ? "software device" : "GPU")
+            << "; render node " << (device.renderNode.isEmpty() ? QStringLiteral("none") : device.renderNode);
+        if (!device.drmDevice.isEmpty())
+            out << "; DRM device " << device.drmDevice;
+        if (device.cudaDevice >= 0)
+            out << "; CUDA device " << device.cudaDevice;
+        out << "; extensions " << (device.extensions.isEmpty() ? QStringLiteral("none") : device.extensions.join(' '))
+            << '\n';
+    }
+    return 0;
+}
+
+// Where the frames are drawn, for the first lines and the part's record.
+QString drawingOn()
+{
+    const QString platform = QGuiApplication::platformName();
+    if (platform == HeadlessGL::name())
+        return HeadlessGL::drawingOn();
+    const QString display = qEnvironmentVariable("DISPLAY");
+    return QStringLiteral("Qt's %1 platform%2").arg(platform,
+            display.isEmpty() ? QString() : QStringLiteral(" on display ") + display);
 }
 
 // The compiler's messages about a show's stage that did not build, each
@@ -129,6 +169,8 @@ int main(int argc, char *argv[])
     }
     if (!problem.isEmpty())
         return failWith(problem + QStringLiteral("\n(capture --help lists the options)"), 2);
+    if (options.deviceListAsked)
+        return listDevices();
     if (options.join)
         return join(argc, argv, options);
 
@@ -160,8 +202,17 @@ int main(int argc, char *argv[])
         return submit(argc, argv, options, drawn, whole);
     const FrameSchedule schedule = options.parts > 0 ? whole.part(options.part, options.parts) : whole;
 
-    // Without a display server the GL comes from EGL alone.
-    HeadlessGL::offer();
+    // A device asked for is EGL's whatever display there is; without a
+    // display server the GL comes from EGL alone.
+    if (options.device >= 0) {
+        const int devices = HeadlessGL::devices().size();
+        if (options.device >= devices)
+            return failWith(HeadlessGL::noSuchDevice(options.device, devices)
+                            + QStringLiteral(" (capture --device list names them)"), 1);
+        HeadlessGL::useDevice(options.device);
+    } else {
+        HeadlessGL::offer();
+    }
     QGuiApplication app(argc, argv);
     // The compiler's messages about a show's stage are reported here, each
     // named by file and line.
@@ -171,6 +222,13 @@ int main(int argc, char *argv[])
     // away.
     const QuitOnSignals quitOnSignals;
 
+    const int subframes = options.shutter > 0.0 ? options.subframes : 1;
+    FrameRenderer renderer(options.size, options.supersample, subframes, stages.vertex, stages.fragment);
+    if (!renderer.context().isValid())
+        return failWith(noOpenGL(renderer.context()), 1);
+    const QString device = drawingOn();
+    QTextStream(stderr) << "capture: drawing on " << device << "; renderer " << renderer.renderer() << '\n';
+
     std::unique_ptr<FrameSink> sink;
     VideoEncoder *video = nullptr;
     if (!options.pngDirectory.isEmpty()) {
@@ -178,15 +236,14 @@ int main(int argc, char *argv[])
     } else {
         auto encoder = std::make_unique<VideoEncoder>(options, schedule);
         video = encoder.get();
-        if (options.parts > 0)
-            video->addTag(PartRecord::tagName(), PartRecord::of(options, drawn, whole, options.part, options.parts).toText());
+        if (options.parts > 0) {
+            PartRecord record = PartRecord::of(options, drawn, whole, options.part, options.parts);
+            record.device = device;
+            record.renderer = renderer.renderer();
+            video->addTag(PartRecord::tagName(), record.toText());
+        }
         sink = std::move(encoder);
     }
-
-    const int subframes = options.shutter > 0.0 ? options.subframes : 1;
-    FrameRenderer renderer(options.size, options.supersample, subframes, stages.vertex, stages.fragment);
-    if (!renderer.context().isValid())
-        return failWith(noOpenGL(renderer.context()), 1);
     if (renderer.stageFailure() != SceneRenderer::Failure::None && !stageFolder.folder.isEmpty())
         return failWith(stageFailure(renderer, stages), 1);
     if (!renderer.error().isEmpty())

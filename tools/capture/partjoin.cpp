@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QMap>
 #include <QStandardPaths>
 
 #include <algorithm>
@@ -116,6 +117,7 @@ QString PartJoin::check()
         return gap(next, end) + notThere;
     if (!absent.isEmpty())
         return QStringLiteral("%1: no such file").arg(absent.join(QStringLiteral(", ")));
+    m_note = renderersNote();
     return {};
 }
 
@@ -140,6 +142,29 @@ QString PartJoin::outputAmongTheParts() const
                     .arg(m_output.target(), QFileInfo(path).path());
     }
     return {};
+}
+
+QString PartJoin::renderersNote() const
+{
+    // The parts of each renderer, in show order; parts drawn before parts
+    // named their renderer have none.
+    QStringList renderers;
+    QMap<QString, QStringList> partsOf;
+    for (const PartFile &part : qAsConst(m_parts)) {
+        const QString renderer = part.record.renderer.isEmpty() ? QStringLiteral("an unnamed renderer")
+                                                                : part.record.renderer;
+        if (!renderers.contains(renderer))
+            renderers << renderer;
+        partsOf[renderer] << QString::number(part.record.part);
+    }
+    if (renderers.size() < 2)
+        return {};
+    QStringList said;
+    for (const QString &renderer : qAsConst(renderers))
+        said << QStringLiteral("part%1 %2 by %3").arg(partsOf[renderer].size() == 1 ? "" : "s",
+                                                    partsOf[renderer].join(QStringLiteral(", ")), renderer);
+    return QStringLiteral("the parts were drawn by different renderers (%1): their frames may differ in the "
+                          "last bits; joining them").arg(said.join(QStringLiteral("; ")));
 }
 
 QString PartJoin::gap(qint64 first, qint64 end) const

@@ -27,6 +27,9 @@ public:
     // Reads and checks the parts: empty when they make one whole capture,
     // else one line naming the part and the frames concerned.
     QString check();
+    // Once checked: one line when the parts were drawn by different
+    // renderers, whose frames may differ in the last bits; else empty.
+    QString note() const { return m_note; }
     // Starts joining the checked parts; finished() or failed() follows from
     // the event loop.
     bool start();
@@ -40,6 +43,7 @@ signals:
 private:
     QString outputAmongTheParts() const;
     QString gap(qint64 first, qint64 end) const;
+    QString renderersNote() const;
     QStringList ffmpegArguments() const;
     void ffmpegFinished();
     bool fail(const QString &error);
@@ -50,6 +54,7 @@ private:
     QTemporaryFile m_list;
     QProcess m_ffmpeg;
     QString m_error;
+    QString m_note;
 };
 
 #endif // PARTJOIN_H

@@ -45,6 +45,8 @@ QString PartRecord::toText() const
         {QStringLiteral("wholeFirst"), wholeFirst},
         {QStringLiteral("wholeCount"), wholeCount},
         {QStringLiteral("shape"), shapes},
+        {QStringLiteral("device"), device},
+        {QStringLiteral("renderer"), renderer},
     };
     return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
 }
@@ -63,6 +65,8 @@ std::optional<PartRecord> PartRecord::fromText(const QString &text)
     const QJsonObject shapes = object.value(QStringLiteral("shape")).toObject();
     for (auto each = shapes.begin(); each != shapes.end(); ++each)
         record.shape.insert(each.key(), each.value().toString());
+    record.device = object.value(QStringLiteral("device")).toString();
+    record.renderer = object.value(QStringLiteral("renderer")).toString();
     // A record that does not hold together is no record.
     if (record.parts < 1 || record.part < 1 || record.part > record.parts || record.count < 1 || record.first < 0
         || record.wholeCount < 1 || record.wholeFirst < 0 || record.first < record.wholeFirst

@@ -29,6 +29,12 @@ struct PartRecord
     // What shapes the picture and the sound, by the option that sets it:
     // "--size" -> "64x36", and the music and the scene's stages as digests.
     QMap<QString, QString> shape;
+    // What drew the part: where its GL came from ("EGL device 1, render
+    // node /dev/dri/renderD129; Slurm's GPU 1 (SLURM_JOB_GPUS=1)") and the
+    // driver's name for its renderer. Not part of the shape: another GPU
+    // draws the same frames, within the last bits.
+    QString device;
+    QString renderer;
 
     // The shape of what a capture with these options makes, drawing these
     // stages: the texts it draws with, not read again.

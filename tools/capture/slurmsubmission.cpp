@@ -251,6 +251,14 @@ QStringList SlurmSubmission::slurmOptions(bool forParts) const
         options << QStringLiteral("--time=%1").arg(m_options.timeLimit);
     if (forParts && m_options.cpusPerTask > 0)
         options << QStringLiteral("--cpus-per-task=%1").arg(m_options.cpusPerTask);
+    // GPUs by --gres: Slurm refuses --gpus-per-task on an array without --ntasks.
+    QStringList resources;
+    if (m_options.gpusPerPart > 0)
+        resources << QStringLiteral("gpu:%1").arg(m_options.gpusPerPart);
+    if (!m_options.gres.isEmpty())
+        resources << m_options.gres;
+    if (forParts && !resources.isEmpty())
+        options << QStringLiteral("--gres=%1").arg(resources.join(QLatin1Char(',')));
     return options;
 }
 
