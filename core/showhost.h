@@ -86,6 +86,25 @@ auto showTime(const State &state, std::int64_t timerMs)
 // A shell that reports no frame rate hands this as its frame-rate timer.
 constexpr std::int64_t noReport = -1;
 
+// The beats the audio clock has reached, fired in list order (the clock read
+// afresh, clock(), for every beat weighed, since another thread may move
+// it), each setting the pulse. Every frame does this first; a shell whose
+// beats keep time between its frames (the studio's, while no frame is
+// drawn) calls it on its own as well, and the frames only step the pulse.
+template <typename Seconds, typename Beats, typename Clock>
+std::vector<FiredBeat> fireBeats(BasicStateRef<Seconds> state, const Beats &beats, Clock &&clock)
+{
+    std::vector<FiredBeat> fired;
+    float seen = 0.0f;
+    BeatRule::fireReached(
+            beats, state.last, [&] { return seen = clock(); },
+            [&](int beat) {
+                fired.push_back({beat, seen});
+                state.beat = BeatRule::pulseOnBeat;
+            });
+    return fired;
+}
+
 // One frame at these timer readings. The beats are walked in list order and
 // the audio clock read afresh (clock()) for every beat weighed, since another
 // thread may move it.
@@ -105,13 +124,7 @@ Frame frame(BasicStateRef<Seconds> state, const Beats &beats, std::int64_t timer
         frame.reportedSeconds = float(timerMs) / 1000.0f;
     }
 
-    float seen = 0.0f;
-    BeatRule::fireReached(
-            beats, state.last, [&] { return seen = clock(); },
-            [&](int beat) {
-                frame.fired.push_back({beat, seen});
-                state.beat = BeatRule::pulseOnBeat;
-            });
+    frame.fired = fireBeats(state, beats, std::forward<Clock>(clock));
 
     if (state.paused)
         state.pauseAdjustment = ShowClock::heldAdjustment(timerMs, state.snapshot);

@@ -5,13 +5,15 @@
 // deleted, nudged and dragged, every edit undoes and redoes, Ctrl+S saves
 // them into the music file where the show's reader finds them (and a file
 // changed on disk is refused and left alone), Escape and the window
-// manager's close warn once of unsaved edits; a click in the strip seeks to
-// the time under it.
+// manager's close warn once of unsaved edits (whole, first on screen, at any
+// width, and on standard error); a click in the strip seeks to the time
+// under it.
 
 #include "beatlistwriter.h"
 #include "datarows.h"
 #include "musicfile.h"
 #include "musicfiles.h"
+#include "standarderror.h"
 #include "studioprobe.h"
 
 #include <QtTest>
@@ -64,7 +66,7 @@ private slots:
     void aClickInTheStripSeeksToTheTimeUnderIt();
 
 private:
-    std::unique_ptr<ClockedStudioWindow> startStudio(int audioOffsetMs = 0);
+    std::unique_ptr<ClockedStudioWindow> startStudio(int audioOffsetMs = 0, QSize size = QSize(640, 360));
     // The x of a show time in the strip, at the middle of the beat lane's
     // height, in the window's (device-independent) pixels.
     static QPoint inBeatLane(const StudioProbe &probe, double showTime);
@@ -89,10 +91,10 @@ void StudioBeatsTest::cleanup()
     m_folder.reset();
 }
 
-std::unique_ptr<ClockedStudioWindow> StudioBeatsTest::startStudio(int audioOffsetMs)
+std::unique_ptr<ClockedStudioWindow> StudioBeatsTest::startStudio(int audioOffsetMs, QSize size)
 {
     StudioOptions options;
-    options.size = QSize(640, 360);
+    options.size = size;
     options.music = m_music;
     options.musicGiven = true;
     options.audioOffsetMs = audioOffsetMs;
@@ -259,15 +261,25 @@ void StudioBeatsTest::ctrlSSavesTheBeatsWhereTheShowReadsThem()
 
 void StudioBeatsTest::aFileChangedOnDiskIsKeptAndQuittingWarnsOfTheUnsavedEdits_data()
 {
-    addRows<bool>({"byClose"}, {{"Escape", false}, {"the window manager's close", true}});
+    // The narrowest window the studio is used in, with and without the
+    // heads-up line (H), and a wide one.
+    addRows<bool, int, bool>({"byClose", "width", "headsUp"},
+            {{"Escape", false, 640, true},
+             {"the window manager's close", true, 640, true},
+             {"Escape, no heads-up line", false, 640, false},
+             {"Escape, 1280 wide", false, 1280, true}});
 }
 
 void StudioBeatsTest::aFileChangedOnDiskIsKeptAndQuittingWarnsOfTheUnsavedEdits()
 {
     QFETCH(bool, byClose);
-    std::unique_ptr<ClockedStudioWindow> window = startStudio();
+    QFETCH(int, width);
+    QFETCH(bool, headsUp);
+    std::unique_ptr<ClockedStudioWindow> window = startStudio(0, QSize(width, 360));
     QVERIFY(window);
     StudioProbe probe(*window);
+    if (!headsUp)
+        QVERIFY(probe.press(Qt::Key_H));
     window->advance(2500);
     QVERIFY(probe.press(Qt::Key_B));
     // Another program writes the file meanwhile (bmm pack, say).
@@ -283,13 +295,45 @@ void StudioBeatsTest::aFileChangedOnDiskIsKeptAndQuittingWarnsOfTheUnsavedEdits(
     QCOMPARE(probe.note(), m_music + QStringLiteral(": changed on disk since it was read: not saved"));
     QVERIFY(probe.headsUpLine().contains(QStringLiteral("beats edited, unsaved")));
 
+    std::optional<StandardErrorCapture> err(std::in_place);
+    QVERIFY(err->isCapturing());
     askToQuit(window.get(), byClose);
     QVERIFY(window->isVisible());
-    QVERIFY(probe.note().startsWith(QStringLiteral("unsaved beat edits")));
-    // Two seconds and a millisecond later: a first ask again.
+    const QString warning = probe.question();
+    QVERIFY2(warning.startsWith(QStringLiteral("unsaved beat edits: Ctrl+S saves them")), qPrintable(warning));
+    QVERIFY(warning.contains(QStringLiteral("quits without saving")));
+    // The same line on standard error, once.
+    QCOMPARE(QString::fromUtf8(err->text()), QStringLiteral("studio: %1\n").arg(warning));
+    err.reset();
+
+    // On screen it stands first, at the top left, in a box of its own that
+    // the window holds whole: its lines, put together again, are the
+    // warning, and each is as wide as the heads-up's font draws it, within
+    // the box.
+    QVERIFY(probe.waitForFrames(1));
+    const QRect box = probe.questionBox();
+    QVERIFY(!box.isEmpty());
+    QVERIFY2(QRect(0, 0, width, 360).contains(box), qPrintable(QStringLiteral("%1 %2 %3 %4").arg(box.x())
+             .arg(box.y()).arg(box.width()).arg(box.height())));
+    QVERIFY(box.top() < 20);
+    const QStringList lines = probe.questionLines();
+    QCOMPARE(lines.join(QLatin1Char(' ')), warning);
+    for (const QString &line : lines)
+        QVERIFY2(window->headsUp().textWidth(line) < box.width(), qPrintable(line));
+    // The warning's 99 characters, at about 8.4 pixels each in the
+    // 14-pixel fixed font, take about 830 pixels: two lines in the 620 a
+    // 640-pixel window leaves inside the margins, one at 1280.
+    QCOMPARE(lines.size(), width < 900 ? 2 : 1);
+    // The warning is no part of the heads-up line, which stands below it.
+    QVERIFY(!probe.headsUpLine().contains(QStringLiteral("unsaved beat edits:")));
+
+    // Two seconds and a millisecond later: the answer is no longer awaited
+    // and the warning goes; a first ask again.
     window->advance(2001);
+    QVERIFY(probe.question().isEmpty());
     askToQuit(window.get(), byClose);
     QVERIFY(window->isVisible());
+    QCOMPARE(probe.question(), warning);
     // Within two seconds of that one: it quits, and saves nothing.
     window->advance(2000);
     askToQuit(window.get(), byClose);

@@ -125,6 +125,11 @@ struct StudioProbe
     // What the heads-up line says of the last key, for a moment.
     QString note() const { return window.notes().current(); }
     QString headsUpLine() const { return HeadsUp::line(window.headsUpStatus(0.0)); }
+    // The warning that waits for an answer, as the studio means it now and
+    // as the last paint laid it out.
+    QString question() const { return window.headsUpStatus(0.0).question; }
+    QRect questionBox() const { return window.headsUp().questionBox(); }
+    QStringList questionLines() const { return window.headsUp().questionLines(); }
 
     // The scene as last drawn, at the size drawn, and the whole window as
     // presented (text included).

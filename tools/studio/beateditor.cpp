@@ -129,9 +129,10 @@ bool BeatEditor::mayQuit(qint64 nowMs)
 {
     if (!m_edits.isModified())
         return true;
-    if (m_quitAskedAt < 0 || nowMs - m_quitAskedAt > quitAgainMs) {
+    if (question(nowMs).isEmpty()) {
         m_quitAskedAt = nowMs;
-        emit note(QStringLiteral("unsaved beat edits: Ctrl+S saves them; Escape or closing again quits without"));
+        report(QStringLiteral("studio: %1").arg(unsavedQuestion()));
+        emit asking();
         return false;
     }
     // Asked twice: the edits are given up, and so is what was kept of them.
@@ -139,6 +140,19 @@ bool BeatEditor::mayQuit(qint64 nowMs)
     if (!m_recoveryUnreadable)
         m_recovery->remove();
     return true;
+}
+
+QString BeatEditor::unsavedQuestion()
+{
+    return QStringLiteral("unsaved beat edits: Ctrl+S saves them; Escape or closing again within %1 s quits "
+                          "without saving them")
+            .arg(quitAgainMs / 1000);
+}
+
+QString BeatEditor::question(qint64 nowMs) const
+{
+    const bool awaited = m_edits.isModified() && m_quitAskedAt >= 0 && nowMs - m_quitAskedAt <= quitAgainMs;
+    return awaited ? unsavedQuestion() : QString();
 }
 
 void BeatEditor::keepUnsaved()

@@ -42,8 +42,13 @@ public:
     // Into the music file, refused when it changed on disk since it was read.
     void save();
 
-    // Escape or the window manager's close: whether to quit now.
+    // Escape or the window manager's close: whether to quit now. With
+    // unsaved edits the first ask warns (asking), on screen and on standard
+    // error, and waits quitAgainMs for the answer.
     bool mayQuit(qint64 nowMs);
+    // The warning while its answer is awaited at nowMs; empty otherwise.
+    QString question(qint64 nowMs) const;
+    static QString unsavedQuestion();
     // The studio ends without asking: unsaved edits not given up are kept
     // beside the music file (said in one line); with none, nothing is.
     void keepUnsaved();
@@ -53,6 +58,8 @@ signals:
     void changed();
     // What an action did or why it was refused, for a moment on screen.
     void note(const QString &text);
+    // A warning that waits for an answer (question()).
+    void asking();
 
 private:
     void edited(const QString &refusal);

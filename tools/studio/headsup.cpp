@@ -10,6 +10,7 @@ namespace {
 const QColor boxColour(0, 0, 0, 180);
 const QColor lineColour(255, 255, 255);
 const QColor messageColour(255, 190, 170);
+const QColor questionBoxColour(120, 0, 0, 220);
 constexpr int margin = 6;
 constexpr int padding = 4;
 
@@ -56,6 +57,27 @@ void HeadsUp::paint(QPainter &painter, const QRect &area, const Status &status, 
     const int widest = area.width() - 2 * margin - 2 * padding;
     int top = area.top() + margin;
 
+    // A warning that waits for an answer stands first and whole, heads-up
+    // line or not.
+    m_questionLines = status.question.isEmpty() ? QStringList() : wrapped(status.question, metrics, widest);
+    m_questionBox = QRect();
+    if (!m_questionLines.isEmpty()) {
+        int width = 0;
+        for (const QString &text : qAsConst(m_questionLines))
+            width = qMax(width, metrics.horizontalAdvance(text));
+        m_questionBox = QRect(area.left() + margin, top, width + 2 * padding,
+                              int(m_questionLines.size()) * lineHeight + 2 * padding);
+        painter.fillRect(m_questionBox, questionBoxColour);
+        painter.setPen(lineColour);
+        int y = top + padding;
+        for (const QString &text : qAsConst(m_questionLines)) {
+            painter.drawText(QRect(m_questionBox.left() + padding, y, width, lineHeight),
+                             Qt::AlignLeft | Qt::AlignVCenter, text);
+            y += lineHeight;
+        }
+        top = m_questionBox.bottom() + 1 + margin;
+    }
+
     if (m_on) {
         const QString text = metrics.elidedText(line(status), Qt::ElideRight, widest);
         const QRect box(area.left() + margin, top, metrics.horizontalAdvance(text) + 2 * padding,
@@ -89,4 +111,37 @@ void HeadsUp::paint(QPainter &painter, const QRect &area, const Status &status, 
         painter.drawText(QRect(m_messagesBox.left() + padding, y, width, lineHeight), Qt::AlignLeft | Qt::AlignVCenter, text);
         y += lineHeight;
     }
+}
+
+int HeadsUp::textWidth(const QString &text) const
+{
+    return QFontMetrics(m_font).horizontalAdvance(text);
+}
+
+QStringList HeadsUp::wrapped(const QString &text, const QFontMetrics &metrics, int widest)
+{
+    QStringList lines;
+    QString line;
+    const auto fits = [&](const QString &candidate) { return metrics.horizontalAdvance(candidate) <= widest; };
+    for (const QString &word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        const QString longer = line.isEmpty() ? word : line + QLatin1Char(' ') + word;
+        if (fits(longer)) {
+            line = longer;
+            continue;
+        }
+        if (!line.isEmpty())
+            lines << line;
+        line = word;
+        // A word too wide on a line of its own is broken, a character at least a line.
+        while (!fits(line)) {
+            int cut = line.size() - 1;
+            while (cut > 1 && !fits(line.left(cut)))
+                --cut;
+            lines << line.left(cut);
+            line = line.mid(cut);
+        }
+    }
+    if (!line.isEmpty())
+        lines << line;
+    return lines;
 }

@@ -8,11 +8,13 @@
 
 #include <optional>
 
+class QFontMetrics;
 class QPainter;
 
-// The studio's text over the picture: the heads-up line at the top, and the
-// compiler's messages under it, each in a dark translucent box so that it
-// reads on any picture.
+// The studio's text over the picture: a warning that waits for an answer
+// first, whole, wrapped onto as many lines as the width needs; the heads-up
+// line under it, and the compiler's messages under that, each in a dark
+// translucent box so that it reads on any picture.
 class HeadsUp
 {
 public:
@@ -29,6 +31,7 @@ public:
         bool unsaved = false; // beat edits not saved into the music file
         QString stageInError; // "vertex", "fragment", "link" or empty
         QString note;         // the last thing a key did, for a moment
+        QString question;     // a warning that waits for an answer
     };
 
     HeadsUp();
@@ -44,11 +47,22 @@ public:
 
     // Where the messages' box went at the last paint; empty when none.
     QRect messagesBox() const { return m_messagesBox; }
+    // The warning's box and its lines at the last paint; empty when none.
+    QRect questionBox() const { return m_questionBox; }
+    QStringList questionLines() const { return m_questionLines; }
+    // The text's width in the font the heads-up paints with.
+    int textWidth(const QString &text) const;
+
+    // Text broken at spaces into lines no wider than widest pixels (a word
+    // wider than that alone is broken where it must be).
+    static QStringList wrapped(const QString &text, const QFontMetrics &metrics, int widest);
 
 private:
     bool m_on = true;
     QFont m_font;
     mutable QRect m_messagesBox;
+    mutable QRect m_questionBox;
+    mutable QStringList m_questionLines;
 };
 
 #endif // HEADSUP_H

@@ -1,4 +1,5 @@
 #include "studiowindow.h"
+#include "musiclayout.h"
 #include "showgl.h"
 #include "showstages.h"
 #include "showtime.h"
@@ -43,6 +44,15 @@ StudioWindow::StudioWindow(const StudioOptions &options)
     connect(&m_beats, &BeatEditor::changed, this, [this] {
         m_transport.setBeats(m_beats.beats());
         m_strip.contentChanged();
+    });
+    m_beatTimer.setTimerType(Qt::PreciseTimer);
+    m_beatTimer.setInterval(MusicFile::msPerCallback);
+    connect(&m_beatTimer, &QTimer::timeout, this, [this] { m_transport.fireBeats(readClock()); });
+    m_questionTimer.setSingleShot(true);
+    connect(&m_questionTimer, &QTimer::timeout, this, [this] { update(); });
+    connect(&m_beats, &BeatEditor::asking, this, [this] {
+        m_questionTimer.start(int(BeatEditor::quitAgainMs) + 1);
+        update();
     });
     openInputs(options);
 }
@@ -141,6 +151,7 @@ void StudioWindow::built()
     if (!m_transport.isStarted()) {
         m_transport.start(readClock());
         m_transport.setBeats(m_beats.beats());
+        m_beatTimer.start();
     }
     update();
 }
@@ -162,12 +173,13 @@ void StudioWindow::paintGL()
     }
     m_view.present(framebuffer);
     m_strip.follow(showTime, running);
-    const bool text = m_headsUp.isOn() || !m_programs.messages().isEmpty();
+    const HeadsUp::Status status = headsUpStatus(showTime);
+    const bool text = m_headsUp.isOn() || !m_programs.messages().isEmpty() || !status.question.isEmpty();
     if (m_strip.strip().isOn() || text) {
         QPainter painter(this);
         m_strip.paint(painter, size(), devicePixelRatio(), showTime);
         if (text)
-            m_headsUp.paint(painter, QRect(QPoint(), size()), headsUpStatus(showTime), m_programs.messages());
+            m_headsUp.paint(painter, QRect(QPoint(), size()), status, m_programs.messages());
     }
     // Frames follow one another only while the show time moves.
     m_pace.frameShown(now, running);
@@ -190,6 +202,7 @@ HeadsUp::Status StudioWindow::headsUpStatus(double showTime) const
     status.unsaved = m_beats.isModified();
     status.stageInError = m_programs.stageInError();
     status.note = m_notes.current();
+    status.question = m_beats.question(readClock());
     return status;
 }
 

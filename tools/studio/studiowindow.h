@@ -17,6 +17,7 @@
 
 #include <QElapsedTimer>
 #include <QOpenGLWindow>
+#include <QTimer>
 
 #include <memory>
 
@@ -97,6 +98,11 @@ private:
     Notes m_notes;
     Screenshot m_screenshot;
     QElapsedTimer m_clock;
+    // Fires the beats the music reaches, once a buffer of the audio device,
+    // whether or not frames are drawn (a program giving way draws none).
+    QTimer m_beatTimer;
+    // Takes the warning away once its answer is no longer awaited.
+    QTimer m_questionTimer;
     float m_beatPulse = 0.0f;
 };
 

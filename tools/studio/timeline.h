@@ -33,6 +33,7 @@ public:
     bool isHeld() const { return m_show.paused; }
     // The last beat the show's frames fired, in audio-clock units.
     float beatsFired() const { return m_show.last; }
+    float pulse() const { return m_show.beat; }
 
     // A key of the show, by the show host's rules, on the show time that
     // is on screen (a loop's wrap made for good first).

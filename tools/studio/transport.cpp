@@ -164,3 +164,14 @@ ShowHost::Frame Transport::frame(qint64 nowMs)
     return ShowHost::frame(m_timeline.state(), m_beats, m_timeline.timerMs(nowMs), ShowHost::noReport,
                            [this, nowMs] { return musicClock(beatPosition(nowMs)); });
 }
+
+std::vector<ShowHost::FiredBeat> Transport::fireBeats(qint64 nowMs)
+{
+    if (!m_started || m_timeline.isHeld())
+        return {};
+    // The loop's wrap and the music's drift are put right first, as a frame
+    // would, so that the beats fire from where the music is.
+    showTime(nowMs);
+    return ShowHost::fireBeats(m_timeline.state(), m_beats,
+                               [this, nowMs] { return musicClock(beatPosition(nowMs)); });
+}

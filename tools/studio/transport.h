@@ -62,15 +62,22 @@ public:
     // music in step.
     double showTime(qint64 nowMs);
     // A frame that is drawn, once started, run by the show host: the beats
-    // the music has reached fire, and the pulse and the show time are the
-    // frame's uniforms. The studio runs on past the show's end and reports
-    // no frame rate, so the frame's end and report are not for it.
+    // the music has reached fire, the pulse steps, and the pulse and the
+    // show time are the frame's uniforms. The studio runs on past the
+    // show's end and reports no frame rate, so the frame's end and report
+    // are not for it.
     ShowHost::Frame frame(qint64 nowMs);
+    // The beats the music has reached, fired between frames (each sets the
+    // pulse, which only a frame steps): they keep the music's time whether
+    // or not frames are drawn. Nothing fires while held, the music stopped.
+    std::vector<ShowHost::FiredBeat> fireBeats(qint64 nowMs);
 
     const Timeline &timeline() const { return m_timeline; }
     // The last beat fired, in audio-clock units; -1 before any.
     float lastBeat() const { return m_timeline.beatsFired(); }
     bool isHeld() const { return m_timeline.isHeld(); }
+    // The beat pulse as the last beat fired or the last frame stepped it.
+    float pulse() const { return m_timeline.pulse(); }
 
     // Seconds of music a second of show time: the show time runs at 0.8 of
     // the music's (and the show timer's) pace.
