@@ -76,12 +76,27 @@ private:
     EGLContext m_context;
 };
 
-// A desktop GL context that is current without any surface: it draws into
-// framebuffer objects alone.
-class SurfacelessContext : public QPlatformOpenGLContext
+// Contexts need no config where the driver allows (EGL_KHR_no_config_context,
+// as Mesa does); elsewhere any config of the API will do, since nothing is
+// ever drawn into a surface of it.
+EGLConfig contextConfig(EGLDisplay display, bool es)
+{
+    if (hasExtension(display, "EGL_KHR_no_config_context"))
+        return EGL_NO_CONFIG_KHR;
+    const EGLint wanted[] = {EGL_RENDERABLE_TYPE, es ? EGL_OPENGL_ES3_BIT : EGL_OPENGL_BIT, EGL_NONE};
+    EGLConfig config = EGL_NO_CONFIG_KHR;
+    EGLint found = 0;
+    if (!eglChooseConfig(display, wanted, &config, 1, &found) || found < 1)
+        return EGL_NO_CONFIG_KHR;
+    return config;
+}
+
+// A desktop GL or OpenGL ES context that is current without any surface: it
+// draws into framebuffer objects alone.
+class HeadlessContext : public QPlatformOpenGLContext
 {
 public:
-    SurfacelessContext(EGLDisplay display, const QSurfaceFormat &requested, const QPlatformOpenGLContext *share)
+    HeadlessContext(EGLDisplay display, const QSurfaceFormat &requested, const QPlatformOpenGLContext *share)
         : m_display(display),
           m_api(requested.renderableType() == QSurfaceFormat::OpenGLES ? EGL_OPENGL_ES_API : EGL_OPENGL_API)
     {
@@ -100,8 +115,8 @@ public:
         // OpenGL ES has no profiles, nor has desktop GL before 3.2.
         if (es || requested.version() < qMakePair(3, 2))
             attributes[4] = EGL_NONE;
-        const EGLContext shared = share ? static_cast<const SurfacelessContext *>(share)->m_context : EGL_NO_CONTEXT;
-        m_context = eglCreateContext(m_display, EGL_NO_CONFIG_KHR, shared, attributes);
+        const EGLContext shared = share ? static_cast<const HeadlessContext *>(share)->m_context : EGL_NO_CONTEXT;
+        m_context = eglCreateContext(m_display, contextConfig(m_display, es), shared, attributes);
         if (m_context == EGL_NO_CONTEXT) {
             const QString asked = es ? QStringLiteral("ES %1.%2").arg(requested.majorVersion()).arg(requested.minorVersion())
                     : QStringLiteral("%1.%2 %3").arg(requested.majorVersion()).arg(requested.minorVersion())
@@ -113,7 +128,7 @@ public:
         readFormat();
     }
 
-    ~SurfacelessContext() override
+    ~HeadlessContext() override
     {
         if (m_context == EGL_NO_CONTEXT)
             return;
@@ -184,10 +199,10 @@ private:
 };
 
 // Nothing to draw into: contexts are made current on it without a surface.
-class SurfacelessSurface : public QPlatformOffscreenSurface
+class HeadlessSurface : public QPlatformOffscreenSurface
 {
 public:
-    explicit SurfacelessSurface(QOffscreenSurface *surface)
+    explicit HeadlessSurface(QOffscreenSurface *surface)
         : QPlatformOffscreenSurface(surface)
     {
     }
@@ -196,7 +211,7 @@ public:
 };
 
 // Qt wants a screen to put offscreen surfaces on; nobody sees it.
-class SurfacelessScreen : public QPlatformScreen
+class HeadlessScreen : public QPlatformScreen
 {
 public:
     QRect geometry() const override { return QRect(0, 0, 1920, 1080); }
@@ -268,59 +283,71 @@ HeadlessGL::Device deviceFacts(const DeviceFunctions &functions, EGLDeviceEXT ha
     return device;
 }
 
-class SurfacelessIntegration : public QPlatformIntegration
+EGLDisplay surfacelessDisplay()
+{
+    if (!hasExtension(EGL_NO_DISPLAY, "EGL_MESA_platform_surfaceless")) {
+        fail(QStringLiteral("no EGL driver offers the device platform (EGL_EXT_platform_device) or the "
+                            "surfaceless platform (EGL_MESA_platform_surfaceless)"));
+        return EGL_NO_DISPLAY;
+    }
+    s_drawingOn = QStringLiteral("Mesa's surfaceless platform");
+    return eglGetPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+}
+
+// The display of the device asked for (asked >= 0), else of the one chosen
+// from the environment; Mesa's surfaceless platform where EGL lists no
+// device and none was asked for.
+EGLDisplay deviceDisplay(const DeviceFunctions &functions, int asked)
+{
+    const std::vector<EGLDeviceEXT> handles = eglDevices(functions);
+    const int count = int(handles.size());
+    if (asked < 0 && count == 0)
+        return surfacelessDisplay();
+    if (asked >= count) {
+        fail(HeadlessGL::noSuchDevice(asked, count));
+        return EGL_NO_DISPLAY;
+    }
+    int chosen = asked;
+    if (asked >= 0) {
+        s_drawingOn = deviceFacts(functions, handles[std::size_t(asked)], asked).describe() + QStringLiteral("; as asked");
+    } else {
+        std::vector<DeviceChoice::Device> facts;
+        for (int i = 0; i < count; ++i)
+            facts.push_back(deviceFacts(functions, handles[std::size_t(i)], i).facts());
+        const DeviceChoice::Choice choice = DeviceChoice::choose(facts, [](const std::string &name) {
+            return qEnvironmentVariable(name.c_str()).toStdString();
+        });
+        if (choice.device < 0) {
+            fail(QString::fromStdString(choice.error));
+            return EGL_NO_DISPLAY;
+        }
+        chosen = choice.device;
+        s_drawingOn = QString::fromStdString(choice.why);
+    }
+    return eglGetPlatformDisplay(EGL_PLATFORM_DEVICE_EXT, handles[std::size_t(chosen)], nullptr);
+}
+
+class HeadlessIntegration : public QPlatformIntegration
 {
 public:
     // parameters: "device=N" for the N-th EGL device, "surfaceless" for
     // Mesa's surfaceless platform; nothing for the device Slurm allotted, or
     // the first GPU, on the device platform where a driver offers it.
-    explicit SurfacelessIntegration(const QStringList &parameters)
+    explicit HeadlessIntegration(const QStringList &parameters)
     {
         int asked = -1;
         for (const QString &parameter : parameters)
             if (parameter.startsWith(QLatin1String(deviceParameter)))
                 asked = parameter.mid(int(qstrlen(deviceParameter))).toInt();
         const DeviceFunctions functions = DeviceFunctions::get();
-        EGLDisplay display = EGL_NO_DISPLAY;
-        if (parameters.contains(QLatin1String(surfacelessParameter)) || (!functions.queryDevices && asked < 0)) {
-            if (!hasExtension(EGL_NO_DISPLAY, "EGL_MESA_platform_surfaceless")) {
-                fail(QStringLiteral("no EGL driver offers the device platform (EGL_EXT_platform_device) or the "
-                                    "surfaceless platform (EGL_MESA_platform_surfaceless)"));
-                return;
-            }
-            s_drawingOn = QStringLiteral("Mesa's surfaceless platform");
-            display = eglGetPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
-        } else {
-            const std::vector<EGLDeviceEXT> handles = eglDevices(functions);
-            if (handles.empty()) {
-                fail(QStringLiteral("EGL lists no device (EGL_EXT_platform_device)"));
-                return;
-            }
-            int chosen = asked;
-            if (asked >= int(handles.size())) {
-                fail(HeadlessGL::noSuchDevice(asked, int(handles.size())));
-                return;
-            }
-            if (asked >= 0) {
-                s_drawingOn = deviceFacts(functions, handles[std::size_t(asked)], asked).describe()
-                        + QStringLiteral("; as asked");
-            } else {
-                std::vector<DeviceChoice::Device> facts;
-                for (int i = 0; i < int(handles.size()); ++i) {
-                    facts.push_back(deviceFacts(functions, handles[std::size_t(i)], i).facts());
-                }
-                const DeviceChoice::Choice choice = DeviceChoice::choose(facts, [](const std::string &name) {
-                    return qEnvironmentVariable(name.c_str()).toStdString();
-                });
-                if (choice.device < 0) {
-                    fail(QString::fromStdString(choice.error));
-                    return;
-                }
-                chosen = choice.device;
-                s_drawingOn = QString::fromStdString(choice.why);
-            }
-            display = eglGetPlatformDisplay(EGL_PLATFORM_DEVICE_EXT, handles[std::size_t(chosen)], nullptr);
+        const bool devices = functions.queryDevices && !parameters.contains(QLatin1String(surfacelessParameter));
+        if (asked >= 0 && !devices) {
+            fail(QStringLiteral("no EGL driver offers the device platform (EGL_EXT_platform_device)"));
+            return;
         }
+        const EGLDisplay display = devices ? deviceDisplay(functions, asked) : surfacelessDisplay();
+        if (!s_failure.isEmpty())
+            return;
         if (display == EGL_NO_DISPLAY) {
             fail(QStringLiteral("no EGL display on %1").arg(s_drawingOn));
             return;
@@ -330,11 +357,11 @@ public:
             return;
         }
         m_display = display;
-        if (!hasExtension(m_display, "EGL_KHR_surfaceless_context") || !hasExtension(m_display, "EGL_KHR_no_config_context"))
+        if (!hasExtension(m_display, "EGL_KHR_surfaceless_context"))
             fail(QStringLiteral("EGL cannot make a context current without a surface on %1").arg(s_drawingOn));
     }
 
-    ~SurfacelessIntegration() override
+    ~HeadlessIntegration() override
     {
         if (m_screen)
             QWindowSystemInterface::handleScreenRemoved(m_screen);
@@ -344,7 +371,7 @@ public:
 
     void initialize() override
     {
-        m_screen = new SurfacelessScreen;
+        m_screen = new HeadlessScreen;
         QWindowSystemInterface::handleScreenAdded(m_screen, true);
     }
 
@@ -357,12 +384,12 @@ public:
     {
         if (!s_failure.isEmpty())
             return nullptr;
-        return new SurfacelessContext(m_display, context->format(), context->shareHandle());
+        return new HeadlessContext(m_display, context->format(), context->shareHandle());
     }
 
     QPlatformOffscreenSurface *createPlatformOffscreenSurface(QOffscreenSurface *surface) const override
     {
-        return new SurfacelessSurface(surface);
+        return new HeadlessSurface(surface);
     }
 
     // No windows: nothing here is ever shown.
@@ -373,7 +400,7 @@ public:
 
 private:
     EGLDisplay m_display = EGL_NO_DISPLAY;
-    SurfacelessScreen *m_screen = nullptr;   // Qt deletes it when it is removed
+    HeadlessScreen *m_screen = nullptr;   // Qt deletes it when it is removed
 };
 
 } // namespace
@@ -386,7 +413,7 @@ class HeadlessPlugin : public QPlatformIntegrationPlugin
 public:
     QPlatformIntegration *create(const QString &key, const QStringList &parameters) override
     {
-        return key.compare(platformName, Qt::CaseInsensitive) == 0 ? new SurfacelessIntegration(parameters) : nullptr;
+        return key.compare(platformName, Qt::CaseInsensitive) == 0 ? new HeadlessIntegration(parameters) : nullptr;
     }
 };
 
