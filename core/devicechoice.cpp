@@ -68,21 +68,22 @@ Choice choose(const std::vector<Device> &devices, const Environment &environment
 {
     if (devices.empty())
         return {-1, {}, "EGL lists no device"};
+    const auto named = [&](int index) { return describe(devices[std::size_t(index)], index); };
     std::vector<int> gpus;
-    for (int i = 0; i < int(devices.size()); ++i)
+    int software = -1;
+    for (int i = 0; i < int(devices.size()); ++i) {
         if (!devices[std::size_t(i)].software)
             gpus.push_back(i);
-    int software = -1;
-    for (int i = 0; i < int(devices.size()) && software < 0; ++i)
-        if (devices[std::size_t(i)].software)
+        else if (software < 0)
             software = i;
+    }
 
     const Allotment node = firstOf({"SLURM_STEP_GPUS", "SLURM_JOB_GPUS"}, environment);
     const Allotment task = firstOf({"CUDA_VISIBLE_DEVICES", "GPU_DEVICE_ORDINAL"}, environment);
     if (node.numbers.empty() && task.numbers.empty()) {
         if (!gpus.empty())
-            return {gpus.front(), describe(devices[std::size_t(gpus.front())], gpus.front()) + "; the first GPU", {}};
-        return {software, describe(devices[std::size_t(software)], software) + "; EGL lists no GPU", {}};
+            return {gpus.front(), named(gpus.front()) + "; the first GPU", {}};
+        return {software, named(software) + "; EGL lists no GPU", {}};
     }
 
     // Where the driver lists no more GPUs than the task was given, the
@@ -93,23 +94,23 @@ Choice choose(const std::vector<Device> &devices, const Environment &environment
     const int wanted = by.numbers.front();
     const std::string allotted = "Slurm's GPU " + std::to_string(wanted) + " (" + by.variable + "=" + by.value + ")";
     if (gpus.empty())
-        return {software, describe(devices[std::size_t(software)], software) + "; " + allotted + " is not among EGL's devices", {}};
+        return {software, named(software) + "; " + allotted + " is not among EGL's devices", {}};
 
     // The GPUs in the order Slurm counts them: by the vendor's number where
     // every GPU has one, else by render node where every GPU has one, else
     // as the driver lists them.
     const auto all = [&](auto has) { return std::all_of(gpus.begin(), gpus.end(), has); };
-    const bool numbered = all([&](int i) { return devices[std::size_t(i)].vendorNumber >= 0; });
-    const bool noded = all([&](int i) { return nodeNumber(devices[std::size_t(i)].renderNode) >= 0; });
+    const auto device = [&](int index) -> const Device & { return devices[std::size_t(index)]; };
+    const bool numbered = all([&](int i) { return device(i).vendorNumber >= 0; });
     int chosen = -1;
     if (numbered) {
         for (int i : gpus)
-            if (devices[std::size_t(i)].vendorNumber == wanted)
+            if (device(i).vendorNumber == wanted)
                 chosen = i;
     } else {
-        if (noded)
+        if (all([&](int i) { return nodeNumber(device(i).renderNode) >= 0; }))
             std::stable_sort(gpus.begin(), gpus.end(), [&](int a, int b) {
-                return nodeNumber(devices[std::size_t(a)].renderNode) < nodeNumber(devices[std::size_t(b)].renderNode);
+                return nodeNumber(device(a).renderNode) < nodeNumber(device(b).renderNode);
             });
         if (wanted < int(gpus.size()))
             chosen = gpus[std::size_t(wanted)];
@@ -117,7 +118,7 @@ Choice choose(const std::vector<Device> &devices, const Environment &environment
     if (chosen < 0)
         return {-1, {}, allotted + " is not among EGL's " + std::to_string(gpus.size()) + " GPUs"
                         + (numbered ? " by their CUDA device numbers" : "")};
-    return {chosen, describe(devices[std::size_t(chosen)], chosen) + "; " + allotted, {}};
+    return {chosen, named(chosen) + "; " + allotted, {}};
 }
 
 } // namespace DeviceChoice
