@@ -98,26 +98,32 @@ void CaptureDeviceTest::listNamesTheSoftwareDevice()
 
 void CaptureDeviceTest::refusedDevices_data()
 {
-    // One device (0) here: 1 is the first that does not exist.
-    addRows<QStringList, int, QString>({"arguments", "exitCode", "complaint"}, {
-        {"missing index", {"--device", "1"}, 1, "capture: there is no EGL device 1: EGL lists device 0 alone"},
-        {"far beyond", {"--device", "1023"}, 1, "capture: there is no EGL device 1023"},
-        {"no number", {"--device", "first"}, 2, "--device wants the number of an EGL device, or list, not 'first'"},
-        {"out of range", {"--device", "1024"}, 2, "not '1024'"},
-        {"with the cluster", {"--device", "0", "--slurm", "2"}, 2, "--device picks a device of this machine"},
-        {"GPUs without the cluster", {"--gpus-per-part", "1"}, 2, "--gpus-per-part is for the jobs of --slurm"},
-        {"resources without the cluster", {"--gres", "gpu:1"}, 2, "--gres is for the jobs of --slurm"},
-        {"no GPUs", {"--slurm", "2", "--gpus-per-part", "0"}, 2, "--gpus-per-part wants a whole number from 1 to 64"},
+    // One device (0) here: 1 is the first that does not exist. Mesa made to
+    // offer no more than OpenGL 3.3 stands in for a device without 4.1.
+    addRows<QStringList, QStringList, int, QString>({"arguments", "variables", "exitCode", "complaint"}, {
+        {"missing index", {"--device", "1"}, {}, 1, "capture: there is no EGL device 1: EGL lists device 0 alone"},
+        {"far beyond", {"--device", "1023"}, {}, 1, "capture: there is no EGL device 1023"},
+        {"no GL 4.1 on it", {"--device", "0"}, {"MESA_GL_VERSION_OVERRIDE=3.3"}, 1,
+         "capture: no OpenGL 4.1 core context: tried EGL without a display server (EGL device 0 (the software "
+         "device); as asked): the driver made no OpenGL 4.1 core context"},
+        {"no number", {"--device", "first"}, {}, 2, "--device wants the number of an EGL device, or list, not 'first'"},
+        {"out of range", {"--device", "1024"}, {}, 2, "not '1024'"},
+        {"with the cluster", {"--device", "0", "--slurm", "2"}, {}, 2, "--device picks a device of this machine"},
+        {"GPUs without the cluster", {"--gpus-per-part", "1"}, {}, 2, "--gpus-per-part is for the jobs of --slurm"},
+        {"resources without the cluster", {"--gres", "gpu:1"}, {}, 2, "--gres is for the jobs of --slurm"},
+        {"no GPUs", {"--slurm", "2", "--gpus-per-part", "0"}, {}, 2,
+         "--gpus-per-part wants a whole number from 1 to 64"},
     });
 }
 
 void CaptureDeviceTest::refusedDevices()
 {
     QFETCH(QStringList, arguments);
+    QFETCH(QStringList, variables);
     QFETCH(int, exitCode);
     QFETCH(QString, complaint);
     QTemporaryDir folder;
-    const Run refused = run(frames + arguments + QStringList{"out.mkv"}, folder.path(), headless({}));
+    const Run refused = run(frames + arguments + QStringList{"out.mkv"}, folder.path(), headless(variables));
     QCOMPARE(refused.exitCode, exitCode);
     QVERIFY2(refused.errors.startsWith(QLatin1String("capture: ")) && refused.errors.contains(complaint),
              qPrintable(refused.errors));
