@@ -5,6 +5,7 @@
 #include "processrun.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -42,6 +43,28 @@ inline QString showSeconds(double seconds)
 inline QStringList contents(const QString &folder)
 {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+}
+
+// Everything under a folder by relative path: a file's bytes, a link's
+// target, a folder as such; links not followed.
+inline QMap<QString, QByteArray> snapshot(const QString &folder)
+{
+    QMap<QString, QByteArray> held;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo entry(it.next());
+        const QString name = QDir(folder).relativeFilePath(entry.filePath());
+        if (entry.isSymLink()) {
+            held.insert(name, "link to " + entry.symLinkTarget().toUtf8());
+        } else if (entry.isDir()) {
+            held.insert(name, "folder");
+        } else {
+            QFile file(entry.filePath());
+            held.insert(name, file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>"));
+        }
+    }
+    return held;
 }
 
 inline QImage opaque(const QImage &image)

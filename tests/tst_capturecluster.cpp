@@ -7,6 +7,7 @@
 #include "capturerun.h"
 #include "slurmjobs.h"
 
+#include <QDirIterator>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -38,10 +39,12 @@ private slots:
     void failedPartIsNamedAndDrawnAgain();
     void partsDrawOnTheirOwnGpus_data();
     void partsDrawOnTheirOwnGpus();
+    void pathsOfAnyKindComeThroughTheClusterAsTheyAre();
 
 private:
     // capture --slurm 3 in a folder, as a node without a display runs it.
-    Run submit(const QString &folder, const QStringList &slurmOptions = {});
+    Run submit(const QString &folder, const QStringList &slurmOptions = {},
+               const QString &video = QStringLiteral("show.mkv"));
     void checkIsTheWhole(const QString &video);
 
     QTemporaryDir m_dir;
@@ -56,11 +59,11 @@ void CaptureClusterTest::initTestCase()
     QVERIFY2(whole.exitCode == 0, qPrintable(whole.errors));
 }
 
-Run CaptureClusterTest::submit(const QString &folder, const QStringList &slurmOptions)
+Run CaptureClusterTest::submit(const QString &folder, const QStringList &slurmOptions, const QString &video)
 {
     QFile::copy(m_dir.filePath(QStringLiteral("music.bmm")), QDir(folder).filePath(QStringLiteral("music.bmm")));
     const ProcessRun::Result result = ProcessRun::run(QStringLiteral(CAPTURE_EXECUTABLE),
-            QStringList{"--slurm", "3"} + stretch + slurmOptions + QStringList{"show.mkv"},
+            QStringList{"--slurm", "3"} + stretch + slurmOptions + QStringList{video},
             {folder, withoutDisplay(), 240000});
     return {result.exitCode, result.outText() + result.errText()};
 }
@@ -203,6 +206,38 @@ void CaptureClusterTest::partsDrawOnTheirOwnGpus()
     }
     given.sort();
     QCOMPARE(given, (QStringList{"0", "1"}));
+}
+
+void CaptureClusterTest::pathsOfAnyKindComeThroughTheClusterAsTheyAre()
+{
+    // A folder and a video whose names hold what a shell or Slurm would
+    // read as their own: quotes, a variable, commands, Slurm's log fields, a
+    // line sbatch takes for an option and one sh would run. Nothing of them
+    // may run, and the video lands under its name as it is.
+    QTemporaryDir base;
+    const QString folder = base.filePath(QStringLiteral("it's \"a\" $HOME `touch pwned-tick` $(touch pwned-dollar) "
+                                                        "%a 100%\n#SBATCH --array=1-9\ntouch pwned-line;x"));
+    const QString video = QStringLiteral("show 'x' $y `z`\n#SBATCH --job-name=bad\ntouch pwned-name.mkv");
+    QVERIFY(QDir().mkpath(folder));
+    const Run submitted = submit(folder, {}, video);
+    QVERIFY2(submitted.exitCode == 0, qPrintable(submitted.errors));
+    const QString jobs = SlurmJobs::submitted(submitted.errors);
+    QCOMPARE(jobs.split(QLatin1Char(',')).size(), 2);
+    QVERIFY(SlurmJobs::waitForEnd(jobs, jobsEndWithinMs));
+
+    // The parts, their logs and the join, where the names say.
+    const QDir parts(QDir(folder).filePath(QFileInfo(video).completeBaseName() + QStringLiteral(".parts")));
+    for (const char *name : {"part-1.log", "part-2.log", "part-3.log", "join.log"})
+        QVERIFY2(QFileInfo::exists(parts.filePath(QLatin1String(name))), name);
+    checkIsTheWhole(QDir(folder).filePath(video));
+    QStringList run;
+    QDirIterator everything(base.path(), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                            QDirIterator::Subdirectories);
+    // What the commands in the names would make, had they run.
+    while (everything.hasNext())
+        if (QFileInfo(everything.next()).fileName().startsWith(QLatin1String("pwned")))
+            run << everything.filePath();
+    QVERIFY2(run.isEmpty(), qPrintable(run.join(QLatin1Char(' '))));
 }
 
 QTEST_MAIN(CaptureClusterTest)

@@ -6,7 +6,6 @@
 #include "capturerun.h"
 #include "datarows.h"
 
-#include <QDirIterator>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -20,28 +19,6 @@ const QStringList stretch{"--size", "64x36", "--fps", "5", "--from", "2", "--to"
 constexpr int wholeFrames = 15;
 const QStringList picture{"-map", "0:v", "-f", "rawvideo", "-pix_fmt", "yuv420p"};
 const QStringList sound{"-map", "0:a", "-f", "f32le"};
-
-// Everything under a folder by relative path: a file's bytes, a link's
-// target, a folder as such; links not followed.
-QMap<QString, QByteArray> snapshot(const QString &folder)
-{
-    QMap<QString, QByteArray> held;
-    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QFileInfo entry(it.next());
-        const QString name = QDir(folder).relativeFilePath(entry.filePath());
-        if (entry.isSymLink()) {
-            held.insert(name, "link to " + entry.symLinkTarget().toUtf8());
-        } else if (entry.isDir()) {
-            held.insert(name, "folder");
-        } else {
-            QFile file(entry.filePath());
-            held.insert(name, file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>"));
-        }
-    }
-    return held;
-}
 
 // A join refused as the user must see it: exit status 1 and one line that
 // says nothing was written and holds every one of the words.
@@ -67,6 +44,7 @@ private slots:
     void partsJoinIntoTheWholeCapture_data();
     void partsJoinIntoTheWholeCapture();
     void joinIntoMp4HasThePicturesAndTheWholeSound();
+    void partsAndJoinOfAnyNameJoin();
     void joinRefusesPartsThatAreNotOneWhole_data();
     void joinRefusesPartsThatAreNotOneWhole();
     void joinRefusesAnOutputThatLeadsToAPartOrIntoTheirFolder_data();
@@ -179,6 +157,25 @@ void CaptureJoinTest::joinIntoMp4HasThePicturesAndTheWholeSound()
     QCOMPARE(number(soundTrack, "duration"), 3.0);
     const int samples = decoded(joined, sound).size() / 8;
     QVERIFY2(samples >= 3 * 44100 && samples < 3 * 44100 + 1024, qPrintable(QString::number(samples)));
+}
+
+void CaptureJoinTest::partsAndJoinOfAnyNameJoin()
+{
+    // Names that a list, a shell or a pattern would read as their own:
+    // newlines, quotes, a variable, a command, a percent, a backslash.
+    QTemporaryDir base;
+    const QString folder = base.filePath(QStringLiteral("a\nfile 'b' \"c\" $d `e` %a\\f"));
+    QVERIFY(QDir().mkpath(folder));
+    QStringList parts;
+    for (const QString &k : QStringList{"1", "2", "3"}) {
+        parts << QDir(folder).filePath("part '" + k + "'\n.mkv");
+        QVERIFY(QFile::copy(path("part-" + k + ".mkv"), parts.last()));
+    }
+    const QString joined = QDir(folder).filePath(QStringLiteral("joined 'x' $y\n.mkv"));
+    const Run run = CaptureRun::run(QStringList{"--join", joined} + parts, base.path());
+    QVERIFY2(run.exitCode == 0, qPrintable(run.errors));
+    QVERIFY(decoded(joined, picture) == decoded(path(QStringLiteral("whole.mkv")), picture));
+    QVERIFY(decoded(joined, sound) == decoded(path(QStringLiteral("whole.mkv")), sound));
 }
 
 void CaptureJoinTest::joinRefusesPartsThatAreNotOneWhole_data()

@@ -195,16 +195,22 @@ bool PartJoin::start()
     const QString ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
     if (ffmpeg.isEmpty())
         return fail(QStringLiteral("no ffmpeg on the PATH; it joins the parts (Debian package ffmpeg)"));
-    // ffmpeg's list of the files to join, in order, each name quoted.
-    if (!m_list.open())
-        return fail(QStringLiteral("cannot write the list of parts: %1").arg(m_list.errorString()));
-    for (const PartFile &part : qAsConst(m_parts)) {
-        QString path = QFileInfo(part.path).absoluteFilePath();
-        path.replace(QLatin1Char('\''), QLatin1String("'\\''"));
-        m_list.write("file '" + path.toUtf8() + "'\n");
+    // ffmpeg's list of the files to join, in order, beside links to them: its
+    // list is read line by line, so it names the links, which need no
+    // quoting, and a part's name may hold anything, newlines included.
+    if (!m_links.isValid())
+        return fail(QStringLiteral("cannot make a folder for the list of parts: %1").arg(m_links.errorString()));
+    QFile list(listPath());
+    if (!list.open(QIODevice::WriteOnly))
+        return fail(QStringLiteral("cannot write the list of parts: %1").arg(list.errorString()));
+    for (int i = 0; i < m_parts.size(); ++i) {
+        const QString link = QStringLiteral("part-%1.mkv").arg(i + 1);
+        if (!QFile::link(QFileInfo(m_parts[i].path).absoluteFilePath(), m_links.filePath(link)))
+            return fail(QStringLiteral("cannot link to %1 in %2").arg(m_parts[i].path, m_links.path()));
+        list.write("file '" + link.toLatin1() + "'\n");
     }
-    if (!m_list.flush())
-        return fail(QStringLiteral("cannot write the list of parts: %1").arg(m_list.errorString()));
+    if (!list.flush())
+        return fail(QStringLiteral("cannot write the list of parts: %1").arg(list.errorString()));
     if (!m_output.create())
         return fail(m_output.error());
     m_ffmpeg.setStandardInputFile(QProcess::nullDevice());
@@ -212,12 +218,17 @@ bool PartJoin::start()
     return true;
 }
 
+QString PartJoin::listPath() const
+{
+    return m_links.filePath(QStringLiteral("parts.txt"));
+}
+
 QStringList PartJoin::ffmpegArguments() const
 {
     const PartRecord &model = m_parts.first().record;
     QStringList arguments = FfmpegOutput::quiet();
     arguments << QStringLiteral("-f") << QStringLiteral("concat") << QStringLiteral("-safe") << QStringLiteral("0")
-              << QStringLiteral("-i") << m_list.fileName()
+              << QStringLiteral("-i") << listPath()
               // The parts' records stay with the parts.
               << QStringLiteral("-map_metadata") << QStringLiteral("-1")
               << QStringLiteral("-map") << QStringLiteral("0:v") << QStringLiteral("-c:v") << QStringLiteral("copy");

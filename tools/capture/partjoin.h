@@ -7,7 +7,7 @@
 #include <QList>
 #include <QObject>
 #include <QProcess>
-#include <QTemporaryFile>
+#include <QTemporaryDir>
 
 // Joins the parts of a capture into one video without encoding the picture
 // again: the pictures copied as they are, the sound kept as the parts' own
@@ -44,6 +44,7 @@ private:
     QString outputAmongTheParts() const;
     QString gap(qint64 first, qint64 end) const;
     QString renderersNote() const;
+    QString listPath() const;
     QStringList ffmpegArguments() const;
     void ffmpegFinished();
     bool fail(const QString &error);
@@ -51,7 +52,7 @@ private:
     QStringList m_paths;
     QList<PartFile> m_parts;   // in show order, once checked
     PendingOutput m_output;
-    QTemporaryFile m_list;
+    QTemporaryDir m_links;    // ffmpeg's list of the parts, and links to them
     QProcess m_ffmpeg;
     QString m_error;
     QString m_note;

@@ -3,11 +3,13 @@
 #include "partfile.h"
 #include "partrecord.h"
 #include "pendingoutput.h"
+#include "slurmscript.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTextStream>
 
@@ -17,20 +19,53 @@ namespace {
 // gives up on its own after its retries.
 constexpr int slurmMs = 120000;
 
-// One word for sh, quoted.
-QString quoted(QString word)
+// A path on one line of a message: its control characters as escapes.
+QString onOneLine(const QString &path)
 {
-    word.replace(QLatin1Char('\''), QLatin1String("'\\''"));
-    return QLatin1Char('\'') + word + QLatin1Char('\'');
+    QString shown;
+    for (const QChar c : path) {
+        if (c == QLatin1Char('\n'))
+            shown += QLatin1String("\\n");
+        else if (c == QLatin1Char('\r'))
+            shown += QLatin1String("\\r");
+        else if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            shown += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        else
+            shown += c;
+    }
+    return shown;
 }
 
-QString quotedAll(const QStringList &words)
+// Words for sh, each standing for its bytes as the file system has them;
+// the first that cannot be written into a script is kept, to be named.
+class ShellWords
 {
-    QStringList out;
-    for (const QString &word : words)
-        out << quoted(word);
-    return out.join(QLatin1Char(' '));
-}
+public:
+    QByteArray operator()(const QString &word)
+    {
+        const std::optional<QByteArray> quoted = SlurmScript::shellWord(QFile::encodeName(word));
+        if (!quoted && m_refused.isEmpty())
+            m_refused = word;
+        return quoted.value_or(QByteArray());
+    }
+    QByteArray operator()(const QStringList &words)
+    {
+        QByteArrayList out;
+        for (const QString &word : words)
+            out << (*this)(word);
+        return out.join(' ');
+    }
+    // Why the scripts cannot be written, or empty.
+    QString problem() const
+    {
+        return m_refused.isEmpty() ? QString()
+                : QStringLiteral("%1: a path with a carriage return before a line end cannot go into the scripts "
+                                 "Slurm runs (sbatch takes them for DOS files); rename it").arg(onOneLine(m_refused));
+    }
+
+private:
+    QString m_refused;
+};
 
 // Slurm's array list: "1-3,5".
 QString arrayList(const QList<int> &parts)
@@ -63,6 +98,16 @@ QString partsText(const QList<int> &parts, const FrameSchedule &whole, int n)
     return QStringLiteral("parts %1 and %2 of %3").arg(numbers.join(QStringLiteral(", ")), last).arg(n);
 }
 
+// The states of a job that has ended for good, as squeue names them; any
+// other (pending, running, completing, requeued, suspended...) may still run.
+QStringList endedStates()
+{
+    return {QStringLiteral("COMPLETED"), QStringLiteral("CANCELLED"), QStringLiteral("FAILED"),
+            QStringLiteral("TIMEOUT"), QStringLiteral("NODE_FAIL"), QStringLiteral("PREEMPTED"),
+            QStringLiteral("BOOT_FAIL"), QStringLiteral("DEADLINE"), QStringLiteral("OUT_OF_MEMORY"),
+            QStringLiteral("REVOKED")};
+}
+
 // The job ids of the last submission, kept in the folder.
 const QString jobsFile = QStringLiteral("jobs");
 
@@ -90,6 +135,37 @@ QString SlurmSubmission::submit(QTextStream &out)
     if (m_sbatch.isEmpty())
         return QStringLiteral("no sbatch on the PATH: --slurm submits to the Slurm cluster of this machine "
                               "(Debian package slurm-client)");
+    const QString folder = QFileInfo(m_folder).absoluteFilePath();
+    const int n = m_options.slurmParts;
+    // Every path in the scripts is one quoted word, on the lines of the
+    // command alone: a comment ends at a newline, and sbatch reads the
+    // comments before the first command for options of its own.
+    ShellWords word;
+    // Each part draws with as many of llvmpipe's threads as its task has CPUs.
+    const QByteArray partScript = "#!/bin/sh\n"
+            "# Part $SLURM_ARRAY_TASK_ID of " + QByteArray::number(n) + " of the capture that join.sh beside this "
+            "joins, as capture --slurm submitted it.\n"
+            "threads=${SLURM_CPUS_PER_TASK:-${SLURM_CPUS_ON_NODE:-}}\n"
+            "if [ -n \"$threads\" ]; then LP_NUM_THREADS=$threads; export LP_NUM_THREADS; fi\n"
+            "exec " + word(QStringList{m_program} + m_options.pictureArguments())
+            + " --part \"$SLURM_ARRAY_TASK_ID/" + QByteArray::number(n) + "\" "
+            + word(folder + QStringLiteral("/part-")) + "\"$SLURM_ARRAY_TASK_ID\"'.mkv'\n";
+    QStringList parts;
+    for (int k = 1; k <= n; ++k)
+        parts << folder + QLatin1Char('/') + partName(k);
+    const QByteArray joinScript = "#!/bin/sh\n"
+            "# The join of the " + QByteArray::number(n) + " parts beside this, as capture --slurm submitted it.\n"
+            "exec " + word(QStringList{m_program, QStringLiteral("--join"), QFileInfo(m_options.video).absoluteFilePath()}
+                           + parts) + "\n";
+    if (!word.problem().isEmpty())
+        return word.problem();
+    // Slurm names the logs itself, reading its own fields in the name.
+    const std::optional<QString> partLogs = SlurmScript::logPattern(folder, QStringLiteral("part-%a.log"));
+    const std::optional<QString> joinLog = SlurmScript::logPattern(folder, QStringLiteral("join.log"));
+    if (!partLogs || !joinLog)
+        return QStringLiteral("%1: Slurm cannot name the logs of the parts in a folder whose path holds a backslash; "
+                              "rename it").arg(onOneLine(folder));
+
     if (!QDir().mkpath(m_folder))
         return QStringLiteral("cannot make the folder for the parts, %1").arg(m_folder);
     const QString queued = stillQueued();
@@ -101,28 +177,6 @@ QString SlurmSubmission::submit(QTextStream &out)
     if (!problem.isEmpty())
         return problem;
 
-    const QString folder = QFileInfo(m_folder).absoluteFilePath();
-    const int n = m_options.slurmParts;
-    // Each part draws with as many of llvmpipe's threads as its task has CPUs.
-    const QString partScript = QStringLiteral(
-            "#!/bin/sh\n"
-            "# Part $SLURM_ARRAY_TASK_ID of %1 of %2, as capture --slurm submitted it.\n"
-            "threads=${SLURM_CPUS_PER_TASK:-${SLURM_CPUS_ON_NODE:-}}\n"
-            "if [ -n \"$threads\" ]; then LP_NUM_THREADS=$threads; export LP_NUM_THREADS; fi\n"
-            "exec %3 --part \"$SLURM_ARRAY_TASK_ID/%1\" %4\"$SLURM_ARRAY_TASK_ID\"'.mkv'\n")
-            .arg(n).arg(QFileInfo(m_options.video).absoluteFilePath(),
-                        quotedAll(QStringList{m_program} + m_options.pictureArguments()),
-                        quoted(folder + QStringLiteral("/part-")));
-    QStringList parts;
-    for (int k = 1; k <= n; ++k)
-        parts << folder + QLatin1Char('/') + partName(k);
-    const QString joinScript = QStringLiteral(
-            "#!/bin/sh\n"
-            "# The join of the %1 parts of %2, as capture --slurm submitted it.\n"
-            "exec %3\n")
-            .arg(n).arg(QFileInfo(m_options.video).absoluteFilePath(),
-                        quotedAll(QStringList{m_program, QStringLiteral("--join"),
-                                              QFileInfo(m_options.video).absoluteFilePath()} + parts));
     for (const auto &[name, text] : {std::pair{QStringLiteral("part.sh"), partScript},
                                      std::pair{QStringLiteral("join.sh"), joinScript}}) {
         const QString failure = writeFile(name, text, true);
@@ -134,7 +188,7 @@ QString SlurmSubmission::submit(QTextStream &out)
     if (!missing.isEmpty()) {
         const QString failure = sbatch(slurmOptions(true) + QStringList{
                 QStringLiteral("--array=%1").arg(arrayList(missing)),
-                QStringLiteral("--output=%1/part-%a.log").arg(folder),
+                QStringLiteral("--output=") + *partLogs,
                 folder + QStringLiteral("/part.sh")}, &partsJob);
         if (!failure.isEmpty())
             return QStringLiteral("sbatch refused the parts: %1").arg(failure);
@@ -143,14 +197,14 @@ QString SlurmSubmission::submit(QTextStream &out)
     if (!partsJob.isEmpty())
         joinOptions << QStringLiteral("--dependency=afterok:%1").arg(partsJob) << QStringLiteral("--kill-on-invalid-dep=yes");
     QString joinJob;
-    const QString failure = sbatch(joinOptions + QStringList{QStringLiteral("--output=%1/join.log").arg(folder),
+    const QString failure = sbatch(joinOptions + QStringList{QStringLiteral("--output=") + *joinLog,
                                                              folder + QStringLiteral("/join.sh")}, &joinJob);
     if (!failure.isEmpty())
         return QStringLiteral("sbatch refused the join%1: %2")
                 .arg(partsJob.isEmpty() ? QString() : QStringLiteral(" (the parts are job %1; scancel %1 to stop "
                                                                      "them)").arg(partsJob), failure);
     const QString jobs = partsJob.isEmpty() ? joinJob : partsJob + QLatin1Char(',') + joinJob;
-    const QString kept = writeFile(jobsFile, jobs + QLatin1Char('\n'), false);
+    const QString kept = writeFile(jobsFile, jobs.toLatin1() + '\n', false);
     if (!kept.isEmpty())
         out << QStringLiteral("capture: warning: %1\n").arg(kept);
 
@@ -197,31 +251,73 @@ QString SlurmSubmission::findMissing(QList<int> *missing) const
 
 QString SlurmSubmission::stillQueued() const
 {
-    QFile record(QDir(m_folder).filePath(jobsFile));
+    const QString recordPath = QDir(m_folder).filePath(jobsFile);
+    QFile record(recordPath);
+    if (!record.exists())
+        return {};
+    if (!record.open(QIODevice::ReadOnly))
+        return QStringLiteral("%1: cannot read the jobs submitted earlier: %2").arg(recordPath, record.errorString());
+    const QString jobs = QString::fromLatin1(record.read(4096)).trimmed();
+    if (!QRegularExpression(QStringLiteral("^[0-9]+(,[0-9]+)*$")).match(jobs).hasMatch())
+        return QStringLiteral("%1 does not hold the job ids of an earlier submission; remove it once no job of this "
+                              "capture is queued or running (squeue), then run this again").arg(recordPath);
     const QString squeue = QStandardPaths::findExecutable(QStringLiteral("squeue"));
-    if (squeue.isEmpty() || !record.open(QIODevice::ReadOnly))
-        return {};
-    const QString jobs = QString::fromLatin1(record.readAll()).trimmed();
-    if (jobs.isEmpty())
-        return {};
+    if (squeue.isEmpty())
+        return QStringLiteral("no squeue on the PATH to ask whether the jobs %1 submitted earlier for %2 have ended "
+                              "(Debian package slurm-client)").arg(jobs, m_options.video);
+    const auto cannotTell = [&](const QString &said) {
+        return QStringLiteral("cannot tell whether the jobs %1 submitted earlier for %2 have ended: squeue %3; check "
+                              "that the Slurm controller answers (scontrol ping, squeue -j %1), then run this again")
+                .arg(jobs, m_options.video, said);
+    };
+
+    // Every job in every state, so that an ended one is told by its state,
+    // one line a job (an array's tasks each by the array's id): "41 RUNNING".
     QProcess query;
-    query.start(squeue, {QStringLiteral("-h"), QStringLiteral("-o"), QStringLiteral("%i"), QStringLiteral("-j"), jobs});
-    // Jobs long gone are unknown to squeue, which then fails: nothing queued.
-    if (!query.waitForFinished(slurmMs) || query.exitCode() != 0
-        || query.readAllStandardOutput().trimmed().isEmpty())
+    query.setStandardInputFile(QProcess::nullDevice());
+    query.start(squeue, {QStringLiteral("--noheader"), QStringLiteral("--states=all"), QStringLiteral("--format=%F %T"),
+                         QStringLiteral("--jobs=") + jobs});
+    if (!query.waitForFinished(slurmMs)) {
+        const bool started = query.state() != QProcess::NotRunning;
+        query.kill();
+        query.waitForFinished(1000);
+        return cannotTell(started ? QStringLiteral("did not answer in %1 s").arg(slurmMs / 1000)
+                                  : QStringLiteral("did not start: %1").arg(query.errorString()));
+    }
+    const QString said = QString::fromLocal8Bit(query.readAllStandardError()).simplified();
+    if (query.exitStatus() != QProcess::NormalExit)
+        return cannotTell(QStringLiteral("crashed"));
+    if (query.exitCode() != 0) {
+        // Slurm's answer for a job it no longer knows, asked for alone.
+        if (said.contains(QLatin1String("Invalid job id specified")))
+            return {};
+        return cannotTell(QStringLiteral("failed: %1")
+                          .arg(said.isEmpty() ? QStringLiteral("exit status %1").arg(query.exitCode()) : said));
+    }
+    // A job it no longer knows, asked for with others, is left out.
+    const QStringList ours = jobs.split(QLatin1Char(','));
+    bool running = false;
+    for (const QString &line : QString::fromLocal8Bit(query.readAllStandardOutput()).split(QLatin1Char('\n'),
+                                                                                            Qt::SkipEmptyParts)) {
+        const QStringList fields = line.simplified().split(QLatin1Char(' '));
+        if (fields.size() != 2 || !ours.contains(fields[0]))
+            return cannotTell(QStringLiteral("answered what is not the state of these jobs: %1").arg(line.simplified()));
+        running = running || !endedStates().contains(fields[1]);
+    }
+    if (!running)
         return {};
     return QStringLiteral("the jobs %1 submitted earlier for %2 are still queued or running: wait for them "
                           "(squeue -j %1), or cancel them (scancel %3)")
             .arg(jobs, m_options.video, QString(jobs).replace(QLatin1Char(','), QLatin1Char(' ')));
 }
 
-QString SlurmSubmission::writeFile(const QString &name, const QString &text, bool executable) const
+QString SlurmSubmission::writeFile(const QString &name, const QByteArray &text, bool executable) const
 {
     PendingOutput output(QDir(m_folder).filePath(name));
     if (!output.create())
         return output.error();
     QFile file(output.path());
-    if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0 || !file.flush())
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.flush())
         return QStringLiteral("cannot write %1: %2").arg(output.target(), file.errorString());
     if (executable) {
         // Runnable by whoever may read it, as chmod +x makes it under the umask.
@@ -239,7 +335,8 @@ QString SlurmSubmission::writeFile(const QString &name, const QString &text, boo
 
 QStringList SlurmSubmission::slurmOptions(bool forParts) const
 {
-    const QString name = QStringLiteral("capture-") + QFileInfo(m_options.video).completeBaseName();
+    // On one line, as squeue shows it.
+    const QString name = QStringLiteral("capture-") + QFileInfo(m_options.video).completeBaseName().simplified();
     QStringList options{QStringLiteral("--parsable"),
                         QStringLiteral("--job-name=%1").arg(forParts ? name : name + QStringLiteral("-join")),
                         QStringLiteral("--chdir=%1").arg(QDir::currentPath())};

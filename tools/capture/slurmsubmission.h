@@ -36,7 +36,7 @@ public:
 private:
     QString findMissing(QList<int> *missing) const;
     QString stillQueued() const;
-    QString writeFile(const QString &name, const QString &text, bool executable) const;
+    QString writeFile(const QString &name, const QByteArray &text, bool executable) const;
     QStringList slurmOptions(bool forParts) const;
     QString sbatch(const QStringList &arguments, QString *job) const;
 
