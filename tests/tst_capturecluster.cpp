@@ -8,6 +8,7 @@
 #include "slurmjobs.h"
 
 #include <QDirIterator>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -40,6 +41,7 @@ private slots:
     void partsDrawOnTheirOwnGpus_data();
     void partsDrawOnTheirOwnGpus();
     void pathsOfAnyKindComeThroughTheClusterAsTheyAre();
+    void controllerThatDoesNotAnswerSubmitsNothing();
 
 private:
     // capture --slurm 3 in a folder, as a node without a display runs it.
@@ -238,6 +240,52 @@ void CaptureClusterTest::pathsOfAnyKindComeThroughTheClusterAsTheyAre()
         if (QFileInfo(everything.next()).fileName().startsWith(QLatin1String("pwned")))
             run << everything.filePath();
     QVERIFY2(run.isEmpty(), qPrintable(run.join(QLatin1Char(' '))));
+}
+
+void CaptureClusterTest::controllerThatDoesNotAnswerSubmitsNothing()
+{
+    // Slurm's own squeue, asking a controller at a port where none listens,
+    // as it finds a controller too busy to answer; sbatch would still reach
+    // the real one, so whatever capture takes for "gone" is submitted.
+    QTemporaryDir folder;
+    QTemporaryDir bin;
+    QFile conf(qEnvironmentVariable("SLURM_CONF"));
+    QVERIFY(conf.open(QIODevice::ReadOnly));
+    QByteArray text = conf.readAll();
+    text.replace(QRegularExpression(QStringLiteral("SlurmctldPort=\\d+")).match(QString::fromUtf8(text))
+                         .captured(0).toUtf8(), "SlurmctldPort=9");
+    QFile dead(bin.filePath(QStringLiteral("dead.conf")));
+    QVERIFY(dead.open(QIODevice::WriteOnly) && dead.write(text) == text.size());
+    dead.close();
+    const QString squeue = QStandardPaths::findExecutable(QStringLiteral("squeue"));
+    QVERIFY(!squeue.isEmpty());
+    QFile wrapper(bin.filePath(QStringLiteral("squeue")));
+    QVERIFY(wrapper.open(QIODevice::WriteOnly));
+    wrapper.write(QStringLiteral("#!/bin/sh\nSLURM_CONF='%1' exec '%2' \"$@\"\n").arg(dead.fileName(), squeue).toUtf8());
+    wrapper.close();
+    QVERIFY(wrapper.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+
+    // The jobs of an earlier submission, as it records them.
+    QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("show.parts")));
+    QFile record(folder.filePath(QStringLiteral("show.parts/jobs")));
+    QVERIFY(record.open(QIODevice::WriteOnly) && record.write("1,2\n") > 0);
+    record.close();
+    QVERIFY(QFile::copy(m_dir.filePath(QStringLiteral("music.bmm")), folder.filePath(QStringLiteral("music.bmm"))));
+    const QMap<QString, QByteArray> before = snapshot(folder.path());
+
+    QProcessEnvironment environment = withoutDisplay();
+    environment.insert(QStringLiteral("PATH"), bin.path() + QLatin1Char(':') + environment.value(QStringLiteral("PATH")));
+    const ProcessRun::Result result = ProcessRun::run(QStringLiteral(CAPTURE_EXECUTABLE),
+            QStringList{"--slurm", "3"} + stretch + QStringList{"show.mkv"}, {folder.path(), environment, 240000});
+    const QString said = result.outText() + result.errText();
+    QCOMPARE(result.exitCode, 1);
+    const QStringList lines = said.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QVERIFY2(lines.size() == 1 && lines.first().contains(QLatin1String("cannot tell whether the jobs 1,2"))
+             && lines.first().contains(QLatin1String("Unable to contact slurm controller"))
+             && lines.first().contains(QLatin1String("scontrol ping")), qPrintable(said));
+    // Nothing queued on the real controller, nothing written.
+    QCOMPARE(ProcessRun::runTool(QStringLiteral("squeue"), {"-h", "-o", "%i"}).outText().trimmed(), QString());
+    QVERIFY(snapshot(folder.path()) == before);
 }
 
 QTEST_MAIN(CaptureClusterTest)
