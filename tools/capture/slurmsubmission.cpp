@@ -145,6 +145,8 @@ QString SlurmSubmission::submit(QTextStream &out)
     const QByteArray partScript = "#!/bin/sh\n"
             "# Part $SLURM_ARRAY_TASK_ID of " + QByteArray::number(n) + " of the capture that join.sh beside this "
             "joins, as capture --slurm submitted it.\n"
+            "# It draws on the GPU Slurm allotted it, through EGL, not on a display the submitting shell had.\n"
+            "unset DISPLAY WAYLAND_DISPLAY\n"
             "threads=${SLURM_CPUS_PER_TASK:-${SLURM_CPUS_ON_NODE:-}}\n"
             "if [ -n \"$threads\" ]; then LP_NUM_THREADS=$threads; export LP_NUM_THREADS; fi\n"
             "exec " + word(QStringList{m_program} + m_options.pictureArguments())
