@@ -105,6 +105,7 @@ QString PendingOutput::makeHidden(const QString &folder, const QString &name)
     // old one was; should the system refuse either, it stays private or in
     // the user's group. A file keeps no set-id bit: new contents do not run
     // with the old one's rights. A folder keeps its set-group and sticky bits.
+    // (The system's calls: Qt 5 makes files and folders in no mode of ours.)
     const mode_t made = replaces ? (file ? 0600 : 0700) : (file ? 0666 : 0777);
     for (int attempt = 0; attempt < maxNameTries; ++attempt) {
         const QString path = QDir(folder).filePath(QStringLiteral(".%1-%2").arg(name, randomSuffix()));
