@@ -18,16 +18,37 @@ std::optional<int> clockFromSeconds(double seconds)
 
 namespace {
 
+// The longest part of a line a refusal quotes.
+constexpr int quotedLength = 60;
+
+// A field of the file as a refusal quotes it: whatever the file holds, one
+// line a terminal only prints (a control or format character, a carriage
+// return or an escape sequence, shown as \uXXXX), cut short when long.
+QString quoted(const QString &field)
+{
+    QString shown;
+    for (const QChar c : field.left(quotedLength)) {
+        if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format
+            || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
+            shown += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+        else
+            shown += c;
+    }
+    if (field.size() > quotedLength)
+        shown += QStringLiteral("...");
+    return QStringLiteral("\"%1\"").arg(shown);
+}
+
 // A time in seconds from a line of the file, or a failure naming the line.
 int clockAt(const QString &path, int number, const QString &field, const QString &what)
 {
     bool ok = false;
     const double seconds = field.toDouble(&ok);
     if (!ok)
-        throw Failure(QStringLiteral("%1:%2: not a %3 in seconds: \"%4\"").arg(path).arg(number).arg(what, field));
+        throw Failure(QStringLiteral("%1:%2: not a %3 in seconds: %4").arg(path).arg(number).arg(what, quoted(field)));
     const std::optional<int> clock = clockFromSeconds(seconds);
     if (!clock)
-        throw Failure(QStringLiteral("%1:%2: %3 out of range: \"%4\"").arg(path).arg(number).arg(what, field));
+        throw Failure(QStringLiteral("%1:%2: %3 out of range: %4").arg(path).arg(number).arg(what, quoted(field)));
     return *clock;
 }
 

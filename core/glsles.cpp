@@ -12,8 +12,11 @@ const char *const header = "#version 300 es\n"
 bool isVersionLine(const std::string &line)
 {
     const std::size_t first = line.find_first_not_of(" \t");
-    return first != std::string::npos && line.compare(first, 1, "#") == 0
-            && line.find("version", first + 1) == line.find_first_not_of(" \t", first + 1);
+    if (first == std::string::npos || line.compare(first, 1, "#") != 0)
+        return false;
+    // "#" and blanks alone is a directive that does nothing, not a version line.
+    const std::size_t word = line.find_first_not_of(" \t", first + 1);
+    return word != std::string::npos && line.compare(word, 7, "version") == 0;
 }
 
 } // namespace

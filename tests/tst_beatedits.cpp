@@ -38,6 +38,10 @@ void BeatEditsTest::editsKeepTheListInOrder_data()
              {"nudge on", {500, 1000, 1500}, "nudge", 1, 1, {500, 1001, 1500}, 1},
              {"nudge back by ten", {500, 1000, 1500}, "nudge", 1, -10, {500, 990, 1500}, 1},
              {"nudge past a neighbour", {500, 1000, 1005}, "nudge", 1, 10, {500, 1005, 1010}, 2},
+             // Found by fuzzing the kept edits: a beat near the clock's end
+             // (2^31 - 1, a kept "4294967.294") nudged on stops there rather
+             // than wrapping round to a negative time.
+             {"nudge to the clock's end", {500, 2147483642}, "nudge", 1, 10, {500, 2147483647}, 1},
              {"move past two", {100, 200, 300, 400}, "move", 0, 350, {200, 300, 350, 400}, 2},
              {"move in a list out of order stays put", {1000, 500, 700}, "move", 2, 200, {1000, 500, 200}, 2}});
 }

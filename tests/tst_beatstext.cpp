@@ -65,7 +65,16 @@ void BeatsTextTest::aBadLineFailsNamingTheFileAndTheLine_data()
              {"a bad end", "\n\n1.0\tlater\tbad\n", "3: not a label end in seconds: \"later\""},
              {"a start out of range", "1e300\t1e300\thuge\n", "1: label start out of range: \"1e300\""},
              {"a time out of range", "# x\n-5e6\n", "2: time out of range: \"-5e6\""},
-             {"words with spaces", "0.5 0.5 kick\n", "1: not a time in seconds: \"0.5 0.5 kick\""}});
+             {"words with spaces", "0.5 0.5 kick\n", "1: not a time in seconds: \"0.5 0.5 kick\""},
+             // Found by fuzzing: a line is quoted as a terminal only prints
+             // it (an escape sequence that would retitle it, a right-to-left
+             // mark that would turn the line around, shown by their code
+             // points) and cut at 60 characters.
+             {"an escape sequence", "0.5\n\x1b]0;owned\x07\n",
+              "2: not a time in seconds: \"\\u001b]0;owned\\u0007\""},
+             {"a right-to-left mark", "\xe2\x80\xae" "1.0\n", "1: not a time in seconds: \"\\u202e1.0\""},
+             {"a line of 70 characters", QByteArray(70, 'x'),
+              "1: not a time in seconds: \"" + QString(60, QLatin1Char('x')) + "...\""}});
 }
 
 void BeatsTextTest::aBadLineFailsNamingTheFileAndTheLine()

@@ -34,6 +34,11 @@ void GlslEsTest::stageBecomesGlslEsKeepingItsLines_data()
              {"a comment that names a version is no version line", "// version 2\n#version 330 core\n",
               header + "#line 1\n// version 2\n#version 330 core\n"},
              {"a version line alone", "#version 330 core", header + "#line 2\n"},
+             // Found by fuzzing: a line of "#" alone (a directive that does
+             // nothing) was taken for the version line and left out.
+             {"a first line of # alone is the maker's", "#\nvoid main() {}\n", header + "#line 1\n#\nvoid main() {}\n"},
+             {"# and blanks are the maker's", " #  \nx\n", header + "#line 1\n #  \nx\n"},
+             {"a directive that is no version", "#define A 1\n", header + "#line 1\n#define A 1\n"},
              {"Windows line ends kept", "#version 330 core\r\nvoid main() {}\r\n", header + "#line 2\nvoid main() {}\r\n"}});
 }
 

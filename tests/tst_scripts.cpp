@@ -173,7 +173,11 @@ void ScriptsTest::makeTakesOneStepAtATimeUnderJobs()
     QVERIFY(writeScript(work.filePath(QStringLiteral("bin/npm")), "exit 0"));
     QVERIFY(writeScript(work.filePath(QStringLiteral("scripts/install-deps")), "exit 0"));
     QVERIFY(writeScript(work.filePath(QStringLiteral("scripts/with-x")), note));
-    QVERIFY(writeScript(work.filePath(QStringLiteral("build-fuzz/fuzz_beatlist")), note + "echo 'Done 1 runs' >&2"));
+    // Every reader's fuzzer, in the order make runs them.
+    const QStringList fuzzers{"beatlist", "partrecord", "beatstext", "recovery", "glsles"};
+    for (const QString &fuzzer : fuzzers)
+        QVERIFY(writeScript(work.filePath(QStringLiteral("build-fuzz/fuzz_") + fuzzer),
+                            note + "echo 'stat::number_of_executed_units: 1' >&2"));
 
     const ProcessRun::Result make = ProcessRun::run(QStringLiteral("make"),
             {"-f", repository + QStringLiteral("/Makefile"), "-j4", "test"},
@@ -183,14 +187,16 @@ void ScriptsTest::makeTakesOneStepAtATimeUnderJobs()
     QFile log(steps);
     QVERIFY(log.open(QIODevice::ReadOnly));
     const QStringList lines = QString::fromLocal8Bit(log.readAll()).split('\n', Qt::SkipEmptyParts);
-    QCOMPARE(lines.size(), 6); // the fuzzer and the two suites
+    const int fuzzLines = 2 * int(fuzzers.size());
+    QCOMPARE(lines.size(), fuzzLines + 4); // the fuzzers and the two suites
     for (int i = 0; i < lines.size(); i += 2) {
         QVERIFY2(lines[i].startsWith(QLatin1String("start ")), qPrintable(lines.join('\n')));
         QVERIFY2(lines[i + 1].startsWith(QLatin1String("end ")), qPrintable(lines.join('\n')));
     }
-    QVERIFY(lines[0].contains(QLatin1String("fuzz_beatlist")));
-    QVERIFY(lines[2].contains(QLatin1String("--test-dir build ")));
-    QVERIFY(lines[4].contains(QLatin1String("--test-dir build-asan ")));
+    for (int i = 0; i < fuzzers.size(); ++i)
+        QVERIFY2(lines[2 * i].contains(QStringLiteral("fuzz_") + fuzzers[i] + QLatin1Char(' ')), qPrintable(lines[2 * i]));
+    QVERIFY(lines[fuzzLines].contains(QLatin1String("--test-dir build ")));
+    QVERIFY(lines[fuzzLines + 2].contains(QLatin1String("--test-dir build-asan ")));
 }
 
 QTEST_GUILESS_MAIN(ScriptsTest)

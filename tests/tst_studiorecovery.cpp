@@ -92,6 +92,11 @@ void StudioRecoveryTest::aSignalKeepsTheUnsavedEditsAndTheNextStartTakesThemBack
              {"nothing unsaved", SIGTERM, QByteArray(), QByteArray(), QByteArray(), {-999}},
              {"a kept file that cannot be read", SIGTERM, "1.0\nsoon\n",
               "studio: music.bmm.unsaved-beats:2: not a time in seconds: \"soon\": not taken back\n",
+              QByteArray(), {-999}},
+             // Anyone who can write the music's folder can leave it: its
+             // line is quoted as a terminal only prints it.
+             {"a kept file that would clear the terminal", SIGTERM, "\x1b[2J\n",
+              "studio: music.bmm.unsaved-beats:1: not a time in seconds: \"\\u001b[2J\": not taken back\n",
               QByteArray(), {-999}}});
 }
 

@@ -5,6 +5,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
+#include <cmath>
+
 QString framesText(qint64 first, qint64 count)
 {
     if (count == 1)
@@ -51,13 +54,39 @@ QString PartRecord::toText() const
     return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
 }
 
+namespace {
+
+// No character a terminal acts on rather than prints (a carriage return, an
+// escape sequence, a mark that turns the line around).
+bool isPrintable(const QString &text)
+{
+    return std::none_of(text.cbegin(), text.cend(), [](QChar c) {
+        return c.category() == QChar::Other_Control || c.category() == QChar::Other_Format
+                || c == QChar::LineSeparator || c == QChar::ParagraphSeparator;
+    });
+}
+
+} // namespace
+
 std::optional<PartRecord> PartRecord::fromText(const QString &text)
 {
     const QJsonObject object = QJsonDocument::fromJson(text.toUtf8()).object();
+    // Every number a whole one from 0 to mostFrames, so that the sums and
+    // the sound's samples that a join works out stay far inside 64 bits,
+    // whatever another machine's file says.
+    bool wholeNumbers = true;
+    const auto whole = [&](const char *key) {
+        const QJsonValue value = object.value(QLatin1String(key));
+        const double number = value.toDouble(-1.0);
+        if (!value.isDouble() || !(number >= 0.0 && number <= double(mostFrames)) || number != std::floor(number)) {
+            wholeNumbers = false;
+            return qint64(0);
+        }
+        return qint64(number);
+    };
     PartRecord record;
-    record.part = object.value(QStringLiteral("part")).toInt();
-    record.parts = object.value(QStringLiteral("parts")).toInt();
-    const auto whole = [&](const char *key) { return qint64(object.value(QLatin1String(key)).toDouble(-1)); };
+    record.part = int(whole("part"));
+    record.parts = int(whole("parts"));
     record.first = whole("first");
     record.count = whole("count");
     record.wholeFirst = whole("wholeFirst");
@@ -67,11 +96,20 @@ std::optional<PartRecord> PartRecord::fromText(const QString &text)
         record.shape.insert(each.key(), each.value().toString());
     record.device = object.value(QStringLiteral("device")).toString();
     record.renderer = object.value(QStringLiteral("renderer")).toString();
+    // Its words are said on the maker's terminal: a capture writes only
+    // printable ones, of a line at most.
+    bool printable = record.device.size() <= longestText && isPrintable(record.device)
+            && record.renderer.size() <= longestText && isPrintable(record.renderer);
+    for (auto each = record.shape.cbegin(); each != record.shape.cend(); ++each)
+        printable = printable && each.key().size() <= longestText && isPrintable(each.key())
+                && each.value().size() <= longestText && isPrintable(each.value());
     // A record that does not hold together is no record.
-    if (record.parts < 1 || record.part < 1 || record.part > record.parts || record.count < 1 || record.first < 0
-        || record.wholeCount < 1 || record.wholeFirst < 0 || record.first < record.wholeFirst
+    bool fpsRead = false;
+    const int fps = record.shape.value(QStringLiteral("--fps")).toInt(&fpsRead);
+    if (!wholeNumbers || !printable || record.parts < 1 || record.part < 1 || record.part > record.parts || record.count < 1
+        || record.wholeCount < 1 || record.first < record.wholeFirst
         || record.first + record.count > record.wholeFirst + record.wholeCount
-        || record.shape.value(QStringLiteral("--fps")).toInt() < 1)
+        || !fpsRead || fps < 1 || fps > mostFps)
         return std::nullopt;
     return record;
 }

@@ -45,7 +45,19 @@ struct PartRecord
 
     bool hasSound() const { return shape.value(QStringLiteral("--music")) != CaptureOptions::noMusic(); }
 
+    // A record's numbers from another machine are taken up to these: far
+    // beyond any capture (the show lasts 38.2 s, at most 1000 frames a
+    // second), far within what the join's sums can hold.
+    static constexpr qint64 mostFrames = (qint64(1) << 31) - 1;
+    static constexpr int mostFps = 1000;
+    // Its words (the shape's, the device's and the renderer's) up to this
+    // many characters, and printable.
+    static constexpr int longestText = 200;
+
     QString toText() const;
+    // The record a text holds, or nothing when it holds none that holds
+    // together (frames outside the whole, numbers that are not whole or
+    // out of range, no frame rate, words that are no printable line).
     static std::optional<PartRecord> fromText(const QString &text);
 
     // "part 2 of 3, frames 13 to 16".

@@ -2,6 +2,7 @@
 #include "musicfile.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -75,6 +76,15 @@ QString BeatEdits::moveSelected(int clock, bool joinLast)
     after.insert(place, clock);
     apply(QStringLiteral("beat moved to %1").arg(clockText(clock)), after, place, joinLast);
     return {};
+}
+
+QString BeatEdits::nudgeSelected(int units)
+{
+    if (m_selected < 0)
+        return noneSelected();
+    // A beat kept from elsewhere may stand at the clock's very end.
+    const qint64 moved = qint64(m_beats[m_selected]) + units;
+    return moveSelected(int(std::clamp<qint64>(moved, std::numeric_limits<int>::min(), std::numeric_limits<int>::max())));
 }
 
 void BeatEdits::replaceAll(const QList<int> &beats, const QString &what)

@@ -30,7 +30,8 @@ public:
     // The whole list at once (beats kept from an earlier session, say): one
     // edit, undone back to the list before it.
     void replaceAll(const QList<int> &beats, const QString &what);
-    QString nudgeSelected(int units) { return m_selected < 0 ? noneSelected() : moveSelected(m_beats[m_selected] + units); }
+    // The selected beat by units, as far as the clock's values go.
+    QString nudgeSelected(int units);
 
     bool undo();
     bool redo();
