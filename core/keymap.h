@@ -28,16 +28,27 @@ struct Binding
     float seconds;       // what a Seek moves the show time by
 };
 
+// The show's keys, numbered as Qt numbers them.
+namespace Key {
+constexpr int up = 0x01000013;
+constexpr int down = 0x01000015;
+constexpr int right = 0x01000014;
+constexpr int left = 0x01000012;
+constexpr int space = 0x20;
+constexpr int returnKey = 0x01000004;
+constexpr int escape = 0x01000000;
+} // namespace Key
+
 // The physical keys: the keypad's Enter (Qt::Key_Enter, "NumpadEnter") is
 // not Return and does nothing.
 constexpr Binding bindings[] = {
-    {0x01000013, "ArrowUp", Action::Seek, ShowTime::bigStep},
-    {0x01000015, "ArrowDown", Action::Seek, -ShowTime::bigStep},
-    {0x01000014, "ArrowRight", Action::Seek, ShowTime::smallStep},
-    {0x01000012, "ArrowLeft", Action::Seek, -ShowTime::smallStep},
-    {0x20, "Space", Action::Hold, 0.0f},
-    {0x01000004, "Enter", Action::Restart, 0.0f},
-    {0x01000000, "Escape", Action::Quit, 0.0f},
+    {Key::up, "ArrowUp", Action::Seek, ShowTime::bigStep},
+    {Key::down, "ArrowDown", Action::Seek, -ShowTime::bigStep},
+    {Key::right, "ArrowRight", Action::Seek, ShowTime::smallStep},
+    {Key::left, "ArrowLeft", Action::Seek, -ShowTime::smallStep},
+    {Key::space, "Space", Action::Hold, 0.0f},
+    {Key::returnKey, "Enter", Action::Restart, 0.0f},
+    {Key::escape, "Escape", Action::Quit, 0.0f},
 };
 
 // What a key does; a key not in the table does nothing.

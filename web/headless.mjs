@@ -123,9 +123,9 @@ export async function launchFirefox() {
 
 // A page of the show at a size, its console lines gathered; the program
 // has started once this returns.
-export async function openShow(browser, url, { width = 320, height = 180, scale = 1, beforeLoad } = {}) {
+export async function openShow(browser, url, { width = 320, height = 180, scale = 1, touch = false, beforeLoad } = {}) {
     const page = await browser.newPage();
-    await page.setViewport({ width, height, deviceScaleFactor: scale });
+    await page.setViewport({ width, height, deviceScaleFactor: scale, hasTouch: touch });
     const lines = [];
     const errors = [];
     page.on('console', (message) => {

@@ -12,8 +12,8 @@ EM_JS(double, pageNow, (), { return ShowPage.now(); });
 EM_JS(int, pageClockIsHeld, (), { return ShowPage.clockIsHeld() ? 1 : 0; });
 EM_JS(void, pageLog, (const char *line), { ShowPage.log(UTF8ToString(line)); });
 EM_JS(void, pageFail, (const char *line), { ShowPage.fail(UTF8ToString(line)); });
-EM_JS(void, pageFrameDrawn, (int frame, float showTime, int pictured), {
-    ShowPage.frameDrawn(frame, showTime, pictured !== 0);
+EM_JS(void, pageFrameDrawn, (int frame, float showTime, int pictured, int held), {
+    ShowPage.frameDrawn(frame, showTime, pictured !== 0, held !== 0);
 });
 // The music's layout and pace come from the show's rules, so that the page
 // and its audio worklet type none of them again.
@@ -46,7 +46,10 @@ double now()
 bool clockIsHeld() { return pageClockIsHeld() != 0; }
 void log(const std::string &line) { pageLog(line.c_str()); }
 void fail(const std::string &line) { pageFail(line.c_str()); }
-void frameDrawn(int frame, float showTime, bool pictured) { pageFrameDrawn(frame, showTime, pictured ? 1 : 0); }
+void frameDrawn(int frame, float showTime, bool pictured, bool held)
+{
+    pageFrameDrawn(frame, showTime, pictured ? 1 : 0, held ? 1 : 0);
+}
 void openMusic()
 {
     pageOpenMusic(ShowFiles::music, ShowFiles::webSoundtrack, ShowFiles::silentShow, MusicFile::sampleRate, MusicFile::bytesPerFrame, MusicFile::framesPerCallback,

@@ -20,9 +20,10 @@ void log(const std::string &line);
 // A failure: one line on the page and on the console; the show goes on.
 void fail(const std::string &line);
 
-// The frame just drawn, and whether it holds the scene (the stages have
-// been built), for the page's tests and benchmark.
-void frameDrawn(int frame, float showTime, bool pictured);
+// The frame just drawn, whether it holds the scene (the stages have been
+// built) and whether the show time is held, for the page's tests and
+// benchmark.
+void frameDrawn(int frame, float showTime, bool pictured, bool held);
 
 // Starts fetching the music file's head, handing the page the file's name,
 // the music's layout and pace and the silent show's words; its bytes come

@@ -162,8 +162,12 @@ class MusicStream {
         return used;
     }
 
-    // Inside the click or key that starts the show: browsers start sound only there.
+    // Inside the click or key that starts the show: browsers start sound only
+    // there. Again at the end, the music from its start: a decoded soundtrack
+    // is kept, a streamed music file is read again.
     play() {
+        if (this.context)
+            this.rewind();
         this.context = new AudioContext({ sampleRate: this.layout.sampleRate, latencyHint: 'interactive' });
         this.context.resume();
         this.started = this.headRead.then((whole) => {
@@ -178,8 +182,10 @@ class MusicStream {
             // The line stands only while the sound does not play: a context
             // that starts later takes it away, and its music starts the
             // show timer again.
+            const context = this.context;
             setTimeout(() => {
-                if (this.stopped || this.context.state === 'running')
+                // Not for a context of a show that has ended since.
+                if (this.stopped || this.context !== context || context.state === 'running')
                     return;
                 this.silentLine = this.page.fail(
                     `The browser plays no sound (its audio is ${this.context.state})${this.layout.silentShow}`);
@@ -360,6 +366,22 @@ class MusicStream {
         this.posted += frames;
     }
 
+    rewind() {
+        this.stopped = false;
+        this.clock = 0;
+        this.steps = [];
+        this.consumed = 0;
+        this.posted = 0;
+        this.node = null;
+        this.wakeUp = null;
+        this.startedAt = null;
+        if (this.silentLine)
+            this.page.withdraw(this.silentLine);
+        this.silentLine = null;
+        if (!this.soundtrack)
+            this.open(this.layout);
+    }
+
     stop() {
         this.stopped = true;
         if (this.reader)
@@ -378,7 +400,7 @@ const ShowPage = {
     heldMs: 0,
     running: false,
     // The last frame drawn, for tests and measurements.
-    lastFrame: { frame: 0, showTime: 0, pictured: false },
+    lastFrame: { frame: 0, showTime: 0, pictured: false, held: false },
 
     now() { return this.heldClock ? this.heldMs : performance.now(); },
     clockIsHeld() { return this.heldClock; },
@@ -418,8 +440,8 @@ const ShowPage = {
         status.hidden = false;
     },
 
-    frameDrawn(frame, showTime, pictured) {
-        this.lastFrame = { frame, showTime, pictured };
+    frameDrawn(frame, showTime, pictured, held) {
+        this.lastFrame = { frame, showTime, pictured, held };
     },
 
     start() {
@@ -437,7 +459,7 @@ const ShowPage = {
         if (document.fullscreenElement)
             document.exitFullscreen().catch(() => {});
         const prompt = document.getElementById('prompt');
-        prompt.textContent = 'The show has ended. Reload the page to see it again.';
+        prompt.textContent = 'The show has ended. Click, tap or press a key to see it again.';
         prompt.hidden = false;
     },
 

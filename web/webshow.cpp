@@ -4,6 +4,7 @@
 #include "page.h"
 #include "showfiles.h"
 
+#include <emscripten/emscripten.h>
 #include <emscripten/wget.h>
 
 #include <algorithm>
@@ -54,6 +55,9 @@ WebShow::WebShow()
 
     emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, this, EM_TRUE, onKey);
     emscripten_set_click_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, this, EM_TRUE, onClick);
+    for (const auto set : {emscripten_set_touchstart_callback_on_thread, emscripten_set_touchend_callback_on_thread,
+                           emscripten_set_touchcancel_callback_on_thread})
+        set(EMSCRIPTEN_EVENT_TARGET_WINDOW, this, EM_TRUE, onTouch, EM_CALLBACK_THREAD_CONTEXT_CALLING_THREAD);
 }
 
 // The GL objects of the show, on a new context or on one given back.
@@ -188,10 +192,44 @@ void WebShow::headDone()
 EM_BOOL WebShow::onClick(int, const EmscriptenMouseEvent *, void *show)
 {
     WebShow *self = static_cast<WebShow *>(show);
-    if (self->m_state != State::Waiting)
+    if (self->m_state == State::Running)
         return EM_FALSE;
     self->start();
     return EM_TRUE;
+}
+
+EM_BOOL WebShow::onTouch(int eventType, const EmscriptenTouchEvent *event, void *show)
+{
+    return static_cast<WebShow *>(show)->touch(eventType, *event) ? EM_TRUE : EM_FALSE;
+}
+
+// One finger's gestures while the show runs. Before and after it, a tap
+// is left to become the click that starts the show.
+bool WebShow::touch(int eventType, const EmscriptenTouchEvent &event)
+{
+    if (m_state != State::Running)
+        return false;
+    const double now = emscripten_get_now();
+    int held = 0; // fingers on the screen besides the ones that changed
+    const EmscriptenTouchPoint *changed = nullptr;
+    for (int i = 0; i < event.numTouches; ++i) {
+        if (event.touches[i].isChanged)
+            changed = changed ? changed : &event.touches[i];
+        else
+            ++held;
+    }
+    if (!changed)
+        return false;
+    if (eventType == EMSCRIPTEN_EVENT_TOUCHCANCEL || held > 0)
+        m_gestures.cancel();
+    else if (eventType == EMSCRIPTEN_EVENT_TOUCHSTART)
+        act(m_gestures.down(changed->clientX, changed->clientY, now));
+    else
+        act(m_gestures.up(changed->clientX, changed->clientY, now));
+    // Left to the browser: the page's touch-action keeps it from scrolling
+    // or zooming, and the click it makes of a tap does nothing while the
+    // show runs (a browser may refuse to cancel a touch end, and says so).
+    return false;
 }
 
 EM_BOOL WebShow::onKey(int, const EmscriptenKeyboardEvent *event, void *show)
@@ -200,10 +238,14 @@ EM_BOOL WebShow::onKey(int, const EmscriptenKeyboardEvent *event, void *show)
 }
 
 // Inside the click's or the key's handler, where the page may go full screen
-// and start its sound.
+// and start its sound: the first time, or again after the end.
 void WebShow::start()
 {
     m_state = State::Running;
+    m_show = {};
+    m_timerStarted = false;
+    m_gestures = {};
+    m_lastFrameAt = -1.0;
     Page::start();
     m_fpsTimerStart = Page::now();
     emscripten_request_animation_frame_loop(onFrame, this);
@@ -212,16 +254,20 @@ void WebShow::start()
 bool WebShow::key(const char *code)
 {
     const KeyMap::Binding binding = KeyMap::forDomCode(code);
-    if (m_state == State::Waiting) {
-        // Any key but Escape (with which a browser leaves things) starts the show.
+    if (m_state != State::Running) {
+        // Any key but Escape (with which a browser leaves things) starts the
+        // show, or plays it again.
         if (binding.action == KeyMap::Action::Quit)
             return false;
         start();
         return true;
     }
-    if (m_state == State::Ended)
-        return false;
+    return act(binding);
+}
 
+// What a key, or the gesture that stands for it, does while the show runs.
+bool WebShow::act(const KeyMap::Binding &binding)
+{
     const ShowHost::KeyOutcome outcome = ShowHost::act(m_show, binding, showTimerMs());
     if (outcome.restartTimer) {
         m_timerStart = Page::now();
@@ -255,6 +301,17 @@ bool WebShow::frame()
     if (m_state != State::Running)
         return false;
 
+    // The frame rate is the viewer's, on the real clock: a page whose clock
+    // is held (for tests of its pictures) draws at full resolution.
+    const double now = emscripten_get_now();
+    if (m_lastFrameAt >= 0.0 && !Page::clockIsHeld())
+        m_scale.frameTook(now - m_lastFrameAt);
+    m_lastFrameAt = now;
+    // A tap whose time for a second one is over.
+    act(m_gestures.due(now));
+    if (m_state != State::Running)
+        return false;
+
     // The page's one thread also moves the audio clock, between frames: one
     // reading serves the whole frame.
     const float clock = Page::audioClock();
@@ -269,12 +326,14 @@ bool WebShow::frame()
     const float showTime = frame.uniforms.showTime;
 
     if (m_scene && !m_contextLost) {
-        // The canvas at the device's pixels, which the scene measures in.
+        // The canvas at the device's pixels, which the scene measures in, or
+        // at the fraction of them that keeps the frame rate; the page
+        // stretches it to the canvas.
         double cssWidth = 0.0, cssHeight = 0.0;
         emscripten_get_element_css_size(canvas, &cssWidth, &cssHeight);
         const double ratio = emscripten_get_device_pixel_ratio();
-        const int width = int(std::lround(cssWidth * ratio));
-        const int height = int(std::lround(cssHeight * ratio));
+        const int width = m_scale.side(int(std::lround(cssWidth * ratio)));
+        const int height = m_scale.side(int(std::lround(cssHeight * ratio)));
         if (width != m_width || height != m_height) {
             emscripten_set_canvas_element_size(canvas, width, height);
             m_width = width;
@@ -282,7 +341,7 @@ bool WebShow::frame()
         }
         m_scene->draw(m_width, m_height, frame.uniforms, m_font);
     }
-    Page::frameDrawn(++m_frames, showTime, m_scene && m_scene->isReady() && !m_contextLost);
+    Page::frameDrawn(++m_frames, showTime, m_scene && m_scene->isReady() && !m_contextLost, m_show.paused);
 
     if (frame.over)
         end("its 38.2 s are over");

@@ -2,9 +2,11 @@
 #define WEBSHOW_H
 
 #include "musichead.h"
+#include "renderscale.h"
 #include "webscene.h"
 #include "showfiles.h"
 #include "showhost.h"
+#include "touchgestures.h"
 
 #include <emscripten/html5.h>
 
@@ -15,8 +17,11 @@
 
 // The show in a web page: a shell over the show's host (showhost.h) and its
 // key map, on the page's canvas with WebGL 2, its clock and its music (page.js).
-// The show waits for a first click or key, which browsers require before
-// they play sound, and then runs as on the desktop.
+// The show waits for a first click, tap or key, which browsers require
+// before they play sound, and then runs as on the desktop; touch gestures
+// stand for the keys (touchgestures.h), and where frames are slow the scene
+// is drawn at a lower resolution, stretched to the canvas (renderscale.h).
+// At its end a click, tap or key plays it again.
 class WebShow
 {
 public:
@@ -49,6 +54,7 @@ private:
     static EM_BOOL onFrame(double time, void *show);
     static EM_BOOL onKey(int eventType, const EmscriptenKeyboardEvent *event, void *show);
     static EM_BOOL onClick(int eventType, const EmscriptenMouseEvent *event, void *show);
+    static EM_BOOL onTouch(int eventType, const EmscriptenTouchEvent *event, void *show);
     static void onStageLoaded(unsigned handle, void *stage, void *bytes, unsigned length);
     static void onStageFailed(unsigned handle, void *stage, int status, const char *statusText);
     static EM_BOOL onContextLost(int eventType, const void *reserved, void *show);
@@ -62,6 +68,8 @@ private:
     void start();
     bool frame();
     bool key(const char *code);
+    bool touch(int eventType, const EmscriptenTouchEvent &event);
+    bool act(const KeyMap::Binding &binding);
     void end(const char *why);
 
     // The show timer and the frame-rate report's timer, in whole
@@ -95,6 +103,9 @@ private:
     double m_fpsTimerStart = 0.0;  // since the last frame-rate report
     int m_frames = 0;              // frames drawn since the start
     ShowHost::State m_show;        // the beats fired, the pulse, the frame count, the show time's adjustments
+    TouchGestures m_gestures;
+    RenderScale m_scale;
+    double m_lastFrameAt = -1.0;   // the real clock (not the page's, which tests hold) at the last frame
 };
 
 #endif // WEBSHOW_H

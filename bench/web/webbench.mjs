@@ -113,9 +113,9 @@ async function wholeShow(browser, server, name, size, files = {}) {
     await page.evaluate(() => {
         const frameDrawn = ShowPage.frameDrawn.bind(ShowPage);
         ShowPage.frames = [];
-        ShowPage.frameDrawn = (frame, showTime, pictured) => {
+        ShowPage.frameDrawn = (frame, showTime, pictured, ...rest) => {
             ShowPage.frames.push([performance.now(), showTime, pictured]);
-            frameDrawn(frame, showTime, pictured);
+            frameDrawn(frame, showTime, pictured, ...rest);
         };
     });
     await page.mouse.click(5, 5);

@@ -128,12 +128,12 @@ async function showOverNetwork(browser, megabitsPerSecond) {
                 window.shown = { frames: [], beatFrames: [], statusLines: new Set() };
                 addEventListener('DOMContentLoaded', () => {
                     const frameDrawn = ShowPage.frameDrawn.bind(ShowPage);
-                    ShowPage.frameDrawn = (frame, showTime, pictured) => {
+                    ShowPage.frameDrawn = (frame, showTime, pictured, ...rest) => {
                         shown.frames[frame] = { at: performance.now(), showTime };
                         const status = document.getElementById('status');
                         if (!status.hidden)
                             shown.statusLines.add(status.textContent.replace(/[\d ]+of[\d ]+KB/, ' N of M KB'));
-                        frameDrawn(frame, showTime, pictured);
+                        frameDrawn(frame, showTime, pictured, ...rest);
                     };
                     const log = ShowPage.log.bind(ShowPage);
                     ShowPage.log = (line) => {

@@ -224,6 +224,113 @@ describe('keys', () => {
     });
 });
 
+describe('touch and play again', () => {
+    // A finger dragged from the middle of the page by (dx, dy) CSS pixels,
+    // through the browser's touch emulation.
+    async function swipe(page, dx, dy) {
+        await page.touchscreen.touchStart(160, 90);
+        await page.touchscreen.touchMove(160 + dx, 90 + dy);
+        await page.touchscreen.touchEnd();
+    }
+
+    // The show time once the gesture's key has been taken: a tap waits
+    // 300 ms for a second one, so the hold is waited for as it shows.
+    async function heldAfterTap(page, held) {
+        await page.touchscreen.tap(160, 90);
+        await page.waitForFunction((h) => ShowPage.lastFrame.held === h, { timeout: 60000 }, held);
+    }
+
+    test('each gesture does what its key does, and the end offers to play again', async () => {
+        const { page, lines, errors } = await openShow(browser, server.page('touch', {}, '?clock=held'), { touch: true });
+        // A tap starts the show, as a click does.
+        await page.touchscreen.tap(160, 90);
+        await page.waitForFunction(() => ShowPage.music.startedAt !== null, { timeout: 60000 });
+        // The same moves as the keys' test, by hand: show time = timer /
+        // 1250 + the seeks (right and left a second, up and down ten).
+        assert.equal(await showTimeAfter(page, 2500), 2);
+        await swipe(page, 80, 10);
+        assert.equal(await showTimeAfter(page, 2500), 3);
+        await swipe(page, -10, -70);
+        assert.equal(await showTimeAfter(page, 2500), 13);
+        await swipe(page, 5, 60);
+        assert.equal(await showTimeAfter(page, 2500), 3);
+        await swipe(page, -60, 0);
+        assert.equal(await showTimeAfter(page, 2500), 2);
+        // A tap holds where the show stands; a second lets it run on.
+        await heldAfterTap(page, true);
+        assert.equal(await showTimeAfter(page, 5000), 2);
+        await heldAfterTap(page, false);
+        assert.equal(await showTimeAfter(page, 6250), 3);
+        // A double tap starts the show timer again (at 6250), with no hold.
+        await page.touchscreen.tap(160, 90);
+        await page.touchscreen.tap(160, 90);
+        assert.equal(await showTimeAfter(page, 7500), 1);
+        assert.equal(await page.evaluate(() => ShowPage.lastFrame.held), false);
+
+        // The end, 38.2 s of timer after the restart; a tap plays it again
+        // from 0 with its music (heard at the held clock's 50000).
+        await page.evaluate(() => ShowPage.setClock(6250 + 38201));
+        await page.waitForFunction(() => !ShowPage.running, { timeout: 60000 });
+        assert.equal(await page.$eval('#prompt', (prompt) => prompt.hidden), false);
+        assert.match(await page.$eval('#prompt', (prompt) => prompt.textContent), /see it again/);
+        const beatsBefore = lines.filter((line) => /^-?\d+ \d+$/.test(line)).length;
+        await page.evaluate(() => ShowPage.setClock(50000));
+        await page.touchscreen.tap(160, 90);
+        await page.waitForFunction(() => ShowPage.running && ShowPage.music.startedAt === 50000, { timeout: 60000 });
+        assert.equal(await page.$eval('#prompt', (prompt) => prompt.hidden), true);
+        assert.equal(await showTimeAfter(page, 51250), 1);
+        // Its beats fire again from the first, the installed show's 1000
+        // (the music's clock runs from 0 again).
+        await page.waitForFunction(() => ShowPage.music.clock >= 1000, { timeout: 60000 });
+        await framesDrawn(page).then((n) => page.waitForFunction((m) => ShowPage.lastFrame.frame >= m + 2, { timeout: 60000 }, n));
+        const firedAgain = lines.filter((line) => /^-?\d+ \d+$/.test(line)).slice(beatsBefore);
+        assert.match(firedAgain[0] ?? '', /^1000 /, firedAgain.join('\n'));
+        assert.deepEqual(errors, []);
+        await page.close();
+    });
+
+    test('a key plays the show again after its end', async () => {
+        const { page } = await heldShow('again');
+        await page.evaluate(() => ShowPage.setClock(38201));
+        await page.waitForFunction(() => !ShowPage.running, { timeout: 60000 });
+        await page.evaluate(() => ShowPage.setClock(40000));
+        await page.keyboard.press('KeyA');
+        await page.waitForFunction(() => ShowPage.running && ShowPage.music.startedAt === 40000, { timeout: 60000 });
+        assert.equal(await showTimeAfter(page, 42500), 2);
+        await page.close();
+    });
+});
+
+describe('resolution', () => {
+    // The canvas's drawing size, and the page's frame times, as it runs on
+    // the real clock.
+    const drawn = (page) => page.evaluate(() => {
+        const canvas = document.getElementById('canvas');
+        return { width: canvas.width, height: canvas.height };
+    });
+
+    test('where frames are slow the page draws at a lower resolution, and back up when they are fast', async () => {
+        // SwiftShader takes far longer than 33 ms for a frame this large.
+        const { page, errors } = await openShow(browser, server.page('floor'), { width: 960, height: 540 });
+        await page.mouse.click(5, 5);
+        await page.waitForFunction(() => document.getElementById('canvas').width < 960, { timeout: 120000, polling: 200 });
+        // Lowered in eighths of each side, down to no less than a quarter.
+        let size = await drawn(page);
+        assert.equal((size.width * 8) % 960, 0, `${size.width} px is no eighth of 960`);
+        assert.ok(size.width >= 240 && size.height === Math.round(540 * size.width / 960), JSON.stringify(size));
+        // The CSS size stays the canvas's whole: the picture is stretched.
+        assert.deepEqual(await page.$eval('#canvas', (canvas) => [canvas.clientWidth, canvas.clientHeight]), [960, 540]);
+        // A page small enough to draw in a few milliseconds climbs back to
+        // the whole of its canvas.
+        await page.setViewport({ width: 64, height: 36 });
+        await page.waitForFunction(() => document.getElementById('canvas').width === 64, { timeout: 120000, polling: 200 });
+        size = await drawn(page);
+        assert.deepEqual(size, { width: 64, height: 36 });
+        assert.deepEqual(errors, []);
+        await page.close();
+    });
+});
+
 describe('music and beats', () => {
     // The sound is found in the audio itself: a second worklet after the
     // player finds the context's frame of the first sample that is not
@@ -272,9 +379,9 @@ describe('music and beats', () => {
         await page.evaluate(() => {
             window.frames = [];
             const frameDrawn = ShowPage.frameDrawn.bind(ShowPage);
-            ShowPage.frameDrawn = (frame, showTime, pictured) => {
+            ShowPage.frameDrawn = (frame, showTime, pictured, ...rest) => {
                 window.frames.push([performance.now(), showTime]);
-                frameDrawn(frame, showTime, pictured);
+                frameDrawn(frame, showTime, pictured, ...rest);
             };
         });
         const clickAt = await page.evaluate(() => performance.now());
