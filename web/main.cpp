@@ -38,6 +38,18 @@ EMSCRIPTEN_KEEPALIVE void show_musicStarts(double pageMs)
     show->musicStarts(pageMs);
 }
 
+// The streamed music has run out before its end, or goes on again, at
+// these moments of the page's clock: the show timer waits meanwhile.
+EMSCRIPTEN_KEEPALIVE void show_musicWaits(double pageMs)
+{
+    show->musicWaits(pageMs);
+}
+
+EMSCRIPTEN_KEEPALIVE void show_musicGoesOn(double pageMs)
+{
+    show->musicGoesOn(pageMs);
+}
+
 // The page has left full screen while the show ran: the browser took the
 // Escape key for it.
 EMSCRIPTEN_KEEPALIVE void show_leftFullScreen()

@@ -8,7 +8,8 @@
 // which the music starts (the first frame that counts), so that the page
 // starts the show timer with it. A frame the page
 // has not delivered yet (the network is slow) is played as silence and not
-// counted, so the beats stay on the music; after the music's end every frame
+// counted, so the beats stay on the music, and the page is told, so that
+// the show timer waits too; after the music's end every frame
 // counts, as on the desktop. The ring's size and the clock's pace come from
 // the page, which has them from the show's program.
 
@@ -23,6 +24,7 @@ class MusicPlayer extends AudioWorkletProcessor {
         this.writeFrame = 0;  // frames put in, ever
         this.played = 0;      // frames that count for the clock
         this.stepAt = 0;      // the context's frame after the last that moved the clock
+        this.starved = false; // the music has run out of frames before its end
         this.ended = false;
         this.port.onmessage = (event) => {
             if (event.data instanceof ArrayBuffer)
@@ -71,6 +73,13 @@ class MusicPlayer extends AudioWorkletProcessor {
                     right[i] = 0;
                 if (this.ended)
                     this.count(currentFrame + i);
+            }
+            // The network has fallen behind the music, or caught up again:
+            // the page holds the show timer meanwhile.
+            const starved = this.played > 0 && !this.ended && this.readFrame >= this.writeFrame;
+            if (starved !== this.starved) {
+                this.starved = starved;
+                this.port.postMessage(starved ? { starvedFrame: currentFrame + i } : { fedFrame: currentFrame + i });
             }
             if (playedBefore === 0 && this.played === 1)
                 this.port.postMessage({ startFrame: currentFrame + i });

@@ -249,6 +249,18 @@ class MusicStream {
             this.startShowTimer(this.heardAt(data.startFrame), true);
             return;
         }
+        // The network fell behind the streamed music: the show waits with
+        // it, from when the silence is heard, and goes on with it.
+        if (data.starvedFrame !== undefined) {
+            Module._show_musicWaits(this.heardAt(data.starvedFrame));
+            this.page.waiting(true);
+            return;
+        }
+        if (data.fedFrame !== undefined) {
+            Module._show_musicGoesOn(this.heardAt(data.fedFrame));
+            this.page.waiting(false);
+            return;
+        }
         this.steps.push({ clock: data.clock, at: this.heardAt(data.frame) });
         this.consumed = data.consumed;
         if (this.wakeUp) {
@@ -438,6 +450,13 @@ const ShowPage = {
         status.textContent = this.running ? `The show starts with its music: ${amount} loaded`
                                           : `Loading the music: ${amount}`;
         status.hidden = false;
+    },
+
+    // The streamed music has fallen behind: a line while the show waits.
+    waiting(on) {
+        const status = document.getElementById('status');
+        status.textContent = 'The music is loading: the show waits for it';
+        status.hidden = !on;
     },
 
     frameDrawn(frame, showTime, pictured, held) {

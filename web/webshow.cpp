@@ -160,9 +160,25 @@ void WebShow::musicStarts(double pageMs)
         pageMs = Page::now();
     m_timerStart = pageMs;
     m_timerStarted = true;
+    m_waitingSince.reset();
     // Keys pressed before (a silent run, or the wait for the music) do not
     // carry over: the show runs from 0 with its music.
     ShowHost::startAfresh(m_show);
+}
+
+void WebShow::musicWaits(double pageMs)
+{
+    if (std::isfinite(pageMs) && m_timerStarted && !m_waitingSince)
+        m_waitingSince = pageMs;
+}
+
+void WebShow::musicGoesOn(double pageMs)
+{
+    if (!m_waitingSince)
+        return;
+    if (std::isfinite(pageMs))
+        m_timerStart += std::max(0.0, pageMs - *m_waitingSince);
+    m_waitingSince.reset();
 }
 
 void WebShow::headDone()
@@ -244,6 +260,7 @@ void WebShow::start()
     m_state = State::Running;
     m_show = {};
     m_timerStarted = false;
+    m_waitingSince.reset();
     m_gestures = {};
     m_lastFrameAt = -1.0;
     Page::start();
@@ -272,6 +289,8 @@ bool WebShow::act(const KeyMap::Binding &binding)
     if (outcome.restartTimer) {
         m_timerStart = Page::now();
         m_timerStarted = true;
+        if (m_waitingSince)
+            m_waitingSince = m_timerStart;
     }
     if (outcome.quit)
         end("Escape");
@@ -279,10 +298,14 @@ bool WebShow::act(const KeyMap::Binding &binding)
 }
 
 // Held at 0 until the music starts, and until its start is heard (the
-// output's latency puts it a little ahead of the page's clock).
+// output's latency puts it a little ahead of the page's clock), and
+// standing still while the music waits for the network.
 std::int64_t WebShow::showTimerMs() const
 {
-    return m_timerStarted ? std::int64_t(std::floor(std::max(0.0, Page::now() - m_timerStart))) : 0;
+    if (!m_timerStarted)
+        return 0;
+    const double now = m_waitingSince ? std::min(Page::now(), *m_waitingSince) : Page::now();
+    return std::int64_t(std::floor(std::max(0.0, now - m_timerStart)));
 }
 
 std::int64_t WebShow::fpsTimerMs() const

@@ -41,6 +41,11 @@ public:
     // a silent start starts the show again as Return does, its hold and
     // pulse too, so that the cuts fall on the music.
     void musicStarts(double pageMs);
+    // The music has run out of frames before its end (the network is
+    // behind), or has them again: the show timer stands still meanwhile, so
+    // that the picture waits with the music.
+    void musicWaits(double pageMs);
+    void musicGoesOn(double pageMs);
     // Whether the head is whole: the bytes after it are the music's.
     bool musicHeadRead() const { return m_head.state() == MusicFile::HeadParser::State::Complete; }
 
@@ -100,6 +105,7 @@ private:
     State m_state = State::Waiting;
     bool m_timerStarted = false;   // the show timer holds at 0 until the music starts
     double m_timerStart = 0.0;     // the show timer: since the music's start or the last Return; ends the show
+    std::optional<double> m_waitingSince; // the show timer stands still from here while the music waits
     double m_fpsTimerStart = 0.0;  // since the last frame-rate report
     int m_frames = 0;              // frames drawn since the start
     ShowHost::State m_show;        // the beats fired, the pulse, the frame count, the show time's adjustments

@@ -5,7 +5,7 @@
 // show time. Run by CTest (WEB_DIR: the built page; MUSIC: the music file it
 // was exported from).
 
-import { PageServer, launchBrowser, launchFirefox, openShow } from '../../web/headless.mjs';
+import { PageServer, launchBrowser, launchFirefox, musicFile, openShow } from '../../web/headless.mjs';
 
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
@@ -117,10 +117,12 @@ describe('the soundtrack decoded', () => {
 // its show time held against the desktop's: a beat b fires when the audio
 // clock, 500 units a second of music, reaches it, and the show timer starts
 // with the music at 0.8 show seconds a second, so at show time b / 625.
-async function showOverNetwork(browser, megabitsPerSecond) {
-    const name = `network-${megabitsPerSecond}`;
+// files: the case's own files (headless.mjs); until: run in the page, when
+// the run is over (by default, the show's end).
+async function showOverNetwork(browser, megabitsPerSecond, { files = {}, tag = '', until = () => !ShowPage.running } = {}) {
+    const name = `network-${megabitsPerSecond}${tag}`;
     const bytesPerSecond = megabitsPerSecond * 1e6 / 8;
-    const { page, lines, errors } = await openShow(browser, server.page(name), {
+    const { page, lines, errors } = await openShow(browser, server.page(name, files), {
         width: 64, height: 36,
         beforeLoad: async (page) => {
             await page.emulateNetworkConditions({ download: bytesPerSecond, upload: bytesPerSecond, latency: 40 });
@@ -147,12 +149,28 @@ async function showOverNetwork(browser, megabitsPerSecond) {
     });
     await page.mouse.click(5, 5);
     const clickedAt = await page.evaluate(() => performance.now());
-    await page.waitForFunction(() => !ShowPage.running, { timeout: 120000, polling: 500 });
+    await page.waitForFunction(until, { timeout: 120000, polling: 500 });
     const result = await page.evaluate(() => ({ ...shown, statusLines: [...shown.statusLines],
                                                 clockAtEnd: ShowPage.music.clock, startedAt: ShowPage.music.startedAt }));
     await page.close();
     const sent = fs.readdirSync(webDir).reduce((sum, file) => sum + server.bytesSent(name, file), 0);
     return { ...result, clickedAt, lines, errors, sent };
+}
+
+// Each beat's frame against the desktop's: the first frame whose show time
+// has reached it. The page's may be that one or a neighbour. Also the
+// offsets, in milliseconds of show timer.
+function beatsAgainstTheDesktop(run) {
+    const late = [];
+    const offsets = [];
+    for (const { beat, frame } of run.beatFrames) {
+        const due = beat / 625;
+        const desktopFrame = run.frames.findIndex((drawn) => drawn && drawn.showTime >= due);
+        offsets.push((run.frames[frame].showTime - due) * 1250);
+        if (Math.abs(frame - desktopFrame) > 1)
+            late.push(`${beat} in frame ${frame}, at ${run.frames[frame].showTime}, not ${desktopFrame}`);
+    }
+    return { late, offsets };
 }
 
 describe('over a slow network', () => {
@@ -164,17 +182,7 @@ describe('over a slow network', () => {
         browsers.push(await launchBrowser(), await launchBrowser());
         const runs = await Promise.all([2, 1].map((rate, i) => showOverNetwork(browsers[i], rate)));
         for (const [rate, run] of [[2, runs[0]], [1, runs[1]]]) {
-            // The desktop's frame for a beat: the first whose show time has
-            // reached it. The page's may be that one or a neighbour.
-            const late = [];
-            const offsets = [];
-            for (const { beat, frame } of run.beatFrames) {
-                const due = beat / 625;
-                const desktopFrame = run.frames.findIndex((drawn) => drawn && drawn.showTime >= due);
-                offsets.push((run.frames[frame].showTime - due) * 1250);
-                if (Math.abs(frame - desktopFrame) > 1)
-                    late.push(`${beat} in frame ${frame}, at ${run.frames[frame].showTime}, not ${desktopFrame}`);
-            }
+            const { late, offsets } = beatsAgainstTheDesktop(run);
             console.log(`${rate} Mbit/s: ${run.sent} bytes sent; the music started ${(run.startedAt - run.clickedAt).toFixed(0)} ms `
                         + `after the click; beats off the desktop's by ${Math.min(...offsets).toFixed(1)} to `
                         + `${Math.max(...offsets).toFixed(1)} ms of the show timer; lines: ${run.statusLines.join(' / ')}`);
@@ -188,5 +196,31 @@ describe('over a slow network', () => {
             assert.ok(run.statusLines.includes('The show starts with its music: N of M KB loaded'), run.statusLines.join('\n'));
             assert.ok(run.sent < 1.5e6, `${run.sent} bytes`);
         }
+    });
+
+    test('a streamed music file the network cannot keep up with: the show waits with it', async () => {
+        // Three seconds of raw music, 1 MB, at 1 Mbit/s: it plays faster
+        // than it comes, so it stops again and again; beats every half second.
+        const beats = [250, 500, 750, 1000, 1250];
+        if (browsers.length === 0)
+            browsers.push(await launchBrowser());
+        const run = await showOverNetwork(browsers[0], 1, {
+            tag: '-streamed',
+            files: { 'music.bmm': musicFile(beats, 3 * 44100) },
+            until: () => ShowPage.music.clock >= 1400,
+        });
+        const { offsets } = beatsAgainstTheDesktop(run);
+        console.log(`streamed at 1 Mbit/s: beats off the desktop's by ${Math.min(...offsets).toFixed(1)} to `
+                    + `${Math.max(...offsets).toFixed(1)} ms; lines: ${run.statusLines.join(' / ')}`);
+        assert.deepEqual(run.errors, []);
+        assert.deepEqual(run.beatFrames.map(({ beat }) => beat), beats);
+        assert.ok(run.statusLines.includes('The music is loading: the show waits for it'), run.statusLines.join('\n'));
+        // The show timer ran only with the music: at the last frame, its
+        // milliseconds (1250 a show second) and the music's heard (2 a clock
+        // unit) within 200 ms, where the waits came to seconds.
+        const last = run.frames.at(-1);
+        const apart = last.showTime * 1250 - run.clockAtEnd * 2;
+        console.log(`the show timer ${apart.toFixed(0)} ms ahead of the music heard, after ${(last.at - run.startedAt).toFixed(0)} ms`);
+        assert.ok(Math.abs(apart) < 200, `the show timer ${apart} ms ahead of the music`);
     });
 });
