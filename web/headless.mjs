@@ -1,7 +1,8 @@
 // Driving the built page in a headless browser, for its test and its
 // benchmark: a static server on 127.0.0.1 for the page, whose files each case
 // can replace or take away, Debian's Chromium headless with its software
-// WebGL 2, the page's console, and music files made byte by byte.
+// WebGL 2 or Debian's Firefox ESR in a window, the page's console, and music
+// files made byte by byte.
 
 import fs from 'node:fs';
 import http from 'node:http';
@@ -97,8 +98,43 @@ function* pieces(bytes) {
         yield bytes.subarray(at, at + 65536);
 }
 
-export async function launchBrowser() {
+// The browser the page's test and benchmark drive: SHOW_BROWSER names it,
+// chromium (the default) or firefox.
+export const browserName = process.env.SHOW_BROWSER || 'chromium';
+
+// What each launched browser is, for what its driver does its own way.
+const launched = new WeakMap();
+
+// Debian's Chromium headless, with its software WebGL 2; or Debian's Firefox
+// ESR, which has WebGL (2, through the X server's GL) only with a window:
+// it needs DISPLAY, as scripts/with-x gives. Where no sound server runs,
+// Firefox keeps its audio suspended and the page runs silent.
+export async function launchBrowser(name = browserName) {
+    const browser = await launch(name);
+    launched.set(browser, name);
+    return browser;
+}
+
+export const launchFirefox = () => launchBrowser('firefox');
+
+async function launch(name) {
     const { default: puppeteer } = await import('puppeteer-core');
+    if (name === 'firefox') {
+        if (!process.env.DISPLAY)
+            throw new Error('Firefox draws WebGL only in a window: run on an X display (scripts/with-x)');
+        return puppeteer.launch({
+            browser: 'firefox',
+            executablePath: firefox,
+            headless: false,
+            extraPrefsFirefox: {
+                // Its GL through Mesa's software renderer counts as no GPU
+                // to Firefox, which would then offer no WebGL.
+                'webgl.force-enabled': true,
+            },
+        });
+    }
+    if (name !== 'chromium')
+        throw new Error(`SHOW_BROWSER names ${name}: say chromium or firefox`);
     return puppeteer.launch({
         executablePath: chromium,
         headless: true,
@@ -114,11 +150,43 @@ export async function launchBrowser() {
     });
 }
 
-// Debian's Firefox ESR headless: no WebGL there, but its Web Audio, for
-// what the page does with its music.
-export async function launchFirefox() {
-    const { default: puppeteer } = await import('puppeteer-core');
-    return puppeteer.launch({ browser: 'firefox', executablePath: firefox, headless: true });
+// Whether the browser's sound plays here: a context started by a click
+// runs within the page's own wait for it (5 s), or the page will run silent.
+export async function playsSound(browser) {
+    const page = await browser.newPage();
+    try {
+        await page.goto('about:blank');
+        await page.evaluate(() => {
+            window.soundState = new Promise((resolve) => addEventListener('click', () => {
+                const context = new AudioContext();
+                const answer = () => {
+                    resolve(context.state);
+                    context.close();
+                };
+                context.addEventListener('statechange', () => context.state === 'running' && answer());
+                context.resume();
+                setTimeout(answer, 5000);
+            }, { once: true }));
+        });
+        await page.mouse.click(1, 1);
+        return await page.evaluate(() => window.soundState) === 'running';
+    } finally {
+        await page.close();
+    }
+}
+
+// Presses the key of a KeyboardEvent code ('Enter', 'NumpadEnter', 'Space',
+// 'KeyA', 'ArrowUp', ...), as a keyboard sends it. Chromium's driver takes
+// the code; Firefox's (WebDriver BiDi) takes the character a key types, or
+// WebDriver's own value for the others, and gives its 'Enter' the keypad's code.
+const webDriverKeys = { Enter: '\uE006', NumpadEnter: '\uE007', Space: ' ' };
+
+export function pressKey(page, code) {
+    if (launched.get(page.browser()) !== 'firefox')
+        return page.keyboard.press(code);
+    const key = webDriverKeys[code] ?? code.replace(/^Key([A-Z])$/, (_, letter) => letter.toLowerCase())
+                                          .replace(/^Digit(\d)$/, '$1');
+    return page.keyboard.press(key);
 }
 
 // A page of the show at a size, its console lines gathered; the program
