@@ -1,9 +1,13 @@
-// Plays an exported page folder in headless Chromium, its clock held at a
-// show time, and writes the picture on its canvas as a PNG:
+// Plays an exported page folder in the browser SHOW_BROWSER names (headless
+// Chromium by default; Firefox in a window on the X display, full screen at
+// the screen's size), its clock held at a show time, and writes the picture
+// on its canvas as a PNG:
 //     node pageframe.mjs FOLDER SHOWTIME OUT.png
 // The lines the page shows as failures go to standard error, one a line.
 // Exits 0 with the picture written, 1 when the page failed to show it, 77
-// when there is no driver for the browser.
+// when there is no driver for the browser. A page that plays no sound (a
+// browser without a sound server) still shows its picture: its line is
+// said and not counted.
 
 import fs from 'node:fs';
 import { PageServer, failureLines, frameAt, launchBrowser, openShow } from '../../web/headless.mjs';
@@ -31,7 +35,7 @@ try {
     fs.writeFileSync(out, Buffer.from(url.split(',')[1], 'base64'));
     for (const line of [...await failureLines(page), ...errors])
         console.error(line);
-    status = errors.length === 0 ? 0 : 1;
+    status = errors.every((line) => line.startsWith('The browser plays no sound (')) ? 0 : 1;
 } finally {
     await browser.close();
     await server.stop();

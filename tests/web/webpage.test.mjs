@@ -117,19 +117,30 @@ const soundHeldBack = (page) => page.evaluateOnNewDocument(() => {
 describe('picture', () => {
     // Each frame is saved as SHOWTIME.png and held against the desktop's
     // offscreen scene at that show time and size, within the scene tests'
-    // limits, by the desktop's own comparison. prepare(page) runs before the
-    // first.
+    // limits, by the desktop's own comparison. Each is as large as the
+    // canvas's place on the page in device pixels (as the browser lays it
+    // out, at the ratio the case asks for): a picture at CSS pixels would
+    // match the desktop's at its own smaller size. prepare(page) runs
+    // before the first.
     async function framesMatchTheDesktop(options, moments, prepare) {
         const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'webframes-'));
         const { page, errors } = await heldShow('picture', options);
         await prepare?.(page);
+        const sizes = [];
         for (const { timerMs, keys = [], showTime } of moments) {
             await page.evaluate((ms) => ShowPage.setClock(ms), timerMs);
             for (const key of keys)
                 await pressKey(page, key);
-            fs.writeFileSync(path.join(dir, `${showTime}.png`), await frameAsPng(page, showTime));
+            const png = await frameAsPng(page, showTime);
+            fs.writeFileSync(path.join(dir, `${showTime}.png`), png);
+            // The PNG's own width and height, from its header.
+            const laidOut = await page.$eval('#canvas', (canvas) => [canvas.clientWidth, canvas.clientHeight]);
+            sizes.push({ png: [png.readUInt32BE(16), png.readUInt32BE(20)],
+                         devicePixels: laidOut.map((side) => side * (options.scale ?? 1)) });
         }
         await page.close();
+        for (const { png, devicePixels } of sizes)
+            assert.deepEqual(png, devicePixels);
         assert.deepEqual(errors, unheard());
         const compare = spawnSync(process.env.SCENECOMPARE, [dir], { encoding: 'utf8' });
         console.log(compare.stdout + compare.stderr);
