@@ -1,5 +1,8 @@
 // webbench WEB_DIR SHOTS [WxH...]: the show's web page in headless Chromium
-// with its software WebGL 2, a whole show at each size (640x360 unless
+// with its software WebGL 2 (or in the browser SHOW_BROWSER names: Firefox,
+// in a window on the X display, full screen at the screen's size, its rows
+// named "web page in firefox" and without the JavaScript heap, which only
+// Chromium's driver reports), a whole show at each size (640x360 unless
 // given), printed as bench/run-bench's rows; SHOTS is the camera's shots as
 // `showbench shots` prints them (number, start, end: show seconds):
 // - "web page": frame times by shot, as the show window's row: the time
@@ -15,7 +18,7 @@
 //   minutes: the proportional set size of all its processes at its peak, and
 //   the page's JavaScript heap and WebAssembly memory.
 
-import { PageServer, launchBrowser, openShow, musicFile, sleep } from '../../web/headless.mjs';
+import { PageServer, browserName, launchBrowser, openShow, musicFile, sleep } from '../../web/headless.mjs';
 
 import { execSync } from 'node:child_process';
 import fs from 'node:fs';
@@ -34,17 +37,22 @@ if (sizes.length === 0)
 const shotStarts = fs.readFileSync(shotsFile, 'utf8').trim().split('\n').map((line) => Number(line.split('\t')[1]));
 const shotOf = (showTime) => Math.max(1, shotStarts.filter((start) => showTime >= start).length);
 
+// The rows of a browser other than Chromium say which.
+const named = (measure) => (browserName === 'chromium' ? measure : measure.replace('web page', `web page in ${browserName}`));
+
 function row(measure, size, shot, values) {
     if (values.length === 0)
         return;
     const sorted = [...values].sort((a, b) => a - b);
     const n = sorted.length;
     const median = n % 2 ? sorted[(n - 1) / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2;
-    console.log([measure, size, shot, median.toFixed(4), sorted[n - 1].toFixed(4), n].join('\t'));
+    console.log([named(measure), size, shot, median.toFixed(4), sorted[n - 1].toFixed(4), n].join('\t'));
 }
 
 function one(measure, size, value) {
-    console.log([measure, size, 'all', value.toFixed(4), '-', 1].join('\t'));
+    if (value === undefined)
+        return;
+    console.log([named(measure), size, 'all', value.toFixed(4), '-', 1].join('\t'));
 }
 
 const ticksPerSecond = Number(execSync('getconf CLK_TCK'));
@@ -122,14 +130,16 @@ async function wholeShow(browser, server, name, size, files = {}) {
     await page.waitForFunction(() => ShowPage.lastFrame.pictured, { timeout: 60000 });
     const cpuAtStart = browserCpu(browser.process().pid);
     const framesAtStart = await page.evaluate(() => ShowPage.lastFrame.frame);
-    const peaks = { browser: 0, heap: 0, wasm: 0 };
-    const client = await page.createCDPSession();
-    await client.send('Performance.enable');
+    const peaks = { browser: 0, heap: undefined, wasm: 0 };
+    const client = browserName === 'chromium' ? await page.createCDPSession() : null;
+    await client?.send('Performance.enable');
     for (;;) {
         peaks.browser = Math.max(peaks.browser, browserMemory(browser.process().pid));
-        const { metrics } = await client.send('Performance.getMetrics');
-        const heap = metrics.find((metric) => metric.name === 'JSHeapUsedSize').value / 2 ** 20;
-        peaks.heap = Math.max(peaks.heap, heap);
+        if (client) {
+            const { metrics } = await client.send('Performance.getMetrics');
+            const heap = metrics.find((metric) => metric.name === 'JSHeapUsedSize').value / 2 ** 20;
+            peaks.heap = Math.max(peaks.heap ?? 0, heap);
+        }
         peaks.wasm = Math.max(peaks.wasm, await page.evaluate(() => Module.HEAPU8.length / 2 ** 20));
         if (!(await page.evaluate(() => ShowPage.running))) {
             const framesAtEnd = await page.evaluate(() => ShowPage.lastFrame.frame);
