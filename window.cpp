@@ -3,7 +3,7 @@
 #include "inputfile.h"
 #include "musicfile.h"
 #include "musicstream.h"
-#include "sceneprogram.h"
+#include "scenerenderer.h"
 #include "showgl.h"
 
 #include <QCoreApplication>
@@ -50,6 +50,7 @@ Window::~Window()
 
     // GL objects go with their context current.
     makeCurrent();
+    m_scene.reset();
     m_vbo.destroy();
     m_vao.destroy();
     m_font.destroy();
@@ -82,23 +83,18 @@ void Window::initializeGL()
     m_timer.start();
     m_fpsTimer.start();
 
+    // The scene sets up the window's own GL objects: the quad in m_vao and
+    // m_vbo, the font in m_font, the compiled-in stages linked in m_shader.
     m_vao.create();
-    m_vao.bind();
-
     m_font.create();
-    m_font.setData(image, QOpenGLTexture::GenerateMipMaps);
-
     m_vbo.create();
-    m_vbo.bind();
-    m_vbo.allocate(ShowGL::quad, sizeof(ShowGL::quad));
-    m_vbo.release();
-
-    m_vao.release();
-
-    m_shader.addShaderFromSourceFile(QOpenGLShader::Vertex, ShowGL::vertexShader());
-    m_shader.addShaderFromSourceFile(QOpenGLShader::Fragment, ShowGL::fragmentShader());
-    if (m_shader.link())
-        m_scene.lookUp(m_shader.programId());
+    m_scene.emplace(GpuScene::Objects{m_vao.objectId(), m_vbo.bufferId(), m_font.textureId()});
+    SceneRenderer::setFont(*m_scene, image);
+    const SceneRenderer::Build build = SceneRenderer::buildInto(
+            m_shader, ShowGL::stageSource(ShowGL::vertexShader()), ShowGL::stageSource(ShowGL::fragmentShader()));
+    // A failure has left Qt's warnings on the log; the show goes on without a picture.
+    if (build.failure == SceneRenderer::Failure::None)
+        m_scene->use(m_shader.programId());
 }
 
 void Window::resizeGL(int w, int h)
@@ -128,20 +124,11 @@ void Window::paintGL()
     for (const ShowHost::FiredBeat &fired : frame.fired)
         qDebug() << fired.beat << fired.clock;
 
-    m_shader.bind();
-    m_vao.bind();
-    m_vbo.bind();
-    m_font.bind();
-
-    // The quad, fed iBeat, iFont, iResolution and iGlobalTime. The resolution
-    // is in framebuffer pixels, which the fragment stage measures in.
+    // The quad, fed iBeat, iFont, iResolution and iGlobalTime, with the font
+    // on unit 0. The resolution is in framebuffer pixels, which the fragment
+    // stage measures in.
     const QSizeF resolution = QSizeF(size()) * devicePixelRatio();
-    m_scene.draw(frame.uniforms, float(resolution.width()), float(resolution.height()));
-
-    m_font.release();
-    m_vbo.release();
-    m_vao.release();
-    m_shader.release();
+    m_scene->draw(frame.uniforms, float(resolution.width()), float(resolution.height()));
 
     update();
 }

@@ -1,7 +1,7 @@
 #ifndef WINDOW_H
 #define WINDOW_H
 
-#include "sceneprogram.h"
+#include "gpuscene.h"
 #include "showfiles.h"
 #include "showhost.h"
 
@@ -17,6 +17,7 @@
 #include <SDL.h>
 
 #include <atomic>
+#include <optional>
 
 class QKeyEvent;
 
@@ -52,7 +53,7 @@ private:
 
     QOpenGLTexture m_font{QOpenGLTexture::Target2D}; // the font, from text.png: bound on unit 0, unread by the scene
     QOpenGLShaderProgram m_shader;  // the scene program: the two compiled-in stages, linked
-    SceneProgram m_scene;           // m_shader's locations, and the frame's draw with it
+    std::optional<GpuScene> m_scene; // the scene on the GPU, on m_shader, m_vao, m_vbo and m_font: its one draw
     QOpenGLVertexArrayObject m_vao; // the full-screen quad's vertex array
     QOpenGLBuffer m_vbo;            // the full-screen quad's six vertices
     QElapsedTimer m_timer;          // the show timer: since the start or the last Return; ends the show

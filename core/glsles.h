@@ -11,8 +11,9 @@
 // Plain C++: the web page runs it.
 namespace GlslEs {
 
-// The stage as GLSL ES; a stage whose first line is no #version line is
-// given one, its lines still counted as the maker's.
+// The stage as GLSL ES, its version line found by the one rule
+// (StageVersion); a stage without one is given one, its lines still counted
+// as the maker's.
 std::string fromDesktop(const std::string &stage);
 
 } // namespace GlslEs

@@ -1,37 +1,15 @@
 #include "scenerenderer.h"
 #include "showgl.h"
+#include "stageversion.h"
 
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
-#include <QRegularExpression>
-
-namespace {
-
-// Qt inserts lines of its own after the #version line, with a #line
-// directive that drivers read differently (Mesa counts one line short). A
-// #line of our own right after the #version line makes the compiler's line
-// numbers those of the text as given, as an editor counts them.
-QByteArray withTrueLineNumbers(const QByteArray &source)
-{
-    static const QRegularExpression version(QStringLiteral("^[ \\t]*#[ \\t]*version\\b[^\\n]*\\n"),
-                                            QRegularExpression::MultilineOption);
-    const QString text = QString::fromUtf8(source);
-    const QRegularExpressionMatch match = version.match(text);
-    if (!match.hasMatch())
-        return source;
-    const int end = match.capturedEnd();
-    const int nextLine = text.leftRef(end).count(QLatin1Char('\n')) + 1;
-    return (text.left(end) + QStringLiteral("#line %1\n").arg(nextLine) + text.mid(end)).toUtf8();
-}
-
-} // namespace
 
 SceneRenderer::~SceneRenderer()
 {
     // The owner has the context current, as Qt's GL objects need.
+    m_scene.reset();
     m_program.reset();
-    m_vbo.destroy();
-    m_vao.destroy();
 }
 
 bool SceneRenderer::build()
@@ -46,24 +24,35 @@ bool SceneRenderer::build(const QByteArray &vertexSource, const QByteArray &frag
 
 SceneRenderer::Build SceneRenderer::compile(const QByteArray &vertexSource, const QByteArray &fragmentSource)
 {
+    auto program = std::make_unique<QOpenGLShaderProgram>();
+    Build build = buildInto(*program, vertexSource, fragmentSource);
+    if (build.failure == Failure::None)
+        build.program = std::move(program);
+    return build;
+}
+
+SceneRenderer::Build SceneRenderer::buildInto(QOpenGLShaderProgram &program, const QByteArray &vertexSource,
+                                              const QByteArray &fragmentSource)
+{
     Build build;
     if (!QOpenGLContext::currentContext()) {
         build.log = QStringLiteral("no current OpenGL context");
         return build;
     }
-
-    auto program = std::make_unique<QOpenGLShaderProgram>();
-    if (!program->addShaderFromSourceCode(QOpenGLShader::Vertex, withTrueLineNumbers(vertexSource)))
+    // Qt's program compiles the stages as the one rule hands them to a
+    // desktop GL, keeping its compiled stages as Qt's shader objects.
+    const auto forDesktop = [](const QByteArray &stage) {
+        return QByteArray::fromStdString(StageVersion::forDesktop(stage.toStdString()));
+    };
+    if (!program.addShaderFromSourceCode(QOpenGLShader::Vertex, forDesktop(vertexSource)))
         build.failure = Failure::Vertex;
-    else if (!program->addShaderFromSourceCode(QOpenGLShader::Fragment, withTrueLineNumbers(fragmentSource)))
+    else if (!program.addShaderFromSourceCode(QOpenGLShader::Fragment, forDesktop(fragmentSource)))
         build.failure = Failure::Fragment;
-    else if (!program->link())
+    else if (!program.link())
         build.failure = Failure::Link;
     else
         build.failure = Failure::None;
-    build.log = program->log().trimmed();
-    if (build.failure == Failure::None)
-        build.program = std::move(program);
+    build.log = program.log().trimmed();
     return build;
 }
 
@@ -74,32 +63,42 @@ bool SceneRenderer::use(Build build)
     if (m_failure != Failure::None)
         return false;
     m_failure = Failure::NoContext;
-    if (!QOpenGLContext::currentContext()) {
+    if (!makeScene()) {
         m_log = QStringLiteral("no current OpenGL context");
-        return false;
-    }
-    if (!makeQuad()) {
-        m_log = QStringLiteral("cannot make the full-screen quad's buffers");
         return false;
     }
     m_failure = Failure::None;
     m_program = std::move(build.program);
-    m_scene.lookUp(m_program->programId());
+    m_scene->use(m_program->programId());
     return true;
 }
 
-bool SceneRenderer::makeQuad()
+bool SceneRenderer::makeScene()
 {
-    if (m_vbo.isCreated())
+    if (m_scene)
         return true;
-    if (!m_vao.create() || !m_vbo.create())
+    if (!QOpenGLContext::currentContext())
         return false;
-    m_vao.bind();
-    m_vbo.bind();
-    m_vbo.allocate(ShowGL::quad, sizeof(ShowGL::quad));
-    m_vbo.release();
-    m_vao.release();
+    m_scene.emplace();
+    setFont(*m_scene, m_font);
+    m_font = QImage();
     return true;
+}
+
+void SceneRenderer::setFont(const QImage &font)
+{
+    if (m_scene)
+        setFont(*m_scene, font);
+    else
+        m_font = font;
+}
+
+void SceneRenderer::setFont(GpuScene &scene, const QImage &font)
+{
+    if (font.isNull())
+        return;
+    const QImage pixels = font.convertToFormat(QImage::Format_RGBA8888);
+    scene.setFont(pixels.width(), pixels.height(), pixels.constBits());
 }
 
 void SceneRenderer::draw(const QSize &size, float showTime, float beatPulse)
@@ -107,20 +106,13 @@ void SceneRenderer::draw(const QSize &size, float showTime, float beatPulse)
     if (!m_program)
         return;
     QOpenGLContext::currentContext()->functions()->glViewport(0, 0, size.width(), size.height());
-    m_program->bind();
     drawQuad({beatPulse, showTime}, QSizeF(size));
-    m_program->release();
 }
 
 void SceneRenderer::drawQuad(const SceneUniforms &uniforms, const QSizeF &resolution)
 {
-    if (!m_program)
-        return;
-    m_vao.bind();
-    m_vbo.bind();
-    m_scene.draw(uniforms, float(resolution.width()), float(resolution.height()));
-    m_vbo.release();
-    m_vao.release();
+    if (m_program)
+        m_scene->draw(uniforms, float(resolution.width()), float(resolution.height()));
 }
 
 void SceneRenderer::setUniforms(QOpenGLShaderProgram &program, float beatPulse, const QSizeF &resolution,

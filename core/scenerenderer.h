@@ -1,22 +1,24 @@
 #ifndef SCENERENDERER_H
 #define SCENERENDERER_H
 
-#include "sceneprogram.h"
+#include "gpuscene.h"
 
 #include <QByteArray>
-#include <QOpenGLBuffer>
+#include <QImage>
 #include <QOpenGLShaderProgram>
-#include <QOpenGLVertexArrayObject>
 #include <QSize>
 #include <QString>
 
 #include <memory>
+#include <optional>
 
-// Draws the show's scene in whatever GL context is current, into whatever
-// framebuffer is bound: the full-screen quad with the scene program
-// (SceneProgram), fed the show window's uniforms. The program is built from the compiled-in stages
-// or from stage source text; a build that fails keeps the program that
-// linked before (if any) and leaves the compiler's messages in log().
+// The scene on the GPU (GpuScene) for the Qt programs that draw it without
+// a show window: the studio, the capture and the tests. Draws in whatever
+// context is current, into whatever framebuffer is bound. The program is
+// built from the compiled-in stages or from stage source text, by the one
+// version-line rule, as Qt's program object (as the show window's is); a
+// build that fails keeps the program that linked before (if any) and leaves
+// the compiler's messages in log().
 //
 // Everything here needs the same context current: building, drawing, and
 // destroying the renderer (as with Qt's own GL objects).
@@ -48,11 +50,20 @@ public:
     // context of the renderer's share group on another thread, so that a slow
     // compile keeps the drawing thread free; use() takes it over.
     static Build compile(const QByteArray &vertexSource, const QByteArray &fragmentSource);
+    // Builds the stages into a program object of Qt's that the caller keeps
+    // (the show window's), in the current context: the failure and the log.
+    static Build buildInto(QOpenGLShaderProgram &program, const QByteArray &vertexSource,
+                           const QByteArray &fragmentSource);
     // Draws with a build's program from now on when it linked; otherwise keeps
     // the program that linked before. Either way log() and failure() are the
     // build's. Needs the renderer's context current, and a program built on
     // another thread moved to this one (it is a QObject).
     bool use(Build build);
+
+    // The font, iFont: the image as it stands, top row first (none when null).
+    void setFont(const QImage &font);
+    // An image's pixels into a scene's font texture; a null image leaves it empty.
+    static void setFont(GpuScene &scene, const QImage &font);
 
     // True once a program has linked; draw() draws nothing before that.
     bool isReady() const { return m_program != nullptr; }
@@ -65,8 +76,8 @@ public:
     void draw(const QSize &size, float showTime, float beatPulse = 0.0f);
 
     // For callers that feed uniforms of their own: the program that draws
-    // (null before one has linked), and the quad drawn with it, fed the
-    // scene's uniforms, once the caller has bound it.
+    // (null before one has linked), and the quad drawn with it over the
+    // viewport they have set, fed the scene's uniforms.
     QOpenGLShaderProgram *program() { return m_program.get(); }
     void drawQuad(const SceneUniforms &uniforms, const QSizeF &resolution);
 
@@ -76,12 +87,11 @@ public:
                             float showTime);
 
 private:
-    bool makeQuad();
+    bool makeScene();
 
     std::unique_ptr<QOpenGLShaderProgram> m_program;
-    SceneProgram m_scene; // m_program's locations
-    QOpenGLVertexArrayObject m_vao;
-    QOpenGLBuffer m_vbo;
+    std::optional<GpuScene> m_scene; // made with the first context current
+    QImage m_font;                   // until the scene is made
     QString m_log;
     Failure m_failure = Failure::None;
 };

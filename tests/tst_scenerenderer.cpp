@@ -61,6 +61,8 @@ private slots:
     void drawsIntoTheBoundFramebufferOverTheSizeGiven();
     void failedBuildReportsTheCompilersLineAndDrawsNothing();
     void failedBuildKeepsDrawingTheProgramThatLinkedBefore();
+    void versionLineAfterCommentsIsTakenWithTheMakersLines_data();
+    void versionLineAfterCommentsIsTakenWithTheMakersLines();
     void compiledInStagesBuildTheShowsProgram();
     void programBuiltOnAnotherThreadInASharedContextDrawsHere();
 
@@ -180,6 +182,38 @@ void SceneRendererTest::failedBuildKeepsDrawingTheProgramThatLinkedBefore()
     m_renderer->draw(m_size, 1.0f, 0.0f);
     for (const QVector4D &value : GLReadBack::values(m_size))
         QCOMPARE(value, QVector4D(1, 0, 0, 1));
+}
+
+void SceneRendererTest::versionLineAfterCommentsIsTakenWithTheMakersLines_data()
+{
+    // GLSL lets blank lines and comments come before the version line. The
+    // broken line's number is counted by hand in each text.
+    addRows<QByteArray, int>({"fragment", "brokenLine"},
+            {{"a comment line first", "// green\n" + plainStage("0.0, 1.0, 0.0, 1.0"), 0},
+             {"blank lines and a comment of two lines first",
+              "\n\n/* green,\n   always */\n" + plainStage("0.0, 1.0, 0.0, 1.0"), 0},
+             {"a comment first, broken on the maker's line 5", "// broken\n" + brokenStage, 5},
+             {"blank lines first, broken on the maker's line 7", "\n  \n\n" + brokenStage, 7}});
+}
+
+void SceneRendererTest::versionLineAfterCommentsIsTakenWithTheMakersLines()
+{
+    QFETCH(QByteArray, fragment);
+    QFETCH(int, brokenLine);
+    const bool built = m_renderer->build(ShowGL::stageSource(ShowGL::vertexShader()), fragment);
+    if (brokenLine == 0) {
+        QVERIFY2(built, qPrintable(m_renderer->log()));
+        clearTo({0, 0, 0, 0});
+        m_renderer->draw(m_size, 1.0f);
+        for (const QVector4D &value : GLReadBack::values(m_size))
+            QCOMPARE(value, QVector4D(0, 1, 0, 1));
+        return;
+    }
+    QVERIFY(!built);
+    QCOMPARE(m_renderer->failure(), SceneRenderer::Failure::Fragment);
+    const QRegularExpression line(QStringLiteral("\\b0[:(]%1\\b").arg(brokenLine));
+    QVERIFY2(m_renderer->log().contains(line), qPrintable(m_renderer->log()));
+    QVERIFY2(!m_renderer->log().contains(QStringLiteral("#version")), qPrintable(m_renderer->log()));
 }
 
 void SceneRendererTest::compiledInStagesBuildTheShowsProgram()

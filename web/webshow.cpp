@@ -3,6 +3,7 @@
 #include "musiclayout.h"
 #include "page.h"
 #include "showfiles.h"
+#include "stagelog.h"
 
 #include <emscripten/emscripten.h>
 #include <emscripten/wget.h>
@@ -21,6 +22,34 @@ std::string number(double value)
     char text[32];
     std::snprintf(text, sizeof(text), "%g", value);
     return text;
+}
+
+// The compiler's first message about a stage, named by the maker's file
+// and line, as the one line the page shows; how many more there are after it.
+std::string firstMessage(const std::string &log, const std::string &name)
+{
+    const std::vector<std::string> messages = StageLog::messages(log, name);
+    if (messages.empty())
+        return name + ": " + log;
+    if (messages.size() == 1)
+        return messages.front();
+    return messages.front() + " (and " + std::to_string(messages.size() - 1) + " more)";
+}
+
+// Why the stages did not build, as the page says it.
+std::string buildFailure(const GpuScene::Build &build)
+{
+    switch (build.failure) {
+    case GpuScene::Failure::Vertex:
+        return firstMessage(build.log, ShowFiles::vertexStage);
+    case GpuScene::Failure::Fragment:
+        return firstMessage(build.log, ShowFiles::fragmentStage);
+    case GpuScene::Failure::Link:
+        return "the scene's stages do not link: " + build.log;
+    case GpuScene::Failure::None:
+        break;
+    }
+    return {};
 }
 
 } // namespace
@@ -65,8 +94,7 @@ void WebShow::buildGL()
 {
     emscripten_webgl_make_context_current(m_context);
     m_scene.emplace();
-    glGenTextures(1, &m_font);
-    Page::loadTexture(m_font, ShowFiles::font);
+    Page::loadTexture(m_scene->font(), ShowFiles::font);
 }
 
 EM_BOOL WebShow::onContextLost(int, const void *, void *show)
@@ -76,8 +104,6 @@ EM_BOOL WebShow::onContextLost(int, const void *, void *show)
     // Gone with the context; let go of while it is lost, when the GL takes
     // every call quietly.
     self->m_scene.reset();
-    glDeleteTextures(1, &self->m_font);
-    self->m_font = 0;
     // Handled (the default prevented): the browser may then give it back.
     return EM_TRUE;
 }
@@ -122,9 +148,9 @@ void WebShow::buildScene()
     if (!m_vertexStage.loaded || !m_fragmentStage.loaded || m_contextLost)
         return;
     emscripten_webgl_make_context_current(m_context);
-    const std::string error = m_scene->build(m_vertexStage.source, m_fragmentStage.source);
-    if (!error.empty())
-        Page::fail(error);
+    const GpuScene::Build build = m_scene->build(m_vertexStage.source, m_fragmentStage.source, GpuScene::Dialect::Es);
+    if (build.failure != GpuScene::Failure::None)
+        Page::fail(buildFailure(build));
 }
 
 void WebShow::musicBegins(double fileSize)
@@ -362,7 +388,13 @@ bool WebShow::frame()
             m_width = width;
             m_height = height;
         }
-        m_scene->draw(m_width, m_height, frame.uniforms, m_font);
+        glViewport(0, 0, m_width, m_height);
+        if (m_scene->isReady()) {
+            m_scene->draw(frame.uniforms, float(m_width), float(m_height));
+        } else {
+            glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+            glClear(GL_COLOR_BUFFER_BIT);
+        }
     }
     Page::frameDrawn(++m_frames, showTime, m_scene && m_scene->isReady() && !m_contextLost, m_show.paused);
 

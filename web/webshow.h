@@ -1,14 +1,15 @@
 #ifndef WEBSHOW_H
 #define WEBSHOW_H
 
+#include "gpuscene.h"
 #include "musichead.h"
 #include "renderscale.h"
-#include "webscene.h"
 #include "showfiles.h"
 #include "showhost.h"
 #include "touchgestures.h"
 
 #include <emscripten/html5.h>
+#include <GLES3/gl3.h>
 
 #include <cstdint>
 #include <optional>
@@ -92,8 +93,7 @@ private:
 
     EMSCRIPTEN_WEBGL_CONTEXT_HANDLE m_context = 0;
     bool m_contextLost = false;    // the browser took the GL away; it may give it back
-    std::optional<WebScene> m_scene;
-    GLuint m_font = 0;
+    std::optional<GpuScene> m_scene; // the scene on the page's WebGL 2, its font filled by the page
     Stage m_vertexStage{this, ShowFiles::vertexStage, {}};
     Stage m_fragmentStage{this, ShowFiles::fragmentStage, {}};
     int m_width = 0;  // the canvas in device pixels

@@ -16,10 +16,7 @@ constexpr float plainGrey = 0.2f;
 void SceneView::create(const QImage &font)
 {
     m_renderer.emplace();
-    if (!font.isNull()) {
-        m_font.emplace(QOpenGLTexture::Target2D);
-        m_font->setData(font, QOpenGLTexture::GenerateMipMaps);
-    }
+    m_renderer->setFont(font);
     m_dirty = true;
 }
 
@@ -27,7 +24,6 @@ void SceneView::release()
 {
     m_renderer.reset();
     m_scene.reset();
-    m_font.reset();
 }
 
 bool SceneView::use(SceneRenderer::Build build)
@@ -65,8 +61,6 @@ std::optional<qint64> SceneView::draw(QOpenGLContext &context, double showTime, 
     // The text painted over the last frame leaves blending on.
     gl->glDisable(GL_BLEND);
     if (m_renderer->isReady()) {
-        if (m_font)
-            m_font->bind(0);
         QElapsedTimer timer;
         if (timed) {
             gl->glFinish();
@@ -77,8 +71,6 @@ std::optional<qint64> SceneView::draw(QOpenGLContext &context, double showTime, 
             gl->glFinish();
             took = timer.elapsed();
         }
-        if (m_font)
-            m_font->release(0);
     } else {
         gl->glViewport(0, 0, m_scene->width(), m_scene->height());
         gl->glClearColor(plainGrey, plainGrey, plainGrey, 1.0f);

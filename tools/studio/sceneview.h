@@ -5,7 +5,6 @@
 
 #include <QImage>
 #include <QOpenGLFramebufferObject>
-#include <QOpenGLTexture>
 
 #include <optional>
 
@@ -60,7 +59,6 @@ public:
 private:
     std::optional<SceneRenderer> m_renderer;
     std::optional<QOpenGLFramebufferObject> m_scene;
-    std::optional<QOpenGLTexture> m_font;
     double m_scale;
     // The show time the framebuffer holds, and whether it must be drawn again.
     std::optional<double> m_drawnTime;
