@@ -109,15 +109,18 @@ const launched = new WeakMap();
 // ESR, which has WebGL (2, through the X server's GL) only with a window:
 // it needs DISPLAY, as scripts/with-x gives. Where no sound server runs,
 // Firefox keeps its audio suspended and the page runs silent.
-export async function launchBrowser(name = browserName) {
-    const browser = await launch(name);
+// With { fullScreen: false } Firefox refuses the page's full screen (the
+// page says so on its console as a warning) and its canvas keeps the
+// viewport's size, as Chromium's headless one does anyway.
+export async function launchBrowser(name = browserName, { fullScreen = true } = {}) {
+    const browser = await launch(name, fullScreen);
     launched.set(browser, name);
     return browser;
 }
 
-export const launchFirefox = () => launchBrowser('firefox');
+export const launchFirefox = (options) => launchBrowser('firefox', options);
 
-async function launch(name) {
+async function launch(name, fullScreen) {
     const { default: puppeteer } = await import('puppeteer-core');
     if (name === 'firefox') {
         if (!process.env.DISPLAY)
@@ -130,6 +133,7 @@ async function launch(name) {
                 // Its GL through Mesa's software renderer counts as no GPU
                 // to Firefox, which would then offer no WebGL.
                 'webgl.force-enabled': true,
+                'full-screen-api.enabled': fullScreen,
             },
         });
     }

@@ -1,7 +1,7 @@
 // Plays an exported page folder in the browser SHOW_BROWSER names (headless
-// Chromium by default; Firefox in a window on the X display, full screen at
-// the screen's size), its clock held at a show time, and writes the picture
-// on its canvas as a PNG:
+// Chromium by default; Firefox in a window on the X display, kept out of
+// full screen so that its canvas too is 320x180), its clock held at a show
+// time, and writes the picture on its canvas as a PNG:
 //     node pageframe.mjs FOLDER SHOWTIME OUT.png
 // The lines the page shows as failures go to standard error, one a line.
 // Exits 0 with the picture written, 1 when the page failed to show it, 77
@@ -10,7 +10,7 @@
 // said and not counted.
 
 import fs from 'node:fs';
-import { PageServer, failureLines, frameAt, launchBrowser, openShow } from '../../web/headless.mjs';
+import { PageServer, browserName, failureLines, frameAt, launchBrowser, openShow } from '../../web/headless.mjs';
 
 const [folder, showTimeText, out] = process.argv.slice(2);
 if (!fs.existsSync(new URL('../../node_modules/puppeteer-core', import.meta.url))) {
@@ -21,7 +21,7 @@ if (!fs.existsSync(new URL('../../node_modules/puppeteer-core', import.meta.url)
 const showTime = Number(showTimeText);
 const server = new PageServer(folder);
 await server.start();
-const browser = await launchBrowser();
+const browser = await launchBrowser(browserName, { fullScreen: false });
 let status = 1;
 try {
     const { page, errors } = await openShow(browser, server.page('page', {}, '?clock=held'));
