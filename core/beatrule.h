@@ -1,7 +1,11 @@
 #ifndef BEATRULE_H
 #define BEATRULE_H
 
+#include "musiclayout.h"
+#include "showtime.h"
+
 #include <cmath>
+#include <cstdint>
 
 // When the show fires its beats, and the pulse a beat gives the picture:
 // shared by the show window, the studio and the web build. Plain C++, no Qt.
@@ -53,6 +57,52 @@ inline float decay(float pulse) { return float(double(pulse) - pulseDecayPerFram
 
 // The pulse as the scene is fed it.
 inline float fed(float pulse) { return pulse > 0.0f ? pulse : 0.0f; }
+
+// The frame rate the show is made for.
+constexpr int showFps = 60;
+
+// The pulse the show feeds the frame it shows at a show time when it draws
+// 60 frames a second, its music heard from show time 0, without seeks: what
+// a picture drawn away from the show (a captured frame) is fed at that time.
+// Frame k is drawn when the show timer reads k x 1000 / 60 whole
+// milliseconds, with the audio clock where the music then is (500 a second);
+// a show time shows the last frame drawn at or before it, none before 0.
+//
+// The pulse is the frame loop's: beats fired by the rule above, 1 on a beat,
+// decayed every frame. A beat's pulse is gone (at or below 0) ten frames on,
+// so only the last ten frames are run, from the last beat fired before them:
+// with a clock that only rises, that is the largest beat the clock had
+// reached, whatever frames it stepped through (every beat between the last
+// one fired and the clock lies above it, so the largest of them fires).
+template <typename Beats>
+float pulseAt(const Beats &beats, double showTime)
+{
+    // Show times are floats, a thousandth of a millisecond or so off the
+    // timer's whole milliseconds near the show's end.
+    const double timerMs = std::floor(ShowTime::toSeconds(showTime) * 1000.0 + 0.01);
+    if (timerMs < 0.0)
+        return 0.0f;
+    // The last frame whose timer reading, k x 1000 / 60 rounded down, is
+    // not past this one's: k x 1000 < 60 x (timerMs + 1).
+    const std::int64_t frame = ((std::int64_t(timerMs) + 1) * showFps - 1) / 1000;
+    // In whole milliseconds, the clock is exact (half of them).
+    const auto clockAt = [](std::int64_t k) {
+        return float(double(k * 1000 / showFps) * MusicFile::clockPerSecond / 1000.0);
+    };
+    constexpr std::int64_t decayFrames = 10;
+    const std::int64_t firstRun = frame >= decayFrames ? frame - decayFrames + 1 : 0;
+
+    float last = noneFired;
+    if (firstRun > 0)
+        fireReached(beats, last, [&] { return clockAt(firstRun - 1); }, [](int) {});
+    float pulse = 0.0f;
+    for (std::int64_t k = firstRun; k <= frame; ++k) {
+        if (fireReached(beats, last, [&] { return clockAt(k); }, [](int) {}) > 0)
+            pulse = pulseOnBeat;
+        pulse = decay(pulse);
+    }
+    return fed(pulse);
+}
 
 } // namespace BeatRule
 

@@ -5,6 +5,7 @@
 
 #include "capturerun.h"
 #include "datarows.h"
+#include "makershow.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -80,6 +81,9 @@ void CaptureJoinTest::initTestCase()
     QVERIFY(capture(stretch + QStringList{"--part", "2/3", "--supersample", "2"}, QStringLiteral("smooth-2.mkv")));
     QVERIFY(capture(stretch + QStringList{"--part", "2/3", "--crf", "10"}, QStringLiteral("crf10-2.mkv")));
     QVERIFY(capture(stretch + QStringList{"--part", "2/3", "--music", "other.bmm"}, QStringLiteral("other-2.mkv")));
+    // Drawn with a font where the others have none (no text.png here).
+    QVERIFY(MakerShow::twoRowFont().save(path(QStringLiteral("font.png"))));
+    QVERIFY(capture(stretch + QStringList{"--part", "2/3", "--font", "font.png"}, QStringLiteral("font-2.mkv")));
     // The show's stages from a folder, the fragment stage with a line more.
     QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("stages")));
     QVERIFY(QFile::copy(QStringLiteral(SHADERS_DIR "/shader.vert"), path(QStringLiteral("stages/shader.vert"))));
@@ -202,6 +206,8 @@ void CaptureJoinTest::joinRefusesPartsThatAreNotOneWhole_data()
               {"stages-2.mkv", "drawn by other shader stages"}},
              {"a part of other music", {"part-1.mkv", "other-2.mkv", "part-3.mkv"},
               {"other-2.mkv", "another music file"}},
+             {"a part drawn with another font", {"part-1.mkv", "font-2.mkv", "part-3.mkv"},
+              {"font-2.mkv", "drawn with another font"}},
              {"a part of another stretch", {"part-1.mkv", "part-2.mkv", "longer-3.mkv"},
               {"longer-3.mkv (part 3 of 3, frames 25 to 31) does not match part-1.mkv",
                "made as a part of frames 13 to 31, not frames 13 to 27"}},

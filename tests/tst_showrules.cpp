@@ -8,7 +8,11 @@
 
 #include <QtTest>
 
+#include <cmath>
 #include <map>
+#include <vector>
+
+Q_DECLARE_METATYPE(std::vector<int>)
 
 namespace {
 
@@ -108,6 +112,8 @@ private slots:
     void keyMapNumbersKeysAsQtAndTheBrowserName();
     void audioClockSecondsAndShowTimeConvert_data();
     void audioClockSecondsAndShowTimeConvert();
+    void pulseAtAShowTimeIsTheSixtyFramesShows_data();
+    void pulseAtAShowTimeIsTheSixtyFramesShows();
 };
 
 // Expected show times are worked out by hand: 1250 ms of the show timer are
@@ -307,6 +313,50 @@ void ShowRulesTest::audioClockSecondsAndShowTimeConvert()
     QCOMPARE(MusicFile::clockAtSeconds(seconds), clock);
     QCOMPARE(ShowTime::fromSeconds(seconds), showTime);
     QCOMPARE(ShowTime::toSeconds(showTime), seconds);
+}
+
+void ShowRulesTest::pulseAtAShowTimeIsTheSixtyFramesShows_data()
+{
+    // Worked out by hand. At 60 frames a second frame k is drawn when the
+    // timer reads k x 1000 / 60 ms, rounded down, and the clock is half
+    // the milliseconds: a beat at b fires on the first frame whose
+    // milliseconds reach 2b. Beat 500 needs 1000 ms: frame 60 (show time
+    // 1000 / 1250 = 0.8); 520 needs 1040 ms: frame 62 reads 1033, frame 63
+    // 1050 (show time 0.84). The pulse is 1 - 0.1 for the frame a beat fires
+    // on and 0.1 less each frame after, 0 from the tenth; a show time shows
+    // the last frame at or before it.
+    const std::vector<int> beats{500, 520, 1000};
+    addRows<std::vector<int>, double, float>({"beats", "showTime", "pulse"}, {
+        {"before the first beat: frame 59, 983 ms", beats, 0.7864, 0.0f},
+        {"the frame beat 500 fires on: frame 60", beats, 0.8, 0.9f},
+        {"between frames 60 and 61 (1012.5 ms): frame 60", beats, 0.81, 0.9f},
+        {"a frame later: frame 61, 1016 ms", beats, 0.8128, 0.8f},
+        {"frame 62, 1033 ms", beats, 0.8264, 0.7f},
+        {"beat 520 fires again at frame 63: 1050 ms", beats, 0.84, 0.9f},
+        {"eight frames on: frame 71, 1183 ms", beats, 0.9464, 0.1f},
+        {"the tenth frame from the beat: frame 72, 1200 ms", beats, 0.96, 0.0f},
+        {"beat 1000 fires at frame 120: 2000 ms", beats, 1.6, 0.9f},
+        {"before show time 0: no frame", beats, -0.5, 0.0f},
+        {"a beat at 0 fires on the first frame", std::vector<int>{0}, 0.0, 0.9f},
+        {"a beat at -1 never fires", std::vector<int>{-1}, 0.0, 0.0f},
+        {"a list out of order: 520 before 500, which fires first", std::vector<int>{520, 500}, 0.8128, 0.8f},
+        {"a beat below one fired never fires: 505 after 508, both in frame 61 (508 units)",
+         std::vector<int>{508, 505}, 0.8128, 0.9f},
+        {"a long way on: beat 20000 (40 s) at 2400 frames, show time 32, two frames later",
+         std::vector<int>{20000}, 32.0 + 2.0 * 1000.0 / 60.0 / 1250.0, 0.7f},
+        {"no beats", std::vector<int>{}, 1.0, 0.0f},
+    });
+}
+
+void ShowRulesTest::pulseAtAShowTimeIsTheSixtyFramesShows()
+{
+    QFETCH(std::vector<int>, beats);
+    QFETCH(double, showTime);
+    QFETCH(float, pulse);
+
+    // The frame loop's pulse lands within a float step or so of these tenths.
+    QVERIFY2(std::abs(BeatRule::pulseAt(beats, showTime) - pulse) < 1e-5f,
+             qPrintable(QString::number(BeatRule::pulseAt(beats, showTime))));
 }
 
 QTEST_GUILESS_MAIN(ShowRulesTest)

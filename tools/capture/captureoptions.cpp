@@ -5,7 +5,9 @@
 #include "showstages.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -108,16 +110,16 @@ QString readWholeOption(const QString &option, const QString &text, int lowest, 
     return QStringLiteral("--%1 wants a whole number from %2 to %3, not '%4'").arg(option).arg(lowest).arg(highest).arg(text);
 }
 
-// The digest of a whole file, or noMusic when it cannot be read (the capture
-// then makes no sound track).
-QString musicDigest(const QString &path)
+// The digest of a whole file, or `none` when it cannot be read (the capture
+// then makes no sound track, or draws no font).
+QString fileDigest(const QString &path, const QString &none)
 {
     QFile file(path);
-    if (!openInputFile(file).isEmpty())
-        return CaptureOptions::noMusic();
+    if (path.isEmpty() || !openInputFile(file).isEmpty())
+        return none;
     QCryptographicHash hash(QCryptographicHash::Sha1);
     if (!hash.addData(&file))
-        return CaptureOptions::noMusic();
+        return none;
     return QString::fromLatin1(hash.result().toHex());
 }
 
@@ -299,7 +301,7 @@ const std::vector<Row> &rows()
                  return std::optional<QString>();
              return std::optional<QString>(QFileInfo(o.music).absoluteFilePath());
          },
-         [](const CaptureOptions &o, const CaptureOptions::Stages &) { return std::optional<QString>(musicDigest(o.music)); },
+         [](const CaptureOptions &o, const CaptureOptions::Stages &) { return std::optional<QString>(fileDigest(o.music, CaptureOptions::noMusic())); },
          {}, QStringLiteral("made from another music file")},
         {ShowStages::folderOption(), Use::Any,
          [](CaptureOptions &o, const QString &text) {
@@ -315,6 +317,25 @@ const std::vector<Row> &rows()
              return std::optional<QString>(stagesDigest(drawn));
          },
          QStringLiteral("stages"), QStringLiteral("drawn by other shader stages")},
+        {option(QStringLiteral("font"),
+                QStringLiteral("The image for the font texture, iFont (default %1 in the working folder, as the "
+                               "show reads it, else the installed show's).").arg(QLatin1String(ShowFiles::font)),
+                QStringLiteral("FILE")),
+         Use::Any,
+         [](CaptureOptions &o, const QString &text) {
+             o.font = text;
+             o.fontGiven = true;
+             return text.isEmpty() ? QStringLiteral("--font wants a file") : QString();
+         },
+         // The same font on every node, by its full path.
+         [](const CaptureOptions &o) {
+             const QString font = o.fontFile();
+             return font.isEmpty() ? std::nullopt : std::optional<QString>(QFileInfo(font).absoluteFilePath());
+         },
+         [](const CaptureOptions &o, const CaptureOptions::Stages &) {
+             return std::optional<QString>(fileDigest(o.fontFile(), QStringLiteral("none")));
+         },
+         {}, QStringLiteral("drawn with another font")},
         {option(QStringLiteral("stall-limit"),
                 QStringLiteral("Give up when ffmpeg has taken no frame and written nothing for this long "
                                "(default 120)."), QStringLiteral("SECONDS")),
@@ -559,6 +580,22 @@ QString CaptureOptions::digestDifference(const QString &key)
         if (row.key() == key)
             return row.digestDifference;
     return {};
+}
+
+QString CaptureOptions::fontFile() const
+{
+    if (fontGiven || QFileInfo(font).isFile())
+        return font;
+    const QString installed = installedFont();
+    return QFileInfo(installed).isFile() ? installed : QString();
+}
+
+QString CaptureOptions::installedFont()
+{
+    // CAPTURE_DATA_FROM_PROGRAM: the data folder relative to the binaries folder.
+    return QDir::cleanPath(QCoreApplication::applicationDirPath() + QLatin1Char('/')
+                           + QStringLiteral(CAPTURE_DATA_FROM_PROGRAM) + QLatin1Char('/')
+                           + QLatin1String(ShowFiles::font));
 }
 
 QString CaptureOptions::helpText()

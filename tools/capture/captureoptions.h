@@ -44,6 +44,9 @@ struct CaptureOptions
     // The folder of the show's two stages; empty: shaders/ when it holds
     // both, else the compiled-in stages.
     QString shaders;
+    // The image for the font texture, iFont.
+    QString font = QString::fromLatin1(ShowFiles::font);
+    bool fontGiven = false;
     // Seconds ffmpeg may take no frame and write nothing before it counts as stalled.
     int stallSeconds = 120;
 
@@ -85,6 +88,11 @@ struct CaptureOptions
     int effectiveCrf() const;
     QString effectivePreset() const;
     static QString codecName(Codec codec);
+    // The font image the frames are drawn with: --font's, else the working
+    // folder's text.png as the show reads it, else the installed show's;
+    // empty when there is none. Needs the application object.
+    QString fontFile() const;
+    static QString installedFont();
     // The options that make this capture's frames and sound, as a capture
     // on another machine of the same file system is given them (the music
     // file's name made absolute).
@@ -97,7 +105,7 @@ struct CaptureOptions
         QByteArray fragment;
     };
     // What shapes the picture and the sound, by the option that sets it
-    // ("--size" -> "64x36"), the music and the stages drawn as digests: what
+    // ("--size" -> "64x36"), the music, the font and the stages drawn as digests: what
     // a part's record holds, so that a join can tell parts of one capture.
     QMap<QString, QString> shape(const Stages &drawn) const;
     // For a key of the shape whose value is a digest, the words for parts

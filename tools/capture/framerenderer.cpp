@@ -1,4 +1,5 @@
 #include "framerenderer.h"
+#include "beatrule.h"
 #include "showgl.h"
 
 #include <QOpenGLExtraFunctions>
@@ -34,7 +35,9 @@ std::array<GLuint, 256> lowestTable()
     return lowest;
 }
 
-// Texture units of the passes.
+// Texture units of the passes. Neither is left bound after a pass: the
+// scene samples its font on unit 0 (and a maker's stage may sample others),
+// and a unit holding the target the scene draws into would feed it itself.
 constexpr int sceneUnit = 0;
 constexpr int sumsUnit = 1;
 
@@ -184,6 +187,26 @@ void FrameRenderer::drawPass(QOpenGLShaderProgram &program, const Target &target
     program.release();
 }
 
+void FrameRenderer::setFont(const QImage &font)
+{
+    if (m_scene && m_context.makeCurrent())
+        m_scene->setFont(font);
+}
+
+void FrameRenderer::drawSceneAt(float showTime, const Target &target)
+{
+    bindTarget(target);
+    m_scene->draw(target.size, showTime, BeatRule::pulseAt(m_beats, showTime));
+}
+
+void FrameRenderer::unbindUnits()
+{
+    for (const int unit : {sumsUnit, sceneUnit}) {
+        m_gl->glActiveTexture(GLenum(GL_TEXTURE0 + unit));
+        m_gl->glBindTexture(GL_TEXTURE_2D, 0);
+    }
+}
+
 void FrameRenderer::begin(const std::vector<float> &showTimes)
 {
     Q_ASSERT(!m_drawing && !showTimes.empty());
@@ -206,11 +229,9 @@ bool FrameRenderer::drawNext()
     bool complete = true;
     if (!m_averages || (subframes == 1 && m_supersample == 1)) {
         // The scene's own pixels, as the show window has them.
-        bindTarget(target);
-        m_scene->draw(target.size, m_times.front());
+        drawSceneAt(m_times.front(), target);
     } else {
-        bindTarget(m_sceneTarget);
-        m_scene->draw(m_sceneTarget.size, m_times[size_t(m_part)]);
+        drawSceneAt(m_times[size_t(m_part)], m_sceneTarget);
         accumulate(m_part);
         complete = m_part + 1 == subframes;
         if (complete)
@@ -257,7 +278,7 @@ void FrameRenderer::accumulate(int subframe)
     m_accumulate->bind();
     m_accumulate->setUniformValue("first", subframe == 0);
     drawPass(*m_accumulate, m_sums[size_t(subframe % 2)]);
-    m_gl->glBindTexture(GL_TEXTURE_2D, 0);
+    unbindUnits();
 }
 
 void FrameRenderer::resolve(int subframes, const Target &frame)
@@ -267,7 +288,7 @@ void FrameRenderer::resolve(int subframes, const Target &frame)
     m_resolve->bind();
     m_gl->glUniform1ui(m_resolve->uniformLocation("samples"), GLuint(subframes * m_supersample * m_supersample));
     drawPass(*m_resolve, frame);
-    m_gl->glBindTexture(GL_TEXTURE_2D, 0);
+    unbindUnits();
 }
 
 void FrameRenderer::waitFor(GLsync &drawn)
@@ -313,9 +334,7 @@ void FrameRenderer::drawScene(float showTime)
 {
     if (!m_error.isEmpty() || !m_context.makeCurrent())
         return;
-    const Target &target = m_frames[size_t(m_next)];
-    bindTarget(target);
-    m_scene->draw(target.size, showTime);
+    drawSceneAt(showTime, m_frames[size_t(m_next)]);
     m_gl->glFinish();
     m_unread = true;
     m_next = 1 - m_next;

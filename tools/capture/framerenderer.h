@@ -5,6 +5,7 @@
 #include "scenerenderer.h"
 
 #include <QByteArray>
+#include <QImage>
 #include <QOpenGLShaderProgram>
 #include <QOpenGLVertexArrayObject>
 #include <QSize>
@@ -20,7 +21,8 @@ class QOpenGLExtraFunctions;
 // Draws the capture's frames on the GL and reads them back, RGBA with the
 // bottom row first, as GL has them.
 //
-// A frame is the scene at one show time, or the average of several
+// A frame is the scene at one show time, fed what the show feeds it then
+// (the beat pulse of BeatRule::pulseAt, the font on unit 0), or the average of several
 // (sub-frames, for motion blur), each drawn at `supersample` times the width
 // and height and its blocks of pixels averaged. The averages are taken in
 // linear light: the scene raises its colour to the power ShowGL::gamma, so
@@ -54,6 +56,11 @@ public:
     // (None with an empty log when they built, or were never tried).
     SceneRenderer::Failure stageFailure() const { return m_stageFailure; }
     QString stageLog() const { return m_stageLog; }
+
+    // The font, iFont (none when null), and the beat list the pulse, iBeat,
+    // comes from (none: no pulse), for the frames drawn from now on.
+    void setFont(const QImage &font);
+    void setBeats(const std::vector<int> &beats) { m_beats = beats; }
 
     // Begins a frame from the show times of its sub-frames; drawNext() then
     // draws it a sub-frame at a time, each call returning while the GL works
@@ -92,6 +99,8 @@ private:
     void deleteTarget(Target &target);
     std::unique_ptr<QOpenGLShaderProgram> makePass(const QString &fragmentStage);
     void bindTarget(const Target &target);
+    void drawSceneAt(float showTime, const Target &target);
+    void unbindUnits();
     void drawPass(QOpenGLShaderProgram &program, const Target &target);
     void accumulate(int subframe);
     void resolve(int subframes, const Target &frame);
@@ -110,6 +119,7 @@ private:
     QString m_renderer;
     QOpenGLExtraFunctions *m_gl = nullptr;
     std::optional<SceneRenderer> m_scene;
+    std::vector<int> m_beats;
     QOpenGLVertexArrayObject m_cover;
     std::unique_ptr<QOpenGLShaderProgram> m_accumulate;
     std::unique_ptr<QOpenGLShaderProgram> m_resolve;

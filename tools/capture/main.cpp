@@ -8,6 +8,8 @@
 #include "framerenderer.h"
 #include "frameschedule.h"
 #include "headlessgl.h"
+#include "inputfile.h"
+#include "musicfile.h"
 #include "offscreencontext.h"
 #include "partjoin.h"
 #include "partrecord.h"
@@ -20,6 +22,7 @@
 #include "videoencoder.h"
 
 #include <QGuiApplication>
+#include <QImageReader>
 #include <QTextStream>
 
 #include <algorithm>
@@ -142,6 +145,42 @@ QString drawingOn()
             display.isEmpty() ? QString() : QStringLiteral(" on display ") + display);
 }
 
+// The beat list the frames' pulse comes from: the music file's, none without one.
+std::vector<int> beatsOf(const QString &music)
+{
+    QFile file(music);
+    if (!openInputFile(file).isEmpty())
+        return {};
+    const QList<int> beats = MusicFile::readBeatList(file);
+    return std::vector<int>(beats.cbegin(), beats.cend());
+}
+
+// The font the frames are drawn with, and the line said once when it is not
+// the working folder's; an error when a font given cannot be read.
+struct FontChoice
+{
+    QImage image;
+    QString note;
+    QString error;
+};
+
+FontChoice chooseFont(const CaptureOptions &options)
+{
+    FontChoice choice;
+    const QString file = options.fontFile();
+    if (!file.isEmpty())
+        choice.image = QImageReader(file).read();
+    if (options.fontGiven) {
+        if (choice.image.isNull())
+            choice.error = QStringLiteral("%1: not an image that can be read").arg(options.font);
+    } else if (choice.image.isNull()) {
+        choice.note = QStringLiteral("no %1 here or installed: iFont is black").arg(options.font);
+    } else if (file != options.font) {
+        choice.note = QStringLiteral("no %1 here: iFont is the installed show's, %2").arg(options.font, file);
+    }
+    return choice;
+}
+
 // The compiler's messages about a show's stage that did not build, each
 // named by the stage's file and line as an editor counts them.
 QString stageFailure(const FrameRenderer &renderer, const ShowStages::Texts &stages)
@@ -198,8 +237,11 @@ int main(int argc, char *argv[])
     }
     // What is drawn is what the parts' records hold.
     const CaptureOptions::Stages drawn{stages.vertex, stages.fragment};
-    if (options.slurmParts > 0)
+    if (options.slurmParts > 0) {
+        if (options.fontGiven && !QImageReader(options.font).canRead())
+            return failWith(QStringLiteral("%1: not an image that can be read").arg(options.font), 1);
         return submit(argc, argv, options, drawn, whole);
+    }
     const FrameSchedule schedule = options.parts > 0 ? whole.part(options.part, options.parts) : whole;
 
     // A device asked for is EGL's whatever display there is; without a
@@ -221,6 +263,10 @@ int main(int argc, char *argv[])
     // as it runs, between two frames; the sink then takes its partial output
     // away.
     const QuitOnSignals quitOnSignals;
+
+    const FontChoice font = chooseFont(options);
+    if (!font.error.isEmpty())
+        return failWith(font.error, 1);
 
     const int subframes = options.shutter > 0.0 ? options.subframes : 1;
     FrameRenderer renderer(options.size, options.supersample, subframes, stages.vertex, stages.fragment);
@@ -250,6 +296,10 @@ int main(int argc, char *argv[])
         return failWith(renderer.error(), 1);
     if (stageFolder.folder.isEmpty())
         QTextStream(stderr) << "capture: " << ShowStages::compiledInNote() << '\n';
+    if (!font.note.isEmpty())
+        QTextStream(stderr) << "capture: " << font.note << '\n';
+    renderer.setFont(font.image);
+    renderer.setBeats(beatsOf(options.music));
 
     if (!sink->open())
         return failWith(sink->error(), 1);

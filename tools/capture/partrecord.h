@@ -27,7 +27,8 @@ struct PartRecord
     qint64 wholeFirst = 0;  // the whole capture's
     qint64 wholeCount = 0;
     // What shapes the picture and the sound, by the option that sets it:
-    // "--size" -> "64x36", and the music and the scene's stages as digests.
+    // "--size" -> "64x36", and the music, the font and the scene's stages
+    // as digests.
     QMap<QString, QString> shape;
     // What drew the part: where its GL came from ("EGL device 1, render
     // node /dev/dri/renderD129; Slurm's GPU 1 (SLURM_JOB_GPUS=1)") and the
