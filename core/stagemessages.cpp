@@ -27,9 +27,10 @@ QtMessageHandler leaveOutQtShaderReports()
     return withoutQtShaderReports;
 }
 
-QString stagesDoNotBuild(const QString &log, const QString &file, bool linking)
+QString stagesDoNotBuild(const QString &log, const QString &file, bool linking, const QString &as)
 {
-    const QString what = linking ? QStringLiteral("the show's stages do not link") : file + QStringLiteral(" does not compile");
+    const QString what = (linking ? QStringLiteral("the show's stages do not link") : file + QStringLiteral(" does not compile"))
+            + (as.isEmpty() ? QString() : QLatin1Char(' ') + as);
     return QStringLiteral("%1; nothing written:\n%2").arg(what, stageMessages(log, file).join(QLatin1Char('\n')));
 }
 

@@ -11,8 +11,9 @@ QStringList stageMessages(const QString &log, const QString &file);
 
 // What a tool says when the show's stages do not build, before it stops
 // with nothing written: the stage that does not compile (or that the two do
-// not link), then the compiler's messages, named by `file`.
-QString stagesDoNotBuild(const QString &log, const QString &file, bool linking);
+// not link), `as` what (when given: "as the browser takes it"), then the
+// compiler's messages, named by `file`.
+QString stagesDoNotBuild(const QString &log, const QString &file, bool linking, const QString &as = QString());
 
 // Whether a message of Qt's is its own report of a stage that failed, with
 // the whole source after it: a program that reports the compiler's messages

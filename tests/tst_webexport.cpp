@@ -71,7 +71,10 @@ void WebExportTest::makeShow(const QString &folder, const QByteArray &fragment)
 void WebExportTest::exportHoldsThePageAndTheMakersShow()
 {
     QTemporaryDir show;
-    makeShow(show.path(), m_fragment);
+    // Comments and a blank line before the version line, as GLSL allows: the
+    // desktop's GL and the browser's GLSL ES take the stage alike.
+    const QByteArray fragment = "// A maker's note.\n\n" + m_fragment;
+    makeShow(show.path(), fragment);
     const ProcessRun::Result exported = exportPage({"site"}, show.path());
     QVERIFY2(exported.ok(), exported.err.constData());
     QVERIFY2(exported.err.isEmpty(), exported.err.constData());
@@ -82,7 +85,7 @@ void WebExportTest::exportHoldsThePageAndTheMakersShow()
                           "shader.vert", "show.js", "show.wasm", "text.png"}));
     // The maker's files as they are, the desktop's GLSL included: the page
     // makes it GLSL ES where it loads it.
-    QCOMPARE(MakerShow::readFile(site.filePath(QStringLiteral("shader.frag"))), m_fragment);
+    QCOMPARE(MakerShow::readFile(site.filePath(QStringLiteral("shader.frag"))), fragment);
     QCOMPARE(MakerShow::readFile(site.filePath(QStringLiteral("shader.vert"))), m_vertex);
     // The music's beat list as it stands (the count, then its values); its
     // sound as MP3, which ffmpeg decodes, by the tag at its head, to exactly
@@ -126,6 +129,11 @@ void WebExportTest::refusalsWriteNothing_data()
     const QStringList site{"site"};
     QTest::newRow("a stage that does not compile") << site << 1
             << QStringLiteral("webexport: shaders/shader.frag does not compile; nothing written:\nshaders/shader.frag:3:");
+    // Desktop GLSL takes an int for a float, GLSL ES does not: its line is
+    // the maker's 5th, after two lines before the version line.
+    QTest::newRow("a stage that is not GLSL ES") << site << 1
+            << QStringLiteral("webexport: shaders/shader.frag does not compile as the browser's GLSL ES 3.00; nothing "
+                              "written:\nshaders/shader.frag:5:");
     QTest::newRow("stages that do not link") << site << 1 << QStringLiteral("webexport: the show's stages do not link; nothing written");
     QTest::newRow("a target that holds something") << QStringList{"full"} << 1
             << QStringLiteral("webexport: full: is there already and is not an empty folder; nothing written\n");
@@ -152,6 +160,8 @@ void WebExportTest::refusalsWriteNothing()
     QByteArray fragment = m_fragment;
     if (wrong == QLatin1String("a stage that does not compile"))
         fragment = MakerShow::withMistakeAtLine(fragment, 3);
+    else if (wrong == QLatin1String("a stage that is not GLSL ES"))
+        fragment = "// A maker's note.\n\n" + MakerShow::withLineAt(fragment, 3, "float notEs = 1;");
     else if (wrong == QLatin1String("stages that do not link"))
         fragment.replace("void main()", "void notMain()");
     makeShow(show.path(), fragment);

@@ -47,13 +47,19 @@ inline QByteArray withRedAndBlueSwapped(QByteArray fragment)
     return fragment + "\nvoid main()\n{\n    sceneMain();\n    result = result.bgra;\n}\n";
 }
 
-// The stage with a line that is not GLSL inserted as line `line` (counted
-// from 1, after the version line).
-inline QByteArray withMistakeAtLine(const QByteArray &stage, int line)
+// The stage with a line of text inserted as line `line` (counted from 1,
+// after the version line).
+inline QByteArray withLineAt(const QByteArray &stage, int line, const QByteArray &text)
 {
     QList<QByteArray> lines = stage.split('\n');
-    lines.insert(line - 1, "this is not GLSL;");
+    lines.insert(line - 1, text);
     return lines.join('\n');
+}
+
+// The stage with a line that is not GLSL inserted as line `line`.
+inline QByteArray withMistakeAtLine(const QByteArray &stage, int line)
+{
+    return withLineAt(stage, line, "this is not GLSL;");
 }
 
 // A picture with red and blue swapped.

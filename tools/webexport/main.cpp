@@ -2,6 +2,7 @@
 // from the installed programs alone (the compiled web program comes with
 // them), the show's stages, music and font taken as the maker has them.
 
+#include "gpuscene.h"
 #include "headlessgl.h"
 #include "offscreencontext.h"
 #include "scenerenderer.h"
@@ -14,6 +15,9 @@
 #include <QCommandLineParser>
 #include <QGuiApplication>
 #include <QImageReader>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QOpenGLFunctions>
 #include <QTextStream>
 
 #include <unistd.h>
@@ -52,14 +56,48 @@ struct Options
     }
 };
 
+QString failedFile(SceneRenderer::Failure failure, const ShowStages::Texts &stages);
+
 // One line and more on why the stages do not build: the compiler's
 // messages, each named by the maker's file and line.
 QString buildFailure(const SceneRenderer::Build &build, const ShowStages::Texts &stages)
 {
-    const QString file = build.failure == SceneRenderer::Failure::Vertex ? stages.vertexPath
-            : build.failure == SceneRenderer::Failure::Fragment ? stages.fragmentPath
+    return stagesDoNotBuild(build.log, failedFile(build.failure, stages), build.failure == SceneRenderer::Failure::Link);
+}
+
+// The stage a build failed in, by the file it came from.
+QString failedFile(SceneRenderer::Failure failure, const ShowStages::Texts &stages)
+{
+    return failure == SceneRenderer::Failure::Vertex ? stages.vertexPath
+            : failure == SceneRenderer::Failure::Fragment ? stages.fragmentPath
             : stages.vertexPath + QStringLiteral(" + ") + stages.fragmentPath;
-    return stagesDoNotBuild(build.log, file, build.failure == SceneRenderer::Failure::Link);
+}
+
+// The stages as the browser takes them: made GLSL ES 3.00 by the one rule
+// the page runs (GpuScene's), compiled and linked on an OpenGL ES 3.0
+// context of the same GL. Why not, in lines as buildFailure's; else nothing.
+QString esFailure(const ShowStages::Texts &stages)
+{
+    QOffscreenSurface surface;
+    surface.setFormat(HeadlessGL::format(HeadlessGL::Api::OpenGLES30));
+    surface.create();
+    QOpenGLContext context;
+    context.setFormat(surface.format());
+    if (!context.create() || !context.isOpenGLES() || !context.makeCurrent(&surface))
+        return QStringLiteral("no OpenGL ES 3.0 context to check the stages as the browser takes them; nothing written");
+    QOpenGLFunctions *gl = context.functions();
+    const GLuint program = gl->glCreateProgram();
+    const GpuScene::Build build = GpuScene::compile(program, stages.vertex.toStdString(), stages.fragment.toStdString(),
+                                                    GpuScene::Dialect::Es);
+    gl->glDeleteProgram(program);
+    context.doneCurrent();
+    if (build.failure == GpuScene::Failure::None)
+        return {};
+    const SceneRenderer::Failure failure = build.failure == GpuScene::Failure::Vertex ? SceneRenderer::Failure::Vertex
+            : build.failure == GpuScene::Failure::Fragment ? SceneRenderer::Failure::Fragment
+                                                           : SceneRenderer::Failure::Link;
+    return stagesDoNotBuild(QString::fromStdString(build.log), failedFile(failure, stages),
+                            failure == SceneRenderer::Failure::Link, QStringLiteral("as the browser's GLSL ES 3.00"));
 }
 
 } // namespace
@@ -135,6 +173,11 @@ int main(int argc, char *argv[])
         if (build.failure != SceneRenderer::Failure::None)
             return failWith(buildFailure(build, stages), 1);
     }
+    // And as the browser will take them, so that a page is not written
+    // whose picture the browser refuses.
+    const QString es = esFailure(stages);
+    if (!es.isEmpty())
+        return failWith(es, 1);
 
     // Encoding a long music takes a while: said on a terminal as it goes.
     const bool onTerminal = isatty(STDERR_FILENO) != 0;
