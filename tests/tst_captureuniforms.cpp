@@ -132,7 +132,7 @@ void CaptureUniformsTest::fontComesFromTheOptionOrTheWorkingFolder()
     QVERIFY(MakerShow::writeStages(QDir(work).filePath(QStringLiteral("shaders")),
                                    MakerShow::showStage(QStringLiteral("shader.vert")), MakerShow::everyUniformStage()));
     if (textPngHere)
-        QVERIFY(MakerShow::twoRowFont(255, 0).save(QDir(work).filePath(QStringLiteral("text.png"))));
+        QVERIFY(MakerShow::twoRowFont(true).save(QDir(work).filePath(QStringLiteral("text.png"))));
 
     const Run run = CaptureRun::run(small + QStringList{"--fps", "2", "--from", "2", "--to", "2.3"} + options
                                             + QStringList{"--png", "frames"}, work);

@@ -2,7 +2,6 @@
 #define MAKERSHOW_H
 
 #include <QByteArray>
-#include <QColor>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -68,40 +67,26 @@ inline QImage swappedRedAndBlue(const QImage &image)
     return image.convertToFormat(QImage::Format_RGB888).rgbSwapped();
 }
 
-// A maker's stage that reads every uniform the show feeds: red is the
-// pulse (iBeat), green the font (iFont), sampled at the middle of its left
-// column's two texels (t = 0.25 for the bottom half of the picture, 0.75 for
-// the top half), blue the show time (iGlobalTime) a quarter a second, from
-// 0 every 4 s. It opens with a comment and a blank line before its version
-// line, as GLSL allows.
+// A maker's stage that reads every uniform the show feeds
+// (testsupport/everyuniform.frag, which the web page's test serves too):
+// red is the pulse (iBeat), green the font (iFont) at the middle of its
+// left column's two texels (t = 0.25 for the bottom half of the picture,
+// 0.75 for the top half), blue the show time (iGlobalTime) a quarter a
+// second, from 0 every 4 s. It opens with a comment and a blank line before
+// its version line, as GLSL allows.
 inline QByteArray everyUniformStage()
 {
-    return "// Every uniform the show feeds, one a colour.\n"
-           "\n"
-           "#version 330 core\n"
-           "uniform vec2 iResolution;\n"
-           "uniform float iGlobalTime;\n"
-           "uniform float iBeat;\n"
-           "uniform sampler2D iFont;\n"
-           "out vec4 result;\n"
-           "void main()\n"
-           "{\n"
-           "    float t = gl_FragCoord.y < iResolution.y * 0.5 ? 0.25 : 0.75;\n"
-           "    result = vec4(iBeat, texture(iFont, vec2(0.25, t)).g, fract(iGlobalTime / 4.0), 1.0);\n"
-           "}\n";
+    return readFile(QStringLiteral(SHOW_SOURCE_DIR "/testsupport/everyuniform.frag"));
 }
 
-// A font of 2 x 2 texels for that stage: its top row green 0, its bottom
-// row green 255. With the image's top row at texture coordinate 0, as every
-// host uploads it, the picture's bottom half is the top row's green.
-inline QImage twoRowFont(int topGreen = 0, int bottomGreen = 255)
+// A font of 2 x 2 texels for that stage (testsupport/tworowfont.png): its
+// top row green 0, its bottom row green 255. With the image's top row at
+// texture coordinate 0, as every host uploads it, the picture's bottom half
+// is the top row's green; turned over, the other way.
+inline QImage twoRowFont(bool turnedOver = false)
 {
-    QImage font(2, 2, QImage::Format_RGBA8888);
-    for (int x = 0; x < 2; ++x) {
-        font.setPixelColor(x, 0, QColor(0, topGreen, 0));
-        font.setPixelColor(x, 1, QColor(0, bottomGreen, 0));
-    }
-    return font;
+    const QImage font(QStringLiteral(SHOW_SOURCE_DIR "/testsupport/tworowfont.png"));
+    return turnedOver ? font.mirrored() : font;
 }
 
 } // namespace MakerShow

@@ -195,6 +195,43 @@ describe('picture', () => {
             // The font image comes again from the browser's cache.
             await sleep(300);
         }));
+
+    // A maker's stage that reads every uniform (testsupport/everyuniform.frag,
+    // which the capture's test draws too), with a font of two rows (its top
+    // row green 0, its bottom row 255) and music without beats. Worked out by
+    // hand, as for the capture: no pulse (red 0); the font's top row at
+    // texture coordinate 0, the bottom half of the picture, so green 0 below
+    // and 255 above; blue a quarter of the show time, from 0 every 4 s.
+    test('a maker\'s stage is fed every uniform as the desktop feeds it, the font the same way up', async () => {
+        const support = new URL('../../testsupport/', import.meta.url).pathname;
+        const { page, errors } = await heldShow('everyuniform', { files: {
+            'shader.frag': path.join(support, 'everyuniform.frag'),
+            'text.png': path.join(support, 'tworowfont.png'),
+            'music.bmm': musicFile([], 44100) } });
+        for (const { showTime, blue } of [{ showTime: 1, blue: 64 }, { showTime: 2.5, blue: 159 }]) {
+            await page.evaluate((ms) => ShowPage.setClock(ms), timerFor(showTime));
+            await frameAt(page, showTime);
+            // The canvas holds its picture (the held clock keeps its buffer).
+            const [upper, lower] = await page.evaluate(() => {
+                const canvas = document.getElementById('canvas');
+                const copy = document.createElement('canvas');
+                copy.width = canvas.width;
+                copy.height = canvas.height;
+                const context = copy.getContext('2d');
+                context.drawImage(canvas, 0, 0);
+                const at = (y) => Array.from(context.getImageData(canvas.width >> 1, Math.floor(canvas.height * y), 1, 1).data);
+                return [at(0.25), at(0.75)];
+            });
+            const near = (got, want) => assert.ok(Math.abs(got - want) <= 1, `${got} is not ${want} at ${showTime}`);
+            for (const [pixel, green] of [[upper, 255], [lower, 0]]) {
+                near(pixel[0], 0);
+                near(pixel[1], green);
+                near(pixel[2], blue);
+            }
+        }
+        assert.deepEqual(errors, unheard());
+        await page.close();
+    });
 });
 
 describe('keys', () => {
