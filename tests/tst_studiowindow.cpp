@@ -3,6 +3,7 @@
 // at that size under a new number each time, H and F11 do what they say.
 
 #include "datarows.h"
+#include "makershow.h"
 #include "studioprobe.h"
 
 #include <QScreen>
@@ -31,6 +32,7 @@ private slots:
     void renderScaleSetsTheDrawnSizeAndIResolution();
     void f12SavesTheFrameAtTheDrawnSizeUnderANewNumber();
     void keysHoldSeekAndLoopTheShowTimeOnTheWindowsClock();
+    void makersStageIsFedEveryUniformTheFontTheSameWayUp();
     void hTurnsTheHeadsUpLineOffAndOn();
     void f11TogglesFullScreen();
 
@@ -222,6 +224,33 @@ void StudioWindowTest::keysHoldSeekAndLoopTheShowTimeOnTheWindowsClock()
     QVERIFY(!probe.transport().timeline().loop());
     window->advance(1250);
     QCOMPARE(showTime(), 4.1);
+}
+
+// The stage that reads every uniform, and its font of two rows, as the
+// capture's test and the web page's draw them (testsupport/): worked out by
+// hand, with no music (so no pulse, red 0), the font's top row (green 0)
+// at the bottom of the picture and its bottom row (255) above, and blue a
+// quarter of the show time, from 0 every 4 s: 64 at show time 1 (1250 ms).
+void StudioWindowTest::makersStageIsFedEveryUniformTheFontTheSameWayUp()
+{
+    QVERIFY(StudioProbe::writeInPlace(QStringLiteral("shaders/shader.frag"), MakerShow::everyUniformStage()));
+    QVERIFY(MakerShow::twoRowFont().save(QStringLiteral("text.png")));
+    StudioOptions options;
+    options.size = QSize(160, 90);
+    const std::unique_ptr<ClockedStudioWindow> window
+            = StudioProbe::started(std::make_unique<ClockedStudioWindow>(options), true);
+    QVERIFY(window);
+    StudioProbe probe(*window);
+    window->advance(1250);
+    QVERIFY(probe.waitForFrames(3));
+    const QImage scene = window->sceneImage();
+    QVERIFY(!scene.isNull());
+    for (const auto &[y, green] : {std::pair{scene.height() / 4, 255}, std::pair{scene.height() * 3 / 4, 0}}) {
+        const QColor pixel = scene.pixelColor(scene.width() / 2, y);
+        QCOMPARE(pixel.red(), 0);
+        QCOMPARE(pixel.green(), green);
+        QVERIFY2(qAbs(pixel.blue() - 64) <= 1, qPrintable(QString::number(pixel.blue())));
+    }
 }
 
 void StudioWindowTest::hTurnsTheHeadsUpLineOffAndOn()
