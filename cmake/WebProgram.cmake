@@ -7,7 +7,7 @@ set(WEB_PROGRAM_DIR ${CMAKE_BINARY_DIR}/web-program)
 if(SHOW_WITH_EMSCRIPTEN AND EMCMAKE AND NOT SHOW_SANITIZE)
     file(GLOB webSources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/web/*.cpp ${PROJECT_SOURCE_DIR}/web/*.h
          ${PROJECT_SOURCE_DIR}/web/*.js ${PROJECT_SOURCE_DIR}/web/*.html ${PROJECT_SOURCE_DIR}/web/CMakeLists.txt
-         ${PROJECT_SOURCE_DIR}/core/*.h ${PROJECT_SOURCE_DIR}/core/*.cpp)
+         ${PROJECT_SOURCE_DIR}/core/*.h ${PROJECT_SOURCE_DIR}/core/*.cpp ${PROJECT_SOURCE_DIR}/core/CMakeLists.txt)
     set(webProgramFiles)
     foreach(file ${WEB_FILES})
         list(APPEND webProgramFiles ${WEB_PROGRAM_DIR}/${file})
