@@ -33,9 +33,10 @@ build: deps
 	@$(CONFIGURE) -B $(BUILD)
 	@cmake --build $(BUILD)
 
+# The sanitizer build makes only what its tests run.
 build-asan: deps
 	@$(CONFIGURE) -B $(ASAN_BUILD) -DSHOW_SANITIZE=ON
-	@cmake --build $(ASAN_BUILD)
+	@cmake --build $(ASAN_BUILD) --target testprograms
 
 # The show and its files, which it reads from the folder it starts in: the
 # build folder. showfiles makes the default soundtrack (bmm synth) and the font
