@@ -413,6 +413,8 @@ const ShowPage = {
     running: false,
     // The last frame drawn, for tests and measurements.
     lastFrame: { frame: 0, showTime: 0, pictured: false, held: false },
+    // Images loaded into textures so far (the font's, again after a lost context).
+    texturesLoaded: 0,
 
     now() { return this.heldClock ? this.heldMs : performance.now(); },
     clockIsHeld() { return this.heldClock; },
@@ -490,6 +492,7 @@ const ShowPage = {
             gl.texImage2D(gl.TEXTURE_2D, 0, gl.RGBA, gl.RGBA, gl.UNSIGNED_BYTE, image);
             gl.generateMipmap(gl.TEXTURE_2D);
             gl.bindTexture(gl.TEXTURE_2D, null);
+            this.texturesLoaded += 1;
         };
         image.onerror = () => this.fail(`Cannot load ${url}: the show goes on without its font`);
         image.src = url;

@@ -114,6 +114,15 @@ const soundHeldBack = (page) => page.evaluateOnNewDocument(() => {
     };
 });
 
+// Waits for a check of the test's own (the page's console lines, say) to
+// hold, looking again every 20 ms; false after `ms`.
+async function until(check, ms) {
+    for (const end = Date.now() + ms; Date.now() < end; await sleep(20))
+        if (check())
+            return true;
+    return check();
+}
+
 describe('picture', () => {
     // Each frame is saved as SHOWTIME.png and held against the desktop's
     // offscreen scene at that show time and size, within the scene tests'
@@ -187,13 +196,14 @@ describe('picture', () => {
                 window.loseContext.loseContext();
             });
             await page.waitForFunction(() => GLctx.isContextLost() && !ShowPage.lastFrame.pictured);
+            const fontsLoaded = await page.evaluate(() => ShowPage.texturesLoaded);
             const drawn = await framesDrawn(page);
             await page.waitForFunction((n) => ShowPage.lastFrame.frame > n + 2, { timeout: 60000 }, drawn);
             await page.evaluate(() => window.loseContext.restoreContext());
             await page.waitForFunction(() => !GLctx.isContextLost() && ShowPage.lastFrame.pictured,
                                        { timeout: 60000 });
             // The font image comes again from the browser's cache.
-            await sleep(300);
+            await page.waitForFunction((n) => ShowPage.texturesLoaded > n, { timeout: 60000 }, fontsLoaded);
         }));
 
     // A maker's stage that reads every uniform (testsupport/everyuniform.frag,
@@ -279,7 +289,8 @@ describe('keys', () => {
         await pressKey(page, 'Escape');
         await page.waitForFunction(() => !ShowPage.running);
         const drawn = await framesDrawn(page);
-        await sleep(300);
+        // Two of the browser's own frames later, none of the show's.
+        await page.evaluate(() => new Promise((resolve) => requestAnimationFrame(() => requestAnimationFrame(resolve))));
         assert.equal(await framesDrawn(page), drawn);
         assert.equal(await page.evaluate(() => document.fullscreenElement), null);
         assert.equal(await page.evaluate(() => ShowPage.music.context.state), 'closed');
@@ -497,8 +508,7 @@ describe('music and beats', () => {
         await page.waitForFunction(() => document.querySelector('#failures > div') !== null, { timeout: 60000 });
         assert.match((await failureLines(page))[0], /^The browser plays no sound \(its audio is suspended\)/);
         // The silent show runs meanwhile.
-        await page.waitForFunction(() => ShowPage.lastFrame.showTime > 0, { timeout: 60000 });
-        await sleep(1500);
+        await page.waitForFunction(() => ShowPage.lastFrame.showTime > 1.2, { timeout: 60000 });
         await page.evaluate(() => window.startSound());
         await page.waitForFunction(() => ShowPage.music.clock >= 100, { timeout: 60000 });
         assert.deepEqual(await failureLines(page), []);
@@ -543,7 +553,8 @@ describe('music and beats', () => {
         const { page, lines, errors } = await openShow(browser, server.page('beats', { 'music.bmm': music }));
         await page.mouse.click(5, 5);
         await page.waitForFunction(() => ShowPage.music.clock >= 900, { timeout: 60000 });
-        await sleep(300);
+        // The last beat's line, on its way from the page's console.
+        await until(() => lines.some((line) => line.startsWith('700 ')), 60000);
         const beats = lines.filter((line) => /^-?\d+ \d+$/.test(line)).map((line) => line.split(' ').map(Number));
         assert.deepEqual(beats.map(([beat]) => beat), [0, 50, 120, 400, 700]);
         for (const [beat, clock] of beats) {
