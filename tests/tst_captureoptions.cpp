@@ -65,12 +65,13 @@ void CaptureOptionsTest::partsAreGivenAndRecordWhatShapesTheCapture_data()
     // Written out from the options' help: each value as given, the defaults
     // as the help states them (1920x1080, 60 frames a second, from 0,
     // supersample 1, h264 at crf 18 with the tuned default preset, stall
-    // limit 120); no music file in the folder: none on the nodes either.
+    // limit 120); no music file or font in the folder (nor an installed
+    // show's beside the test): none on the nodes either.
     const QStringList defaults{"--size", "1920x1080", "--fps", "60", "--from", "0", "--supersample", "1",
                                "--codec", "h264", "--stall-limit", "120"};
     addRows<QStringList, QStringList, QStringList>({"arguments", "partArguments", "shape"},
             {{"the defaults", {"out.mkv"}, defaults,
-              {"--codec=h264", "--crf=18", "--fps=60", "--music=none", "--preset=default", "--shutter=0",
+              {"--codec=h264", "--crf=18", "--font=none", "--fps=60", "--music=none", "--preset=default", "--shutter=0",
                "--size=1920x1080", "--supersample=1"}},
              {"every option that shapes a part",
               {"--size", "64x36", "--fps", "25", "--from", "2", "--to", "4.5", "--supersample", "2", "--shutter",
@@ -78,22 +79,22 @@ void CaptureOptionsTest::partsAreGivenAndRecordWhatShapesTheCapture_data()
                "out.mkv"},
               {"--size", "64x36", "--fps", "25", "--from", "2", "--to", "4.5", "--supersample", "2", "--shutter", "0.5",
                "--subframes", "4", "--codec", "h265", "--crf", "20", "--preset", "fast", "--stall-limit", "30"},
-              {"--codec=h265", "--crf=20", "--fps=25", "--music=none", "--preset=fast", "--shutter=0.5",
+              {"--codec=h265", "--crf=20", "--font=none", "--fps=25", "--music=none", "--preset=fast", "--shutter=0.5",
                "--size=64x36", "--subframes=4", "--supersample=2"}},
              // h265's own default rate factor is 20.
              {"h265 at its defaults", {"--codec", "h265", "out.mkv"},
               {"--size", "1920x1080", "--fps", "60", "--from", "0", "--supersample", "1", "--codec", "h265",
                "--stall-limit", "120"},
-              {"--codec=h265", "--crf=20", "--fps=60", "--music=none", "--preset=default", "--shutter=0",
+              {"--codec=h265", "--crf=20", "--font=none", "--fps=60", "--music=none", "--preset=default", "--shutter=0",
                "--size=1920x1080", "--supersample=1"}},
              {"ffv1: no rate factor, no preset", {"--codec", "ffv1", "--size", "63x35", "out.mkv"},
               {"--size", "63x35", "--fps", "60", "--from", "0", "--supersample", "1", "--codec", "ffv1",
                "--stall-limit", "120"},
-              {"--codec=ffv1", "--fps=60", "--music=none", "--shutter=0", "--size=63x35", "--supersample=1"}},
+              {"--codec=ffv1", "--font=none", "--fps=60", "--music=none", "--shutter=0", "--size=63x35", "--supersample=1"}},
              {"a shutter keeps the default sub-frames", {"--shutter", "0.25", "out.mkv"},
               {"--size", "1920x1080", "--fps", "60", "--from", "0", "--supersample", "1", "--shutter", "0.25",
                "--subframes", "8", "--codec", "h264", "--stall-limit", "120"},
-              {"--codec=h264", "--crf=18", "--fps=60", "--music=none", "--preset=default", "--shutter=0.25",
+              {"--codec=h264", "--crf=18", "--font=none", "--fps=60", "--music=none", "--preset=default", "--shutter=0.25",
                "--size=1920x1080", "--subframes=8", "--supersample=1"}}});
 }
 
