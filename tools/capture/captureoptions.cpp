@@ -412,7 +412,7 @@ const std::vector<Row> &rows()
          nullptr, nullptr, {}, {}},
         {option(QStringLiteral("gres"),
                 QStringLiteral("With --slurm: generic resources for each part, as sbatch's --gres takes them "
-                               "(say gpu:a100:1)."), QStringLiteral("SPEC")),
+                               "(say gpu:a100:1)."), QStringLiteral("RESOURCES")),
          Use::Slurm, [](CaptureOptions &o, const QString &text) { o.gres = text; return QString(); },
          nullptr, nullptr, {}, {}},
         {option(QStringLiteral("account"), QStringLiteral("With --slurm: the account the jobs are charged to."),
