@@ -411,6 +411,7 @@ const ShowPage = {
     heldClock: new URLSearchParams(location.search).get('clock') === 'held',
     heldMs: 0,
     running: false,
+    leavingFullScreen: false, // the end has asked the browser to leave full screen
     // The last frame drawn, for tests and measurements.
     lastFrame: { frame: 0, showTime: 0, pictured: false, held: false },
     // Images loaded into textures so far (the font's, again after a lost context).
@@ -477,8 +478,10 @@ const ShowPage = {
     end() {
         this.running = false;
         this.music.stop();
-        if (document.fullscreenElement)
-            document.exitFullscreen().catch(() => {});
+        if (document.fullscreenElement) {
+            this.leavingFullScreen = true;
+            document.exitFullscreen().catch(() => { this.leavingFullScreen = false; });
+        }
         const prompt = document.getElementById('prompt');
         prompt.textContent = 'The show has ended. Click, tap or press a key to see it again.';
         prompt.hidden = false;
@@ -502,9 +505,19 @@ ShowPage.music = new MusicStream(ShowPage);
 
 // A browser takes Escape in full screen to leave it, and the page never sees
 // the key: leaving full screen while the show runs is the show's Escape.
+// The end's own leaving may come only after a key has started the show
+// again (the browser takes its time over it, all the more on a busy
+// machine): that is not the new run's Escape, and the new run asks again.
 document.addEventListener('fullscreenchange', () => {
-    if (!document.fullscreenElement && ShowPage.running)
+    if (document.fullscreenElement)
+        return;
+    if (ShowPage.leavingFullScreen) {
+        ShowPage.leavingFullScreen = false;
+        if (ShowPage.running)
+            document.documentElement.requestFullscreen?.().catch(() => {});
+    } else if (ShowPage.running) {
         Module._show_leftFullScreen();
+    }
 });
 
 var Module = {
