@@ -9,7 +9,7 @@ FUZZ_BUILD := build-fuzz
 CMAKE      := cmake -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 WITH_X     := scripts/with-x
 
-.PHONY: run test deps deps-run deps-web build build-run build-asan build-fuzz web web-test-driver test-normal test-asan test-fuzz fuzz bench package clean
+.PHONY: run test deps deps-run deps-web build build-run build-asan build-normal-tests build-fuzz web web-test-driver test-normal test-asan test-suites test-fuzz fuzz bench package clean
 
 # One step at a time, even under make -j: each build runs its own jobs in
 # parallel already, and two test suites (or the fuzzer beside a suite) at once
@@ -38,6 +38,12 @@ build-asan: deps
 	@$(CONFIGURE) -B $(ASAN_BUILD) -DSHOW_SANITIZE=ON
 	@cmake --build $(ASAN_BUILD) --target testprograms
 
+# Of the normal build, only what its own tests (label normalbuild: the
+# package, the docs, the page in the browsers, the cluster) run.
+build-normal-tests: deps
+	@$(CONFIGURE) -B $(BUILD)
+	@cmake --build $(BUILD) --target normalbuildtests
+
 # The show and its files, which it reads from the folder it starts in: the
 # build folder. showfiles makes the default soundtrack (bmm synth) and the font
 # image (fontatlas), each again only when its tool has changed.
@@ -64,11 +70,22 @@ web-test-driver: deps
 	@[ node_modules/.package-lock.json -nt package-lock.json ] || \
 		PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error
 
+# Every test of one build.
 test-normal: build web web-test-driver
 	@$(WITH_X) ctest --test-dir $(BUILD) --output-on-failure -j2
 
 test-asan: build-asan
 	@$(WITH_X) ctest --test-dir $(ASAN_BUILD) --output-on-failure -j2
+
+# Every test once: each test of the sanitizer build, and the normal build's
+# own, in one CTest run over both folders, the slowest first. Three at a
+# time on two cores: the browsers' tests and those bound to the show's
+# clock wait more than they compute, and their waits go to the others.
+SUITES := $(ASAN_BUILD)/both-builds
+test-suites: build-asan build-normal-tests web-test-driver
+	@mkdir -p $(SUITES)
+	@printf 'subdirs("%s" "%s")\n' "$(CURDIR)/$(ASAN_BUILD)" "$(CURDIR)/$(BUILD)" > $(SUITES)/CTestTestfile.cmake
+	@$(WITH_X) ctest --test-dir $(SUITES) -L 'sanitized|normalbuild' --output-on-failure -j3
 
 # The readers of the files a stranger can hand a maker, each under libFuzzer:
 # the music file's head (beatlist), a capture part's record (partrecord), beat
@@ -105,8 +122,8 @@ fuzz: build-fuzz
 test-fuzz: build-fuzz
 	@$(call FUZZ_RUN,5)
 
-# The fuzzer first, so that the test runners' summaries close the output.
-test: test-fuzz test-normal test-asan
+# The fuzzer first, so that the test runner's summary closes the output.
+test: test-fuzz test-suites
 
 # Every benchmark, printed as one table; figures only, nothing passes or fails.
 bench: build web web-test-driver

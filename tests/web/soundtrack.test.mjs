@@ -158,12 +158,14 @@ async function showOverNetwork(browser, megabitsPerSecond, { files = {}, tag = '
 }
 
 // Each beat's frame against the desktop's: the first frame whose show time
-// has reached it. The beat fires when the page has heard the music reach it,
-// which the browser reports a little after, later still on a busy machine
-// (seen up to 100 ms with three browsers on two cores): a beat may come a
-// frame early or up to 150 ms of show timer late. The faults this guards
-// against are seconds off (a timer started at the click while the music
-// still loads, a timer that runs on while the music waits).
+// has reached it. The page's may be that one or a neighbour; or a later one
+// up to 150 ms of show timer after the beat, as the page fires a beat once
+// it has heard the music reach it, which a busy browser reports late (seen:
+// two frames, 100 ms, with three browsers on two cores; and a busy browser
+// may draw no frame for 185 ms, which leaves the beat in the desktop's
+// frame). The faults this guards against are seconds off (a timer started at
+// the click while the music still loads, a timer running on while the music
+// waits).
 function beatsAgainstTheDesktop(run) {
     const late = [];
     const offsets = [];
@@ -172,7 +174,7 @@ function beatsAgainstTheDesktop(run) {
         const desktopFrame = run.frames.findIndex((drawn) => drawn && drawn.showTime >= due);
         const offset = (run.frames[frame].showTime - due) * 1250;
         offsets.push(offset);
-        if (frame < desktopFrame - 1 || offset > 150)
+        if (frame < desktopFrame - 1 || (frame > desktopFrame + 1 && offset > 150))
             late.push(`${beat} in frame ${frame}, at ${run.frames[frame].showTime}, not ${desktopFrame}`);
     }
     return { late, offsets };

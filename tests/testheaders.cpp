@@ -1,0 +1,1 @@
+// Compiled only for the tests' precompiled headers (tests/CMakeLists.txt).
