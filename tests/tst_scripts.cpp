@@ -188,15 +188,20 @@ void ScriptsTest::makeTakesOneStepAtATimeUnderJobs()
     QVERIFY(log.open(QIODevice::ReadOnly));
     const QStringList lines = QString::fromLocal8Bit(log.readAll()).split('\n', Qt::SkipEmptyParts);
     const int fuzzLines = 2 * int(fuzzers.size());
-    QCOMPARE(lines.size(), fuzzLines + 4); // the fuzzers and the two suites
+    QCOMPARE(lines.size(), fuzzLines + 2); // the fuzzers and the one run of both builds' tests
     for (int i = 0; i < lines.size(); i += 2) {
         QVERIFY2(lines[i].startsWith(QLatin1String("start ")), qPrintable(lines.join('\n')));
         QVERIFY2(lines[i + 1].startsWith(QLatin1String("end ")), qPrintable(lines.join('\n')));
     }
     for (int i = 0; i < fuzzers.size(); ++i)
         QVERIFY2(lines[2 * i].contains(QStringLiteral("fuzz_") + fuzzers[i] + QLatin1Char(' ')), qPrintable(lines[2 * i]));
-    QVERIFY(lines[fuzzLines].contains(QLatin1String("--test-dir build ")));
-    QVERIFY(lines[fuzzLines + 2].contains(QLatin1String("--test-dir build-asan ")));
+    // Every test of the sanitizer build, and the normal build's own.
+    QVERIFY2(lines[fuzzLines].contains(QLatin1String("--test-dir build-asan/both-builds -L sanitized|normalbuild ")),
+             qPrintable(lines[fuzzLines]));
+    QFile both(work.filePath(QStringLiteral("build-asan/both-builds/CTestTestfile.cmake")));
+    QVERIFY(both.open(QIODevice::ReadOnly));
+    QCOMPARE(both.readAll(), QByteArray("subdirs(\"" + work.filePath(QStringLiteral("build-asan")).toLocal8Bit() + "\" \""
+                                        + work.filePath(QStringLiteral("build")).toLocal8Bit() + "\")\n"));
 }
 
 QTEST_GUILESS_MAIN(ScriptsTest)

@@ -225,10 +225,11 @@ describe('over a slow network', () => {
         assert.ok(run.statusLines.includes('The music is loading: the show waits for it'), run.statusLines.join('\n'));
         // The show timer ran only with the music: at the last frame, its
         // milliseconds (1250 a show second) and the music's heard (2 a clock
-        // unit) within 200 ms, where the waits came to seconds.
+        // unit) within 500 ms, where the waits come to 5 s (seen: within
+        // 10 ms on a quiet machine, 213 ms beside two other tests' browsers).
         const last = run.frames.at(-1);
         const apart = last.showTime * 1250 - run.clockAtEnd * 2;
         console.log(`the show timer ${apart.toFixed(0)} ms ahead of the music heard, after ${(last.at - run.startedAt).toFixed(0)} ms`);
-        assert.ok(Math.abs(apart) < 200, `the show timer ${apart} ms ahead of the music`);
+        assert.ok(Math.abs(apart) < 500, `the show timer ${apart} ms ahead of the music`);
     });
 });
