@@ -33,10 +33,8 @@ public:
     {
         if (!m_show.waitForStarted())
             return false;
-        const ProcessRun::Result found = ProcessRun::runTool(QStringLiteral("xdotool"),
-                {"search", "--sync", "--onlyvisible", "--pid", QString::number(m_show.processId())}, 15000);
-        m_windowId = QString::fromLatin1(found.out).split('\n', Qt::SkipEmptyParts).value(0);
-        if (!found.ok() || m_windowId.isEmpty())
+        m_windowId = ProcessRun::visibleWindowOf(m_show.processId(), 15000);
+        if (m_windowId.isEmpty())
             return false;
         return ProcessRun::runTool(QStringLiteral("xdotool"), {"windowactivate", "--sync", m_windowId}, 15000).ok();
     }

@@ -181,8 +181,7 @@ void StudioOptionsTest::withoutAShadersFolderItDrawsTheCompiledInStagesAndSaysSo
         return err.contains("compiled-in");
     }, 30000));
     // Its window on the screen, drawing.
-    QVERIFY(ProcessRun::runTool(QStringLiteral("xdotool"), {"search", "--sync", "--onlyvisible", "--pid",
-                                                           QString::number(studio.processId())}, 30000).ok());
+    QVERIFY(!ProcessRun::visibleWindowOf(studio.processId(), 30000).isEmpty());
     studio.terminate();
     QVERIFY(studio.waitForFinished(60000));
     err += studio.readAllStandardError();

@@ -1,6 +1,8 @@
 #include "processrun.h"
 
+#include <QDeadlineTimer>
 #include <QProcess>
+#include <QThread>
 
 namespace ProcessRun {
 
@@ -31,6 +33,24 @@ QProcessEnvironment toolEnvironment(QProcessEnvironment environment)
 Result runTool(const QString &program, const QStringList &arguments, int timeoutMs)
 {
     return run(program, arguments, {QString(), toolEnvironment(), timeoutMs});
+}
+
+QString visibleWindowOf(qint64 pid, int timeoutMs)
+{
+    // xdotool's own --sync gives up at the first X error, which a window of
+    // another test closing on the same screen meanwhile can cause: it is
+    // asked again until the window is there.
+    const QDeadlineTimer deadline(timeoutMs);
+    do {
+        const Result found = runTool(QStringLiteral("xdotool"),
+                                     {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                      QStringLiteral("--pid"), QString::number(pid)}, 15000);
+        const QString id = QString::fromLatin1(found.out).split('\n', Qt::SkipEmptyParts).value(0);
+        if (found.ok() && !id.isEmpty())
+            return id;
+        QThread::msleep(50);
+    } while (!deadline.hasExpired());
+    return {};
 }
 
 QProcessEnvironment withoutDisplay(QProcessEnvironment environment)

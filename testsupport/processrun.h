@@ -39,6 +39,10 @@ QProcessEnvironment toolEnvironment(QProcessEnvironment environment = QProcessEn
 // A system tool run in the tool environment.
 Result runTool(const QString &program, const QStringList &arguments, int timeoutMs = 60000);
 
+// The X window id of a visible window of the process `pid`, once there is
+// one; empty if none shows within `timeoutMs`.
+QString visibleWindowOf(qint64 pid, int timeoutMs);
+
 // The environment of a machine with no display server at all.
 QProcessEnvironment withoutDisplay(QProcessEnvironment environment = QProcessEnvironment::systemEnvironment());
 
