@@ -173,7 +173,9 @@ void ScriptsTest::makeTakesOneStepAtATimeUnderJobs()
     QVERIFY(writeScript(work.filePath(QStringLiteral("bin/npm")), "exit 0"));
     QVERIFY(writeScript(work.filePath(QStringLiteral("scripts/install-deps")), "exit 0"));
     QVERIFY(writeScript(work.filePath(QStringLiteral("scripts/with-x")), note));
-    // Every reader's fuzzer, in the order make runs them.
+    // Every reader's fuzzer, run by the real script.
+    QVERIFY(QDir(work.path()).mkpath(QStringLiteral("fuzz")));
+    QVERIFY(QFile::copy(repository + QStringLiteral("/fuzz/run-fuzzers"), work.filePath(QStringLiteral("fuzz/run-fuzzers"))));
     const QStringList fuzzers{"beatlist", "partrecord", "beatstext", "recovery", "glsles"};
     for (const QString &fuzzer : fuzzers)
         QVERIFY(writeScript(work.filePath(QStringLiteral("build-fuzz/fuzz_") + fuzzer),
@@ -189,12 +191,25 @@ void ScriptsTest::makeTakesOneStepAtATimeUnderJobs()
     const QStringList lines = QString::fromLocal8Bit(log.readAll()).split('\n', Qt::SkipEmptyParts);
     const int fuzzLines = 2 * int(fuzzers.size());
     QCOMPARE(lines.size(), fuzzLines + 2); // the fuzzers and the one run of both builds' tests
-    for (int i = 0; i < lines.size(); i += 2) {
-        QVERIFY2(lines[i].startsWith(QLatin1String("start ")), qPrintable(lines.join('\n')));
-        QVERIFY2(lines[i + 1].startsWith(QLatin1String("end ")), qPrintable(lines.join('\n')));
+    // The fuzzers first, each once and at most two at a time (each takes a
+    // core), then the tests alone.
+    QStringList fuzzed;
+    int running = 0;
+    for (int i = 0; i < fuzzLines; ++i) {
+        QVERIFY2(lines[i].contains(QLatin1String("build-fuzz/fuzz_")), qPrintable(lines.join('\n')));
+        if (lines[i].startsWith(QLatin1String("start "))) {
+            fuzzed << lines[i].section(QStringLiteral("fuzz_"), 1).section(QLatin1Char(' '), 0, 0);
+            QVERIFY2(++running <= 2, qPrintable(lines.join('\n')));
+        } else {
+            --running;
+        }
     }
-    for (int i = 0; i < fuzzers.size(); ++i)
-        QVERIFY2(lines[2 * i].contains(QStringLiteral("fuzz_") + fuzzers[i] + QLatin1Char(' ')), qPrintable(lines[2 * i]));
+    fuzzed.sort();
+    QStringList all = fuzzers;
+    all.sort();
+    QCOMPARE(fuzzed, all);
+    QVERIFY2(lines[fuzzLines].startsWith(QLatin1String("start ")) && lines[fuzzLines + 1].startsWith(QLatin1String("end ")),
+             qPrintable(lines.join('\n')));
     // Every test of the sanitizer build, and the normal build's own.
     QVERIFY2(lines[fuzzLines].contains(QLatin1String("--test-dir build-asan/both-builds -L sanitized|normalbuild ")),
              qPrintable(lines[fuzzLines]));
