@@ -69,10 +69,15 @@ after(async () => {
     await server?.stop();
 });
 
+// The show's page, drawn small where the check looks at no picture: the
+// browser draws in software, and its frames come sooner. The picture checks
+// name their size.
+const open = (url, options = {}) => openShow(browser, url, { width: 64, height: 36, ...options });
+
 // The show's page with its clock held, started by a click; its show timer
 // starts with the music, at the held clock's 0.
 async function heldShow(name, options = {}) {
-    const show = await openShow(browser, server.page(name, options.files, '?clock=held'), options);
+    const show = await open(server.page(name, options.files, '?clock=held'), options);
     await show.page.mouse.click(5, 5);
     await show.page.waitForFunction(() => ShowPage.music.startedAt !== null, { timeout: 60000 });
     return show;
@@ -161,7 +166,7 @@ describe('picture', () => {
     // on turns a degree, which breaks the limits.
     test('a frame held against the desktop\'s a sixtieth of a second later differs', async () => {
         const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'webframes-'));
-        const { page } = await heldShow('shifted');
+        const { page } = await heldShow('shifted', { width: 320, height: 180 });
         await page.evaluate((ms) => ShowPage.setClock(ms), timerFor(12.5));
         fs.writeFileSync(path.join(dir, `${12.5 + 1 / 60}.png`), await frameAsPng(page, 12.5));
         await page.close();
@@ -339,7 +344,7 @@ describe('touch and play again', () => {
 
     test('each gesture does what its key does, and the end offers to play again',
          chromiumOnly('its taps go through Chromium\'s own protocol'), async () => {
-        const { page, lines, errors } = await openShow(browser, server.page('touch', {}, '?clock=held'), { touch: true });
+        const { page, lines, errors } = await open(server.page('touch', {}, '?clock=held'), { width: 320, height: 180, touch: true });
         // A tap starts the show, as a click does.
         await page.touchscreen.tap(160, 90);
         await page.waitForFunction(() => ShowPage.music.startedAt !== null, { timeout: 60000 });
@@ -455,7 +460,7 @@ describe('music and beats', () => {
     // its clock before it is reported.
     test('the show timer starts when the music is heard', withSound(async () => {
         const music = musicFile([], 5 * 44100);
-        const { page, errors } = await openShow(browser, server.page('together', { 'music.bmm': music }), {
+        const { page, errors } = await open(server.page('together', { 'music.bmm': music }), {
             beforeLoad: (page) => page.evaluateOnNewDocument(() => {
                 const recorder = `registerProcessor('first-sound', class extends AudioWorkletProcessor {
                     process(inputs) {
@@ -516,7 +521,7 @@ describe('music and beats', () => {
     }));
 
     test('a sound that starts after the page gave up on it takes its line away and restarts the show timer', withSound(async () => {
-        const { page, errors } = await openShow(browser, server.page('latesound', { 'music.bmm': musicFile([0, 50], 44100) }),
+        const { page, errors } = await open(server.page('latesound', { 'music.bmm': musicFile([0, 50], 44100) }),
                                                 { beforeLoad: soundHeldBack });
         await page.mouse.click(5, 5);
         await page.waitForFunction(() => document.querySelector('#failures > div') !== null, { timeout: 60000 });
@@ -535,7 +540,7 @@ describe('music and beats', () => {
     }));
 
     test('a late sound starts the show afresh: a hold and a seek of the silent run do not carry over', withSound(async () => {
-        const { page } = await openShow(browser, server.page('latehold', { 'music.bmm': musicFile([0, 50], 44100) },
+        const { page } = await open(server.page('latehold', { 'music.bmm': musicFile([0, 50], 44100) },
                                                              '?clock=held'), { beforeLoad: soundHeldBack });
         await page.mouse.click(5, 5);
         await page.waitForFunction(() => document.querySelector('#failures > div') !== null, { timeout: 60000 });
@@ -564,7 +569,7 @@ describe('music and beats', () => {
         // left to the host's own test: whether it fires depends on whether a
         // frame happens to see the clock between the two.
         const music = musicFile([-5, 0, 0, 50, 50, 120, 400, 700], 44100);
-        const { page, lines, errors } = await openShow(browser, server.page('beats', { 'music.bmm': music }));
+        const { page, lines, errors } = await open(server.page('beats', { 'music.bmm': music }));
         await page.mouse.click(5, 5);
         await page.waitForFunction(() => ShowPage.music.clock >= 900, { timeout: 60000 });
         // The last beat's line, on its way from the page's console.
@@ -585,7 +590,7 @@ describe('music and beats', () => {
     test('a long music file is read only as far as it plays', withSound(async () => {
         const frames = 60 * 44100;
         const music = musicFile([0], frames);
-        const { page } = await openShow(browser, server.page('long', { 'music.bmm': music }));
+        const { page } = await open(server.page('long', { 'music.bmm': music }));
         await page.mouse.click(5, 5);
         await page.waitForFunction(() => ShowPage.music.clock >= 1000, { timeout: 60000 });
         const { posted, consumed } = await page.evaluate(() => ({ posted: ShowPage.music.posted, consumed: ShowPage.music.consumed }));
@@ -600,7 +605,7 @@ describe('failures', () => {
     // Each is one line on the page and the console, and the show goes on.
     // whileOpen(page) looks at the page before it closes.
     async function failingShow(name, files, expected, beforeLoad, whileOpen) {
-        const { page, lines, errors } = await openShow(browser, server.page(name, files), { beforeLoad });
+        const { page, lines, errors } = await open(server.page(name, files), { beforeLoad });
         await page.mouse.click(5, 5);
         await page.waitForFunction(() => document.querySelector('#failures > div') !== null, { timeout: 60000 });
         // The show goes on; and a second line, if there were one, would be here by now.
