@@ -12,11 +12,12 @@ const musicAheadSeconds = 2;
 const musicLeastFrames = 4096;
 // A browser that has not started its sound this long after the click plays
 // none: the show runs silent from then on, until the sound starts after all.
-// ?soundwait=MS waits MS instead, for a test in a browser known to play no
-// sound where it runs.
+// ?soundwait=MS waits MS instead (at most 7 digits: a browser's timer takes
+// a longer wait for none), for a test in a browser known to play no sound
+// where it runs.
 const soundStartsWithinMs = (() => {
     const asked = new URLSearchParams(location.search).get('soundwait');
-    return asked !== null && /^\d+$/.test(asked) ? Number(asked) : 5000;
+    return asked !== null && /^\d{1,7}$/.test(asked) ? Number(asked) : 5000;
 })();
 
 // The music file streamed to an AudioWorklet (musicplayer.js): its head goes
