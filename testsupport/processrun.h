@@ -32,8 +32,8 @@ struct Options
 
 Result run(const QString &program, const QStringList &arguments, const Options &options = {});
 
-// The environment for a system tool: this one without the preloaded
-// sanitizer runtime.
+// The environment for a system tool: this one without the preloads of the
+// sanitizer build's tests.
 QProcessEnvironment toolEnvironment(QProcessEnvironment environment = QProcessEnvironment::systemEnvironment());
 
 // A system tool run in the tool environment.
