@@ -18,6 +18,8 @@ namespace {
 // 200 k, show time 0.16 k, so frames 13 (2.08) to 27 (4.32), 15 frames.
 const QStringList stretch{"--size", "64x36", "--fps", "5", "--from", "2", "--to", "4.4", "--crf", "0"};
 constexpr int wholeFrames = 15;
+// Show seconds 2 to 2.8: frames 13 to 17, 5 frames, for a part of a frame each.
+const QStringList shortStretch{"--size", "64x36", "--fps", "5", "--from", "2", "--to", "2.8", "--crf", "0"};
 const QStringList picture{"-map", "0:v", "-f", "rawvideo", "-pix_fmt", "yuv420p"};
 const QStringList sound{"-map", "0:a", "-f", "f32le"};
 
@@ -73,6 +75,7 @@ void CaptureJoinTest::initTestCase()
     QVERIFY(writeMusic(path(QStringLiteral("music.bmm")), {100, 200}, 0.5, 40.0));
     QVERIFY(writeMusic(path(QStringLiteral("other.bmm")), {100, 200}, 1.0, 40.0));
     QVERIFY(capture(stretch, QStringLiteral("whole.mkv")));
+    QVERIFY(capture(shortStretch, QStringLiteral("whole-short.mkv")));
     // The parts the refusals are made of: the three of a split in three, and
     // some that do not belong with them.
     for (const QString &k : QStringList{"1", "2", "3"})
@@ -106,26 +109,31 @@ void CaptureJoinTest::initTestCase()
 
 void CaptureJoinTest::partsJoinIntoTheWholeCapture_data()
 {
-    // Part k of n holds the frames from floor(15 (k - 1) / n) to before
-    // floor(15 k / n), counted from the first: worked out by hand.
-    addRows<int, QList<int>>({"parts", "frames"},
-            {{"one part", 1, {15}},
-             {"four parts", 4, {3, 4, 4, 4}},
-             {"seven parts", 7, {2, 2, 2, 2, 2, 2, 3}},
-             {"a frame each", wholeFrames, QVector<int>(wholeFrames, 1).toList()}});
+    // Part k of n holds the frames from floor(F (k - 1) / n) to before
+    // floor(F k / n), counted from the first, F the stretch's frames (15, or
+    // 5 for the short one): worked out by hand.
+    addRows<bool, int, QList<int>>({"ofTheShortStretch", "parts", "frames"},
+            {{"one part", false, 1, {15}},
+             {"four parts", false, 4, {3, 4, 4, 4}},
+             {"seven parts", false, 7, {2, 2, 2, 2, 2, 2, 3}},
+             {"a frame each", true, 5, {1, 1, 1, 1, 1}}});
 }
 
 void CaptureJoinTest::partsJoinIntoTheWholeCapture()
 {
+    QFETCH(bool, ofTheShortStretch);
     QFETCH(int, parts);
     QFETCH(QList<int>, frames);
 
+    const QStringList &arguments = ofTheShortStretch ? shortStretch : stretch;
+    const QString whole = path(ofTheShortStretch ? QStringLiteral("whole-short.mkv") : QStringLiteral("whole.mkv"));
+    const int wholeCount = ofTheShortStretch ? 5 : wholeFrames;
     QTemporaryDir folder;
     QStringList names;
     // Given to the join last part first: it puts them in order itself.
     for (int k = parts; k >= 1; --k) {
         const QString name = folder.filePath(QStringLiteral("part-%1.mkv").arg(k));
-        QVERIFY(capture(stretch + QStringList{"--part", QStringLiteral("%1/%2").arg(k).arg(parts)}, name));
+        QVERIFY(capture(arguments + QStringList{"--part", QStringLiteral("%1/%2").arg(k).arg(parts)}, name));
         QCOMPARE(stream(probe(name), QStringLiteral("video")).value("nb_read_frames").toString().toInt(),
                  frames[k - 1]);
         names << name;
@@ -134,12 +142,13 @@ void CaptureJoinTest::partsJoinIntoTheWholeCapture()
     const Run run = CaptureRun::run(QStringList{"--join", joined} + names, m_dir.path());
     QVERIFY2(run.exitCode == 0, qPrintable(run.errors));
 
-    const QByteArray wholePicture = decoded(path(QStringLiteral("whole.mkv")), picture);
-    QCOMPARE(wholePicture.size(), wholeFrames * 64 * 36 * 3 / 2);
+    const QByteArray wholePicture = decoded(whole, picture);
+    QCOMPARE(wholePicture.size(), wholeCount * 64 * 36 * 3 / 2);
     QVERIFY(decoded(joined, picture) == wholePicture);
-    // 3 s of timer at 44100 samples a second, none missing and none twice.
-    const QByteArray wholeSound = decoded(path(QStringLiteral("whole.mkv")), sound);
-    QCOMPARE(wholeSound.size(), 3 * 44100 * 8);
+    // A frame is 200 ms of timer: 8820 samples of 8 bytes at 44100 a
+    // second, none missing and none twice.
+    const QByteArray wholeSound = decoded(whole, sound);
+    QCOMPARE(wholeSound.size(), wholeCount * 8820 * 8);
     QVERIFY(decoded(joined, sound) == wholeSound);
     // The parts' record stays with the parts.
     QVERIFY(!probe(joined).value("format").toObject().value("tags").toObject().contains("CAPTURE_PART"));
