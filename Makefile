@@ -76,20 +76,22 @@ web-test-driver: deps
 
 # Every test of one build.
 test-normal: build web web-test-driver
-	@$(WITH_X) ctest --test-dir $(BUILD) --output-on-failure -j2
+	@$(WITH_X) ctest --test-dir $(BUILD) --output-on-failure -j3
 
 test-asan: build-asan
-	@$(WITH_X) ctest --test-dir $(ASAN_BUILD) --output-on-failure -j2
+	@$(WITH_X) ctest --test-dir $(ASAN_BUILD) --output-on-failure -j3
 
 # Every test once: each test of the sanitizer build, and the normal build's
 # own, in one CTest run over both folders, the slowest first, so that the
-# two cores stay busy to the end. (Three at a time was no faster: the
-# browsers, llvmpipe and ffmpeg each keep both cores busy.)
+# cores stay busy to the end. Three slots for two cores: many tests wait
+# part of their time (on the show's real time, on Slurm, on processes
+# starting); the browsers, which keep more than a core busy, take two slots
+# each (their tests' PROCESSORS), so that beside one runs only one other.
 SUITES := $(ASAN_BUILD)/both-builds
 test-suites: build-asan build-normal-tests web-test-driver
 	@mkdir -p $(SUITES)
 	@printf 'subdirs("%s" "%s")\n' "$(CURDIR)/$(ASAN_BUILD)" "$(CURDIR)/$(BUILD)" > $(SUITES)/CTestTestfile.cmake
-	@$(WITH_X) ctest --test-dir $(SUITES) -L 'sanitized|normalbuild' --output-on-failure -j2
+	@$(WITH_X) ctest --test-dir $(SUITES) -L 'sanitized|normalbuild' --output-on-failure -j3
 
 # The readers of the files a stranger can hand a maker, each under libFuzzer
 # (fuzz/run-fuzzers says which, and what stops a run).
