@@ -437,7 +437,11 @@ describe('resolution', () => {
         // SwiftShader takes far longer than 33 ms for a frame this large.
         const { page, errors } = await openShow(browser, server.page('floor'), { width: 960, height: 540 });
         await page.mouse.click(5, 5);
-        await page.waitForFunction(() => document.getElementById('canvas').width < 960, { timeout: 120000, polling: 200 });
+        // The program sizes the canvas from its first frame on: before that
+        // it has the browser's default 300 px, which a busy machine leaves
+        // there long enough to be seen.
+        await page.waitForFunction(() => ShowPage.lastFrame.frame >= 1 && document.getElementById('canvas').width < 960,
+                                   { timeout: 120000, polling: 200 });
         // Lowered in eighths of each side, down to no less than a quarter.
         let size = await drawn(page);
         assert.equal((size.width * 8) % 960, 0, `${size.width} px is no eighth of 960`);
