@@ -620,10 +620,14 @@ describe('failures', () => {
         const { page, lines, errors } = await open(server.page(name, files), { beforeLoad });
         await page.mouse.click(5, 5);
         await page.waitForFunction(() => document.querySelector('#failures > div') !== null, { timeout: 60000 });
-        // The show goes on; and a second line, if there were one, would be here by now.
+        // The show goes on; and a second line, if there were one, is here by
+        // now: every file the page starts with has loaded or failed, the show
+        // timer has started (on the music, or without it, said so), and
+        // frames have been drawn since.
+        await page.waitForFunction(() => document.readyState === 'complete' && ShowPage.music.startedAt !== null,
+                                   { timeout: 60000 });
         const drawn = await framesDrawn(page);
         await page.waitForFunction((n) => ShowPage.lastFrame.frame > n + 2, { timeout: 60000 }, drawn);
-        await sleep(500);
         const shown = await failureLines(page);
         const failures = shown.filter((line) => soundPlays || line !== silentLine || expected.test(line));
         assert.equal(failures.length, 1, shown.join('\n'));
@@ -690,8 +694,10 @@ describe('failures', () => {
                                         ['show.wasm', /^The show's program stopped: .*wasm/]]) {
             const page = await browser.newPage();
             await page.goto(server.page(`no-${file}`, { [file]: null }));
-            await page.waitForFunction(() => document.querySelector('#failures > div') !== null, { timeout: 60000 });
-            await sleep(500);
+            // A second line, if there were one, is here once every file the
+            // page starts with has loaded or failed: no program runs after.
+            await page.waitForFunction(() => document.querySelector('#failures > div') !== null
+                                       && document.readyState === 'complete', { timeout: 60000 });
             const shown = await failureLines(page);
             assert.equal(shown.length, 1, shown.join('\n'));
             assert.match(shown[0], expected);
