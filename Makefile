@@ -69,10 +69,10 @@ web: deps-web
 
 # The web page's test and benchmark drive Chromium from Node through
 # puppeteer-core, installed from package-lock.json (no browser of its own:
-# Debian's).
+# Debian's), from npm's cache without asking the registry where it has them.
 web-test-driver: deps
 	@[ node_modules/.package-lock.json -nt package-lock.json ] || \
-		PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error
+		PUPPETEER_SKIP_DOWNLOAD=1 npm ci --prefer-offline --no-audit --no-fund --loglevel=error
 
 # Every test of one build.
 test-normal: build web web-test-driver
